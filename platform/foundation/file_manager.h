@@ -1,0 +1,38 @@
+#pragma once
+
+#include <optional>
+#include <string>
+#include <string_view>
+
+#include "platform/foundation/objc.h"
+
+// Every absolute platform path ("/var/mobile/Library/...") lives under a device root chosen by
+// the program or test, like a simulator's sandbox. Paths that would climb out of the root map
+// to nothing, so nothing is ever read or written outside it.
+class TESSARY_EXPORT DeviceRoot {
+ public:
+  static void set(std::string directory);
+  static const std::string& get();
+  // The host path for a platform path, or nullopt for a relative path or one with "..".
+  static std::optional<std::string> map(std::string_view platformPath);
+};
+
+class TESSARY_EXPORT NSFileManager {
+ public:
+  static NSFileManager& defaultManager();
+  bool fileExistsAtPath(std::string_view platformPath) const;
+  bool createDirectoryAtPath(std::string_view platformPath) const;
+  bool removeItemAtPath(std::string_view platformPath) const;
+};
+
+// Whole-file I/O on host paths, for the property-list layer and the tests.
+namespace file_io {
+// nullopt when the file is missing or unreadable.
+TESSARY_EXPORT std::optional<std::string> readAll(const std::string& hostPath);
+// A new temporary file in the same folder (created exclusively), written, flushed and
+// renamed over the path; an existing file's permissions are kept. False on any failure, with
+// the old file untouched.
+TESSARY_EXPORT bool writeAtomically(const std::string& hostPath, std::string_view bytes);
+// Written in place (not atomically), for a caller that asked for that.
+TESSARY_EXPORT bool writeInPlace(const std::string& hostPath, std::string_view bytes);
+}  // namespace file_io

@@ -1,0 +1,66 @@
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <map>
+#include <memory>
+#include <vector>
+
+#include "platform/foundation/objc.h"
+
+// The main run loop: one thread, timers and I/O sources. A timer never runs inside the call
+// that scheduled it, only on a later turn of the loop.
+class TESSARY_EXPORT NSRunLoop {
+ public:
+  using TimerId = uint64_t;
+  using IoCallback = std::function<void(short revents)>;
+
+  // Which time a timer follows: the process clock (delayed calls, animations, request idle
+  // timeouts), or real time (libcurl's own housekeeping, which must run under a manual clock).
+  enum class TimeBase { Clock, Real };
+
+  static NSRunLoop& mainRunLoop();
+
+  TimerId addTimer(double delaySeconds, std::function<void()> action,
+                   TimeBase base = TimeBase::Clock);
+  // Cancelling an unknown or finished timer does nothing.
+  void cancelTimer(TimerId timer);
+
+  // An I/O source: `events` as poll() takes them. Adding a known descriptor replaces it.
+  void addSource(int fd, short events, IoCallback callback);
+  void removeSource(int fd);
+
+  // One turn: runs the timers due now, then waits at most `maxWaitSeconds` of real time for
+  // I/O (less when a timer falls due sooner) and dispatches it, then runs what fell due.
+  // Returns true when anything ran.
+  bool runOnce(double maxWaitSeconds = 0.0);
+  // Turns without waiting until nothing more is due now.
+  void runUntilIdle();
+  // With a manual clock: moves it forward by `seconds`, stopping at each timer's due time in
+  // order to run it, and polls I/O without waiting on the way.
+  void advanceBy(double seconds);
+
+  size_t pendingTimers(TimeBase base) const;
+  size_t sourceCount() const { return sources_.size(); }
+  // Drops every timer and source; tests start from a clean loop.
+  void reset();
+
+ private:
+  struct Timer {
+    double due;
+    TimeBase base;
+    std::function<void()> action;
+  };
+  using Key = std::pair<double, uint64_t>;  // (due, sequence): equal dues run in order
+
+  bool runDueTimers();
+  bool pollSources(int timeoutMs);
+  double nowFor(TimeBase base) const;
+  double secondsUntilNextTimer() const;
+
+  std::map<Key, TimerId> clockQueue_;
+  std::map<Key, TimerId> realQueue_;
+  std::map<TimerId, std::pair<Key, Timer>> timers_;
+  std::map<int, std::pair<short, std::shared_ptr<IoCallback>>> sources_;
+  uint64_t sequence_ = 0;
+};
