@@ -1,0 +1,87 @@
+#include "platform/uikit/ui_button.h"
+
+namespace {
+template <class Map>
+auto lookup(const Map& map, UIControlState state) -> typename Map::mapped_type {
+  const auto found = map.find(state);
+  if (found != map.end()) return found->second;
+  const auto normal = map.find(UIControlStateNormal);
+  return normal != map.end() ? normal->second : typename Map::mapped_type{};
+}
+}  // namespace
+
+UIButton::UIButton(UIButtonType type) : type_(type), titleLabel_(std::make_shared<UILabel>()) {
+  titleLabel_->setTextAlignment(NSTextAlignmentCenter);
+  titleLabel_->setFont(UIFont::boldSystemFontOfSize(15));
+  titleLabel_->setTextColor(UIColor::whiteColor());
+}
+
+std::shared_ptr<UIButton> UIButton::buttonWithType(UIButtonType type) {
+  auto button = std::make_shared<UIButton>(type);
+  // The label joins the tree once the button is owned by a shared pointer.
+  button->addSubview(button->titleLabel_);
+  button->labelAttached_ = true;
+  return button;
+}
+
+void UIButton::setTitleForState(std::string title, UIControlState state) {
+  titles_[state] = std::move(title);
+  refreshTitle();
+}
+
+std::string UIButton::titleForState(UIControlState state) const { return lookup(titles_, state); }
+
+std::string UIButton::currentTitle() const {
+  return lookup(titles_, isHighlighted() ? UIControlStateHighlighted : UIControlStateNormal);
+}
+
+void UIButton::setTitleColorForState(std::shared_ptr<UIColor> color, UIControlState state) {
+  titleColors_[state] = std::move(color);
+  refreshTitle();
+}
+
+void UIButton::setBackgroundImageForState(std::shared_ptr<UIImage> image, UIControlState state) {
+  backgrounds_[state] = std::move(image);
+}
+
+std::shared_ptr<UIImage> UIButton::backgroundImageForState(UIControlState state) const {
+  return lookup(backgrounds_, state);
+}
+
+std::shared_ptr<UIImage> UIButton::currentBackgroundImage() const {
+  return lookup(backgrounds_, isHighlighted() ? UIControlStateHighlighted : UIControlStateNormal);
+}
+
+void UIButton::setImageForState(std::shared_ptr<UIImage> image, UIControlState state) {
+  images_[state] = std::move(image);
+}
+
+std::shared_ptr<UIImage> UIButton::imageForState(UIControlState state) const {
+  return lookup(images_, state);
+}
+
+void UIButton::setHighlighted(bool highlighted) {
+  UIControl::setHighlighted(highlighted);
+  refreshTitle();
+}
+
+CGSize UIButton::sizeThatFits(CGSize size) const {
+  if (const auto image = lookup(backgrounds_, UIControlStateNormal)) return image->size();
+  if (const auto image = lookup(images_, UIControlStateNormal)) return image->size();
+  const std::string title = titleForState(UIControlStateNormal);
+  return title.empty() ? size : measureText(title, *titleLabel_->font());
+}
+
+void UIButton::setFrame(CGRect frame) {
+  UIControl::setFrame(frame);
+  titleLabel_->setFrame(bounds());
+}
+
+void UIButton::refreshTitle() {
+  // Setting a title changes the label's text; the label keeps a text set on it directly
+  // until the next title change, as the platform's does.
+  titleLabel_->setText(currentTitle());
+  const auto color = lookup(titleColors_, isHighlighted() ? UIControlStateHighlighted
+                                                          : UIControlStateNormal);
+  if (color) titleLabel_->setTextColor(color);
+}

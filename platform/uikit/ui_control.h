@@ -1,0 +1,81 @@
+#pragma once
+
+#include <functional>
+#include <memory>
+#include <vector>
+
+#include "platform/uikit/ui_view.h"
+
+using UIControlEvents = NSUInteger;
+enum : NSUInteger {
+  UIControlEventTouchDown = 1 << 0,
+  UIControlEventTouchDownRepeat = 1 << 1,
+  UIControlEventTouchDragInside = 1 << 2,
+  UIControlEventTouchDragOutside = 1 << 3,
+  UIControlEventTouchDragEnter = 1 << 4,
+  UIControlEventTouchDragExit = 1 << 5,
+  UIControlEventTouchUpInside = 1 << 6,
+  UIControlEventTouchUpOutside = 1 << 7,
+  UIControlEventTouchCancel = 1 << 8,
+  UIControlEventValueChanged = 1 << 12,
+  UIControlEventEditingDidBegin = 1 << 16,
+  UIControlEventEditingChanged = 1 << 17,
+  UIControlEventEditingDidEnd = 1 << 18,
+  UIControlEventEditingDidEndOnExit = 1 << 19,
+  UIControlEventAllTouchEvents = 0xFFF,
+  UIControlEventAllEditingEvents = 0xF0000,
+};
+
+using UIControlState = NSUInteger;
+enum : NSUInteger {
+  UIControlStateNormal = 0,
+  UIControlStateHighlighted = 1 << 0,
+  UIControlStateDisabled = 1 << 1,
+  UIControlStateSelected = 1 << 2,
+};
+
+// Targets are not owned: a released target's actions are skipped.
+class TESSARY_EXPORT UIControl : public UIView {
+ public:
+  using UIView::UIView;
+  const char* className() const override { return "UIControl"; }
+
+  template <class T>
+  void addTarget(const std::shared_ptr<T>& target, void (T::*action)(), UIControlEvents events) {
+    addAction(target, [action](NSObject& t, UIControl&) { (static_cast<T&>(t).*action)(); },
+              events);
+  }
+  template <class T>
+  void addTarget(const std::shared_ptr<T>& target, void (T::*action)(UIControl& sender),
+                 UIControlEvents events) {
+    addAction(target, [action](NSObject& t, UIControl& s) { (static_cast<T&>(t).*action)(s); },
+              events);
+  }
+  void removeTarget(const NSObject* target, UIControlEvents events);
+  void sendActionsForControlEvents(UIControlEvents events);
+  UIControlEvents allControlEvents() const;
+  size_t actionCount() const { return actions_.size(); }
+
+  bool isEnabled() const { return enabled_; }
+  void setEnabled(bool enabled) { enabled_ = enabled; }
+  bool isHighlighted() const { return highlighted_; }
+  virtual void setHighlighted(bool highlighted) { highlighted_ = highlighted; }
+  bool isSelected() const { return selected_; }
+  void setSelected(bool selected) { selected_ = selected; }
+
+ protected:
+  using Invoke = std::function<void(NSObject& target, UIControl& sender)>;
+  void addAction(const std::shared_ptr<NSObject>& target, Invoke invoke, UIControlEvents events);
+
+ private:
+  struct Action {
+    std::weak_ptr<NSObject> target;
+    const NSObject* key;
+    Invoke invoke;
+    UIControlEvents events;
+  };
+  std::vector<Action> actions_;
+  bool enabled_ = true;
+  bool highlighted_ = false;
+  bool selected_ = false;
+};

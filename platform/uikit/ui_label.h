@@ -1,0 +1,59 @@
+#pragma once
+
+#include <string>
+
+#include "platform/uikit/ui_view.h"
+
+enum NSTextAlignment : NSInteger {
+  NSTextAlignmentLeft = 0,
+  NSTextAlignmentCenter = 1,
+  NSTextAlignmentRight = 2,
+};
+using UITextAlignment = NSTextAlignment;
+inline constexpr NSTextAlignment UITextAlignmentLeft = NSTextAlignmentLeft;
+inline constexpr NSTextAlignment UITextAlignmentCenter = NSTextAlignmentCenter;
+inline constexpr NSTextAlignment UITextAlignmentRight = NSTextAlignmentRight;
+
+// Measures text in a font; the host installs a real measurer (pango). Without one, a rough
+// estimate keeps layout defined.
+using TextMeasurer = CGSize (*)(const std::string& text, const UIFont& font);
+TESSARY_EXPORT void setTextMeasurer(TextMeasurer measurer);
+TESSARY_EXPORT CGSize measureText(const std::string& text, const UIFont& font);
+
+class TESSARY_EXPORT UILabel : public UIView {
+ public:
+  explicit UILabel(CGRect frame = CGRectZero);
+  static std::shared_ptr<UILabel> initWithFrame(CGRect frame) {
+    return std::make_shared<UILabel>(frame);
+  }
+  const char* className() const override { return "UILabel"; }
+
+  const std::string& text() const { return text_; }
+  void setText(std::string text) { text_ = std::move(text); }
+  const std::shared_ptr<UIFont>& font() const { return font_; }
+  void setFont(std::shared_ptr<UIFont> font) { if (font) font_ = std::move(font); }
+  const std::shared_ptr<UIColor>& textColor() const { return textColor_; }
+  void setTextColor(std::shared_ptr<UIColor> color) { textColor_ = std::move(color); }
+  NSTextAlignment textAlignment() const { return alignment_; }
+  void setTextAlignment(NSTextAlignment alignment) { alignment_ = alignment; }
+  const std::shared_ptr<UIColor>& shadowColor() const { return shadowColor_; }
+  void setShadowColor(std::shared_ptr<UIColor> color) { shadowColor_ = std::move(color); }
+  CGSize shadowOffset() const { return shadowOffset_; }
+  void setShadowOffset(CGSize offset) { shadowOffset_ = offset; }
+  bool adjustsFontSizeToFitWidth() const { return adjusts_; }
+  void setAdjustsFontSizeToFitWidth(bool adjusts) { adjusts_ = adjusts; }
+  CGFloat minimumFontSize() const { return minimumFontSize_; }
+  void setMinimumFontSize(CGFloat size) { minimumFontSize_ = size; }
+
+  CGSize sizeThatFits(CGSize) const override { return measureText(text_, *font_); }
+
+ private:
+  std::string text_;
+  std::shared_ptr<UIFont> font_;
+  std::shared_ptr<UIColor> textColor_;
+  NSTextAlignment alignment_ = NSTextAlignmentLeft;
+  std::shared_ptr<UIColor> shadowColor_;
+  CGSize shadowOffset_{0, -1};
+  bool adjusts_ = false;
+  CGFloat minimumFontSize_ = 0;
+};

@@ -1,0 +1,92 @@
+#pragma once
+
+#include <memory>
+#include <string>
+
+#include "platform/uikit/ui_control.h"
+#include "platform/uikit/ui_label.h"
+
+class UITextField;
+
+class TESSARY_EXPORT UITextFieldDelegate {
+ public:
+  virtual ~UITextFieldDelegate();
+  virtual BOOL textFieldShouldChangeCharactersInRangeReplacementString(UITextField&, NSRange,
+                                                                       const std::string&) {
+    return YES;
+  }
+  virtual BOOL textFieldShouldBeginEditing(UITextField&) { return YES; }
+  virtual void textFieldDidBeginEditing(UITextField&) {}
+  virtual BOOL textFieldShouldEndEditing(UITextField&) { return YES; }
+  virtual void textFieldDidEndEditing(UITextField&) {}
+  virtual BOOL textFieldShouldReturn(UITextField&) { return YES; }
+};
+
+enum UITextBorderStyle : NSInteger {
+  UITextBorderStyleNone = 0,
+  UITextBorderStyleLine = 1,
+  UITextBorderStyleBezel = 2,
+  UITextBorderStyleRoundedRect = 3,
+};
+
+enum UIKeyboardType : NSInteger {
+  UIKeyboardTypeDefault = 0,
+  UIKeyboardTypeNumbersAndPunctuation = 2,
+  UIKeyboardTypeNumberPad = 4,
+  UIKeyboardTypeDecimalPad = 8,
+};
+
+class TESSARY_EXPORT UITextField : public UIControl {
+ public:
+  explicit UITextField(CGRect frame = CGRectZero);
+  static std::shared_ptr<UITextField> initWithFrame(CGRect frame) {
+    return std::make_shared<UITextField>(frame);
+  }
+  const char* className() const override { return "UITextField"; }
+
+  // Setting the text in code sends no event, as on the platform.
+  const std::string& text() const { return text_; }
+  void setText(std::string text) { text_ = std::move(text); }
+  const std::string& placeholder() const { return placeholder_; }
+  void setPlaceholder(std::string text) { placeholder_ = std::move(text); }
+
+  std::shared_ptr<UITextFieldDelegate> delegate() const { return delegate_.lock(); }
+  void setDelegate(const std::shared_ptr<UITextFieldDelegate>& delegate) { delegate_ = delegate; }
+
+  UIKeyboardType keyboardType() const { return keyboardType_; }
+  void setKeyboardType(UIKeyboardType type) { keyboardType_ = type; }
+  UITextBorderStyle borderStyle() const { return borderStyle_; }
+  void setBorderStyle(UITextBorderStyle style) { borderStyle_ = style; }
+  NSTextAlignment textAlignment() const { return alignment_; }
+  void setTextAlignment(NSTextAlignment alignment) { alignment_ = alignment; }
+  const std::shared_ptr<UIFont>& font() const { return font_; }
+  void setFont(std::shared_ptr<UIFont> font) { if (font) font_ = std::move(font); }
+  const std::shared_ptr<UIColor>& textColor() const { return textColor_; }
+  void setTextColor(std::shared_ptr<UIColor> color) { textColor_ = std::move(color); }
+  bool adjustsFontSizeToFitWidth() const { return adjusts_; }
+  void setAdjustsFontSizeToFitWidth(bool adjusts) { adjusts_ = adjusts; }
+  CGFloat minimumFontSize() const { return minimumFontSize_; }
+  void setMinimumFontSize(CGFloat size) { minimumFontSize_ = size; }
+  bool isEditing() const { return editing_; }
+
+  // A user's edit, as the keyboard or the edit menu makes it: the delegate may refuse it;
+  // an accepted change replaces the range and then sends the editing-changed event.
+  // Returns whether the change was made.
+  bool replaceRangeByUser(NSRange range, const std::string& replacement);
+
+ protected:
+  void setEditing(bool editing) { editing_ = editing; }
+
+ private:
+  std::string text_;
+  std::string placeholder_;
+  std::weak_ptr<UITextFieldDelegate> delegate_;
+  UIKeyboardType keyboardType_ = UIKeyboardTypeDefault;
+  UITextBorderStyle borderStyle_ = UITextBorderStyleNone;
+  NSTextAlignment alignment_ = NSTextAlignmentLeft;
+  std::shared_ptr<UIFont> font_;
+  std::shared_ptr<UIColor> textColor_;
+  bool adjusts_ = false;
+  CGFloat minimumFontSize_ = 0;
+  bool editing_ = false;
+};

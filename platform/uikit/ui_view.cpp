@@ -1,0 +1,76 @@
+#include "platform/uikit/ui_view.h"
+
+#include <algorithm>
+
+UIView::~UIView() = default;
+
+void UIView::addSubview(const std::shared_ptr<UIView>& view) {
+  insertSubviewAtIndex(view, subviews_.size());
+}
+
+void UIView::insertSubviewAtIndex(const std::shared_ptr<UIView>& view, size_t index) {
+  if (!view || view.get() == this || isDescendantOfView(*view)) return;
+  const std::shared_ptr<UIView> keep = view;  // alive while it moves between superviews
+  view->removeFromSuperview();
+  index = std::min(index, subviews_.size());
+  subviews_.insert(subviews_.begin() + static_cast<std::ptrdiff_t>(index), keep);
+  keep->superview_ = std::static_pointer_cast<UIView>(shared_from_this());
+}
+
+void UIView::removeFromSuperview() {
+  const auto parent = superview_.lock();
+  superview_.reset();
+  if (!parent) return;
+  auto& siblings = parent->subviews_;
+  const auto found = std::find_if(siblings.begin(), siblings.end(),
+                                  [this](const auto& v) { return v.get() == this; });
+  if (found == siblings.end()) return;
+  const std::shared_ptr<UIView> keep = *found;  // the caller may hold no other reference
+  siblings.erase(found);
+}
+
+bool UIView::isDescendantOfView(const UIView& view) const {
+  for (const UIView* v = this; v;) {
+    if (v == &view) return true;
+    const auto parent = v->superview_.lock();
+    v = parent.get();
+  }
+  return false;
+}
+
+std::shared_ptr<UIView> UIView::viewWithTag(NSInteger tag) {
+  if (tag_ == tag) return std::static_pointer_cast<UIView>(shared_from_this());
+  for (const auto& child : subviews_) {
+    if (auto found = child->viewWithTag(tag)) return found;
+  }
+  return nullptr;
+}
+
+CGPoint UIView::originInRoot() const {
+  CGPoint origin{};
+  for (const UIView* v = this; v;) {
+    const auto parent = v->superview_.lock();
+    if (!parent) break;  // the root's own frame is its place on the screen
+    origin.x += v->frame_.origin.x;
+    origin.y += v->frame_.origin.y;
+    v = parent.get();
+  }
+  return origin;
+}
+
+CGPoint UIView::convertPointFromView(CGPoint point, const UIView* view) const {
+  const CGPoint from = view ? view->originInRoot() : CGPointZero;
+  const CGPoint to = originInRoot();
+  return {point.x + from.x - to.x, point.y + from.y - to.y};
+}
+
+CGPoint UIView::convertPointToView(CGPoint point, const UIView* view) const {
+  const CGPoint from = originInRoot();
+  const CGPoint to = view ? view->originInRoot() : CGPointZero;
+  return {point.x + from.x - to.x, point.y + from.y - to.y};
+}
+
+void UIView::sizeToFit() {
+  const CGSize size = sizeThatFits(frame_.size);
+  setFrame({frame_.origin, size});
+}

@@ -1,0 +1,29 @@
+#pragma once
+
+#include <memory>
+#include <string_view>
+
+#include "platform/foundation/values.h"
+
+// The settings file, written by a separate settings pane and only read here. Each reading
+// opens the file afresh; a missing or unreadable file gives every key its default.
+namespace settings {
+
+inline constexpr int kDecimalMin = 0;
+inline constexpr int kDecimalMax = 20;
+
+// The value of a key, or null when the file or the key is absent. A value that is an array,
+// dictionary, data or date counts as absent, so its default applies.
+id value(std::string_view key);
+
+BOOL detail();       // "Detail", NO
+int update();        // "Update", 3 (days)
+BOOL clear();        // "Clear", NO
+float alpha();       // "Alpha", 0.7
+// "Decimal", 2, held within 0...20 so no setting gives an invalid format or unbounded text.
+int decimal();
+// "AutoScroll" and "Exclude": the flag's current value when the key is absent.
+BOOL autoScroll(BOOL current);
+BOOL excludeCodes(BOOL current);
+
+}  // namespace settings

@@ -1,0 +1,73 @@
+#pragma once
+
+#include <memory>
+#include <string>
+
+#include "platform/foundation/url_connection.h"
+#include "platform/foundation/values.h"
+#include "platform/uikit/ui_button.h"
+#include "platform/uikit/ui_image.h"
+#include "platform/uikit/ui_label.h"
+#include "platform/uikit/ui_text_field.h"
+#include "platform/uikit/ui_view.h"
+
+// The widget's one class, driven by the host. Its methods are defined in the folder of their
+// subsystem: controller/, rates/, entry/, picker/ and util/.
+//
+// Host calls and when they are legal: viewHeight at any time; loadPlaceholderView before
+// loadFullView; loadFullView once the view sits in its cell; unloadView after either;
+// the rotation calls at any time.
+class TessaryController : public NSObject,
+                          public NSURLConnectionDelegate,
+                          public UITextFieldDelegate {
+ public:
+  static std::shared_ptr<TessaryController> create();
+  TessaryController() = default;
+  ~TessaryController() override;
+
+  std::shared_ptr<TessaryController> self() {
+    return std::static_pointer_cast<TessaryController>(shared_from_this());
+  }
+
+  // The root view handed to the host.
+  const std::shared_ptr<UIView>& view() const { return _view; }
+
+  // Conversion: the source side's amount into the target side, from the store or by a
+  // download.
+  void load();
+  // Forces a new download of the source-target rate.
+  void reloadRate();
+
+  // NSURLConnectionDelegate
+  void connectionDidReceiveResponse(NSURLConnection& connection,
+                                    const NSHTTPURLResponse& response) override;
+  void connectionDidReceiveData(NSURLConnection& connection, const NSData& data) override;
+  void connectionDidFinishLoading(NSURLConnection& connection) override;
+  void connectionDidFailWithError(NSURLConnection& connection, const NSError& error) override;
+
+  // Owned views; the controller drops them at unload.
+  std::shared_ptr<UIView> _view;
+  std::shared_ptr<UIImageView> _backgroundView;
+  std::shared_ptr<UIControl> dim;
+
+  // Views owned by the view tree.
+  std::weak_ptr<UIView> sub;
+  std::weak_ptr<UITextField> leftField, rightField;
+  std::weak_ptr<UILabel> leftDetail, rightDetail, eq;
+  std::weak_ptr<UIButton> refresh, shuffle, rightButton, leftButton, clear;
+
+  std::shared_ptr<NSString> returnString;
+  int32_t decimalPlaces = 0;
+
+ private:
+  struct Sides;
+  Sides sides() const;
+  // Starts the quote request for the ordered pair (first, second).
+  void startRequest(const std::string& first, const std::string& second, double timeout);
+  void failRequest(NSURLConnection& connection, const std::string& description);
+  void showErrorAlert(const std::string& description);
+};
+
+// The text a converted amount shows: the amount text read with every "," as ".", times the
+// rate in single precision, with `decimalPlaces` fraction digits.
+std::string convertedAmountText(const std::string& amountText, float rate, int decimalPlaces);

@@ -1,0 +1,117 @@
+#include "platform/foundation/clock.h"
+#include "platform/foundation/format.h"
+#include "platform/foundation/number_text.h"
+#include "platform/foundation/run_loop.h"
+#include "platform/uikit/ui_alert_view.h"
+#include "platform/uikit/ui_application.h"
+#include "widget/controller/tessary_controller.h"
+#include "widget/rates/quote_service.h"
+#include "widget/rates/rate_store.h"
+#include "widget/rates/sides.h"
+#include "widget/util/perform_block_after_delay.h"
+
+namespace {
+constexpr double kForcedRefreshTimeout = 15.0;
+constexpr size_t kMaximumReply = 64 * 1024;
+}  // namespace
+
+void TessaryController::startRequest(const std::string& first, const std::string& second,
+                                     double timeout) {
+  const std::string url = quote_service::requestURL(quote_service::baseURL(), first, second);
+  auto request = NSURLRequest::requestWithURLCachePolicyTimeoutInterval(
+      NSURL::URLWithString(url), NSURLRequestReloadIgnoringLocalAndRemoteCacheData, timeout);
+  auto connection = NSURLConnection::initWithRequestDelegate(request, self());
+  UIApplication::sharedApplication().setNetworkActivityIndicatorVisible(true);
+
+  // A code that is not three letters or digits is never sent; the request fails on the next
+  // turn, the way every other failure arrives.
+  for (const std::string* code : {&first, &second}) {
+    if (!quote_service::isValidCode(*code)) {
+      const std::string description =
+          stringWithFormat("The currency code \"%@\" is not valid.", {*code});
+      NSRunLoop::mainRunLoop().addTimer(0.0, [controller = self(), connection, description] {
+        controller->failRequest(*connection, description);
+      });
+      return;
+    }
+  }
+  connection->start();
+}
+
+void TessaryController::reloadRate() {
+  if (const auto button = refresh.lock()) button->setHighlighted(true);
+  const Sides s = sides();
+  startRequest(s.sourceCode, s.targetCode, kForcedRefreshTimeout);
+  performBlockAfterDelay(self(), [controller = self()] {
+    if (const auto button = controller->refresh.lock()) button->setHighlighted(false);
+  }, 0.05);
+}
+
+void TessaryController::connectionDidReceiveResponse(NSURLConnection&, const NSHTTPURLResponse&) {}
+
+void TessaryController::connectionDidReceiveData(NSURLConnection& connection, const NSData& data) {
+  // A reply that is not a usable rate is a failed request, and nothing of it is stored.
+  const NSInteger status = connection.statusCode();
+  if (status != 0 && (status < 200 || status > 299)) {
+    return failRequest(connection, stringWithFormat("The quote service answered %i.", {status}));
+  }
+  if (data.length() == 0) return failRequest(connection, "The quote service sent an empty reply.");
+  if (data.length() > kMaximumReply) {
+    return failRequest(connection, "The quote service's reply is too large.");
+  }
+  const auto reply = NSString::stringWithUTF8Data(data.bytes());
+  if (!reply) return failRequest(connection, "The quote service's reply is not UTF-8 text.");
+  const float quoted = reply->floatValue();
+  if (!rate_store::isUsableRate(quoted)) {
+    return failRequest(connection, "The quote service's reply holds no usable rate.");
+  }
+  const auto& request = connection.originalRequest();
+  const auto pair = quote_service::pairOfRequest(
+      request && request->URL() ? request->URL()->absoluteString() : std::string());
+  if (!pair) return failRequest(connection, "The reply's currency pair is unknown.");
+
+  const Sides s = sides();
+  const bool forward = pair->first == s.sourceCode && pair->second == s.targetCode;
+  const float rate = forward ? quoted : 1.0f / quoted;
+  if (s.source && s.target) {
+    s.target->setText(convertedAmountText(s.source->text(), rate, decimalPlaces));
+  }
+  rate_store::storeReply(rate_store::pairKey(pair->first, pair->second), reply->UTF8String(),
+                         Clock::current().wall());
+}
+
+void TessaryController::connectionDidFinishLoading(NSURLConnection&) {
+  UIApplication::sharedApplication().setNetworkActivityIndicatorVisible(false);
+}
+
+void TessaryController::connectionDidFailWithError(NSURLConnection& connection,
+                                                   const NSError& error) {
+  UIApplication::sharedApplication().setNetworkActivityIndicatorVisible(false);
+  const auto& request = connection.originalRequest();
+  if (request && request->timeoutInterval() == kForcedRefreshTimeout) {
+    return showErrorAlert(error.localizedDescription());
+  }
+  const Sides s = sides();
+  const auto rates = rate_store::readRates();
+  float rate = rate_store::fallbackRateUnder(rates.get(),
+                                             rate_store::pairKey(s.sourceCode, s.targetCode));
+  if (rate == 0.0f) {
+    const float reverse = rate_store::fallbackRateUnder(
+        rates.get(), rate_store::pairKey(s.targetCode, s.sourceCode));
+    rate = reverse > 0.0f ? 1.0f / reverse : reverse;
+  }
+  if (!rate_store::isUsableRate(rate)) return showErrorAlert(error.localizedDescription());
+  if (s.source && s.target) {
+    s.target->setText(convertedAmountText(s.source->text(), rate, decimalPlaces));
+  }
+}
+
+void TessaryController::failRequest(NSURLConnection& connection, const std::string& description) {
+  connectionDidFailWithError(connection,
+                             NSError(NSURLErrorDomain, NSURLErrorBadServerResponse, description));
+}
+
+void TessaryController::showErrorAlert(const std::string& description) {
+  UIAlertView::initWithTitleMessageCancelButtonTitle(NSStr("Error"), NSStr(description), "OK")
+      ->show();
+}

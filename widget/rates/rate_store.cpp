@@ -1,0 +1,72 @@
+#include "widget/rates/rate_store.h"
+
+#include <cmath>
+
+#include "platform/foundation/file_manager.h"
+#include "platform/foundation/format.h"
+#include "widget/controller/paths.h"
+
+namespace rate_store {
+
+std::string pairKey(const std::string& first, const std::string& second) {
+  return stringWithFormat("%@-%@", {first, second});
+}
+
+std::shared_ptr<NSDictionary> readRates() {
+  return NSDictionary::dictionaryWithContentsOfFile(paths::kRates);
+}
+
+std::shared_ptr<NSDictionary> readDates() {
+  return NSDictionary::dictionaryWithContentsOfFile(paths::kDates);
+}
+
+float rateUnder(const NSDictionary* rates, const std::string& key) {
+  const id value = rates ? rates->objectForKey(key) : nullptr;
+  return value ? value->floatValue() : 0.0f;
+}
+
+float fallbackRateUnder(const NSDictionary* rates, const std::string& key) {
+  const id value = rates ? rates->objectForKey(key) : nullptr;
+  return value ? static_cast<float>(value->doubleValue()) : 0.0f;
+}
+
+double dateUnder(const NSDictionary* dates, const std::string& key) {
+  const id value = dates ? dates->objectForKey(key) : nullptr;
+  return value ? value->doubleValue() : 0.0;
+}
+
+bool contains(const NSDictionary* dictionary, const std::string& key) {
+  return dictionary && dictionary->objectForKey(key) != nullptr;
+}
+
+bool isFresh(double date, int updateDays, double now) {
+  if (date == 0.0) return false;
+  const float limit = static_cast<float>(updateDays);
+  const float age = static_cast<float>(now - date) / 86400.0f;
+  return age < limit;
+}
+
+bool isUsableRate(float rate) {
+  return std::isfinite(rate) && rate > 0.0f && std::isfinite(1.0f / rate);
+}
+
+void createMissingFiles() {
+  for (const char* path : {paths::kRates, paths::kDates}) {
+    if (!NSFileManager::defaultManager().fileExistsAtPath(path)) {
+      NSDictionary().writeToFileAtomically(path, true);
+    }
+  }
+}
+
+void storeReply(const std::string& key, const std::string& replyText, double now) {
+  if (auto rates = NSMutableDictionary::dictionaryWithContentsOfFile(paths::kRates)) {
+    rates->setObjectForKey(NSStr(replyText), key);
+    rates->writeToFileAtomically(paths::kRates, true);
+  }
+  if (auto dates = NSMutableDictionary::dictionaryWithContentsOfFile(paths::kDates)) {
+    dates->setObjectForKey(NSNumber::numberWithDouble(now), key);
+    dates->writeToFileAtomically(paths::kDates, true);
+  }
+}
+
+}  // namespace rate_store
