@@ -1,0 +1,123 @@
+#include "quotes/options.h"
+
+#include <charconv>
+#include <string_view>
+
+namespace tessary::quotes {
+
+namespace {
+
+std::optional<long long> parseInteger(std::string_view text, long long min, long long max) {
+  long long value = 0;
+  auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), value);
+  if (text.empty() || ec != std::errc() || end != text.data() + text.size()) return std::nullopt;
+  if (value < min || value > max) return std::nullopt;
+  return value;
+}
+
+}  // namespace
+
+const char* usageText() {
+  return "usage: tessary-quoted [--listen HOST:PORT] [--rates FILE | --ecb-xml FILE]\n"
+         "                      [--ecb-url URL [--refresh SECONDS]] [--threads N]\n"
+         "                      [--delay MS] [--status CODE] [--body TEXT] [--stall] [--quiet]\n"
+         "Serves GET /d/quotes.csv?s=AAABBB=X&f=l1 on 127.0.0.1:8471 unless told otherwise.\n";
+}
+
+bool parseListen(std::string_view text, std::string& host, int& port) {
+  auto colon = text.rfind(':');
+  if (colon == std::string_view::npos || colon == 0) return false;
+  std::string_view h = text.substr(0, colon);
+  if (h.front() == '[') {
+    if (h.size() < 3 || h.back() != ']') return false;
+    h = h.substr(1, h.size() - 2);
+  } else if (h.find(':') != std::string_view::npos) {
+    return false;  // an IPv6 address needs brackets
+  }
+  for (char c : h) {
+    if (static_cast<unsigned char>(c) <= ' ' || c == '[' || c == ']' || c == '/') return false;
+  }
+  auto p = parseInteger(text.substr(colon + 1), 0, 65535);
+  if (!p) return false;
+  host = std::string(h);
+  port = static_cast<int>(*p);
+  return true;
+}
+
+OptionsResult parseOptions(int argc, const char* const* argv) {
+  OptionsResult result;
+  Options& o = result.options;
+  auto fail = [&](std::string message) {
+    result.error = std::move(message);
+    return result;
+  };
+  bool refreshGiven = false;
+  for (int i = 1; i < argc; ++i) {
+    std::string_view arg = argv[i];
+    std::optional<std::string_view> inlineValue;
+    if (auto eq = arg.find('='); arg.substr(0, 2) == "--" && eq != std::string_view::npos) {
+      inlineValue = arg.substr(eq + 1);
+      arg = arg.substr(0, eq);
+    }
+    auto flag = std::string(arg);
+    auto value = [&]() -> std::optional<std::string_view> {
+      if (inlineValue) return inlineValue;
+      if (i + 1 >= argc) return std::nullopt;
+      return std::string_view(argv[++i]);
+    };
+    auto noValue = [&] { return !inlineValue; };
+
+    if (flag == "--help" || flag == "-h") {
+      result.help = true;
+      return result;
+    } else if (flag == "--stall" || flag == "--quiet") {
+      if (!noValue()) return fail(flag + " takes no value");
+      if (flag == "--stall") {
+        o.server.stall = true;
+      } else {
+        o.server.logRequests = false;
+      }
+      continue;
+    }
+    if (flag != "--listen" && flag != "--rates" && flag != "--ecb-xml" && flag != "--ecb-url" &&
+        flag != "--refresh" && flag != "--delay" && flag != "--status" && flag != "--body" &&
+        flag != "--threads") {
+      return fail("unknown argument \"" + std::string(argv[i]) + "\"");
+    }
+    auto v = value();
+    if (!v) return fail(flag + " needs a value");
+    if (flag == "--listen") {
+      if (!parseListen(*v, o.host, o.port)) return fail("--listen wants HOST:PORT, not \"" + std::string(*v) + "\"");
+    } else if (flag == "--rates" || flag == "--ecb-xml") {
+      if (v->empty()) return fail(flag + " needs a file name");
+      (flag == "--rates" ? o.ratesFile : o.ecbXmlFile) = std::string(*v);
+    } else if (flag == "--ecb-url") {
+      o.ecbUrl = parseHttpUrl(*v);
+      if (!o.ecbUrl) return fail("--ecb-url wants an http:// or https:// URL, not \"" + std::string(*v) + "\"");
+    } else if (flag == "--refresh") {
+      auto n = parseInteger(*v, 1, 7 * 24 * 3600);
+      if (!n) return fail("--refresh wants whole seconds from 1 to 604800");
+      o.refresh = std::chrono::seconds(*n);
+      refreshGiven = true;
+    } else if (flag == "--delay") {
+      auto n = parseInteger(*v, 0, 600000);
+      if (!n) return fail("--delay wants milliseconds from 0 to 600000");
+      o.server.delay = std::chrono::milliseconds(*n);
+    } else if (flag == "--status") {
+      auto n = parseInteger(*v, 200, 599);
+      if (!n) return fail("--status wants an HTTP status from 200 to 599");
+      o.server.status = static_cast<int>(*n);
+    } else if (flag == "--body") {
+      o.server.body = std::string(*v);
+    } else if (flag == "--threads") {
+      auto n = parseInteger(*v, 1, 1024);
+      if (!n) return fail("--threads wants a count from 1 to 1024");
+      o.server.threads = static_cast<std::size_t>(*n);
+    }
+  }
+  if (o.ratesFile && o.ecbXmlFile) return fail("give --rates or --ecb-xml, not both");
+  if (refreshGiven && !o.ecbUrl) return fail("--refresh needs --ecb-url");
+  return result;
+}
+
+}  // namespace tessary::quotes
