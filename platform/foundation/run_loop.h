@@ -1,5 +1,7 @@
 #pragma once
 
+#include <poll.h>
+
 #include <cstdint>
 #include <functional>
 #include <map>

@@ -1,0 +1,70 @@
+#include "tests/support/test_environment.h"
+
+#include <stdlib.h>
+
+#include <chrono>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+
+#include "platform/foundation/file_manager.h"
+#include "platform/foundation/run_loop.h"
+#include "platform/uikit/ui_alert_view.h"
+#include "platform/uikit/ui_application.h"
+
+namespace tessary::test {
+
+TempDeviceRoot::TempDeviceRoot() {
+  std::string pattern = (std::filesystem::temp_directory_path() / "tessary-root-XXXXXX").string();
+  if (!mkdtemp(pattern.data())) throw std::runtime_error("mkdtemp failed");
+  path_ = pattern;
+  std::filesystem::create_directories(path_ + "/var/mobile/Library/Tessary");
+  std::filesystem::create_directories(path_ + "/var/mobile/Library/Preferences");
+  DeviceRoot::set(path_);
+}
+
+TempDeviceRoot::~TempDeviceRoot() {
+  std::error_code ignored;
+  std::filesystem::permissions(path_, std::filesystem::perms::owner_all,
+                               std::filesystem::perm_options::add, ignored);
+  std::filesystem::remove_all(path_, ignored);
+}
+
+void TempDeviceRoot::writeFile(const std::string& platformPath, const std::string& bytes) const {
+  std::filesystem::create_directories(std::filesystem::path(host(platformPath)).parent_path());
+  std::ofstream out(host(platformPath), std::ios::binary | std::ios::trunc);
+  out << bytes;
+}
+
+std::string TempDeviceRoot::readFile(const std::string& platformPath) const {
+  std::ifstream in(host(platformPath), std::ios::binary);
+  std::stringstream content;
+  content << in.rdbuf();
+  return content.str();
+}
+
+PlatformTest::PlatformTest() : clock_(std::make_shared<ManualClock>(kStartWall)) {
+  Clock::setCurrent(clock_);
+  NSRunLoop::mainRunLoop().reset();
+  UIAlertView::dismissAll();
+  UIApplication::sharedApplication().setNetworkActivityIndicatorVisible(false);
+}
+
+PlatformTest::~PlatformTest() {
+  NSRunLoop::mainRunLoop().reset();
+  UIAlertView::dismissAll();
+  Clock::setCurrent(nullptr);
+}
+
+void PlatformTest::advance(double seconds) { NSRunLoop::mainRunLoop().advanceBy(seconds); }
+
+bool PlatformTest::runUntil(const std::function<bool()>& done, double seconds) {
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::duration<double>(seconds);
+  while (!done()) {
+    if (std::chrono::steady_clock::now() > deadline) return false;
+    NSRunLoop::mainRunLoop().runOnce(0.05);
+  }
+  return true;
+}
+
+}  // namespace tessary::test
