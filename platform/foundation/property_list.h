@@ -32,12 +32,12 @@ id parseBinary(std::string_view bytes);
 id parseXML(std::string_view bytes);
 id parseText(std::string_view bytes);
 
-// "YYYY-MM-DDTHH:MM:SSZ" and seconds since 2001-01-01 UTC, both ways.
-std::optional<double> parseISODate(std::string_view text);
-std::optional<std::string> formatISODate(double sinceReferenceDate);
+// "YYYY-MM-DDTHH:MM:SSZ" and seconds since 2001-01-01 UTC, both ways (exported for tests).
+TESSARY_EXPORT std::optional<double> parseISODate(std::string_view text);
+TESSARY_EXPORT std::optional<std::string> formatISODate(double sinceReferenceDate);
 // Base64 as XML property lists hold it; decoding skips white space.
-std::optional<std::string> decodeBase64(std::string_view text);
-std::string encodeBase64(std::string_view bytes);
+TESSARY_EXPORT std::optional<std::string> decodeBase64(std::string_view text);
+TESSARY_EXPORT std::string encodeBase64(std::string_view bytes);
 }  // namespace detail
 
 }  // namespace property_list
