@@ -37,11 +37,19 @@ class WidgetTest : public PlatformTest {
     leftButton = addTo(UIButton::buttonWithType(UIButtonTypeCustom));
     rightButton = addTo(UIButton::buttonWithType(UIButtonTypeCustom));
     refresh = addTo(UIButton::buttonWithType(UIButtonTypeCustom));
+    shuffle = addTo(UIButton::buttonWithType(UIButtonTypeCustom));
+    clear = addTo(UIButton::buttonWithType(UIButtonTypeCustom));
+    leftDetail = addTo(UILabel::initWithFrame(CGRectMake(0, 40, 100, 20)));
+    rightDetail = addTo(UILabel::initWithFrame(CGRectMake(150, 40, 100, 20)));
     controller->leftField = leftField;
     controller->rightField = rightField;
     controller->leftButton = leftButton;
     controller->rightButton = rightButton;
     controller->refresh = refresh;
+    controller->shuffle = shuffle;
+    controller->clear = clear;
+    controller->leftDetail = leftDetail;
+    controller->rightDetail = rightDetail;
     controller->decimalPlaces = 2;
     setCodes("EUR", "USD");
     rate_store::createMissingFiles();
@@ -89,7 +97,8 @@ class WidgetTest : public PlatformTest {
 
   std::shared_ptr<TessaryController> controller;
   std::shared_ptr<UITextField> leftField, rightField;
-  std::shared_ptr<UIButton> leftButton, rightButton, refresh;
+  std::shared_ptr<UIButton> leftButton, rightButton, refresh, shuffle, clear;
+  std::shared_ptr<UILabel> leftDetail, rightDetail;
 };
 
 }  // namespace tessary::test

@@ -37,6 +37,11 @@ class TessaryController : public NSObject,
   void load();
   // Forces a new download of the source-target rate.
   void reloadRate();
+  // Swap the two currencies and convert again; the button's version highlights briefly.
+  void shuffleBut();
+  void shuffleRates();
+  // Empties both amounts.
+  void clearFields();
 
   // NSURLConnectionDelegate
   void connectionDidReceiveResponse(NSURLConnection& connection,
@@ -66,6 +71,8 @@ class TessaryController : public NSObject,
   void startRequest(const std::string& first, const std::string& second, double timeout);
   void failRequest(NSURLConnection& connection, const std::string& description);
   void showErrorAlert(const std::string& description);
+  void swapCodes();
+  void swapDetails();
 };
 
 // The text a converted amount shows: the amount text read with every "," as ".", times the
