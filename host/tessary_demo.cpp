@@ -106,6 +106,7 @@ int main() {
   std::printf("\nEUR to GBP has no cached rate; the quote service answers:\n");
   demo.codes("EUR", "GBP");
   demo.leftField->setText("");
+  demo.rightField->setText("");
   demo.type("100");
   bool ok = demo.settle();
   demo.show("after the download");
