@@ -1,15 +1,78 @@
+#include <unistd.h>
+
 #include <algorithm>
-#include <cstdio>
+#include <cerrno>
 #include <string>
 
 #include "quotes/log.h"
 
 namespace tessary::quotes {
 
+namespace {
+
+void writeAll(std::string_view text) {
+  for (std::size_t done = 0; done < text.size();) {
+    ssize_t n = ::write(STDERR_FILENO, text.data() + done, text.size() - done);
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) return;  // a closed or full standard error loses the lines, not the service
+    done += static_cast<std::size_t>(n);
+  }
+}
+
+}  // namespace
+
 void logLine(std::string_view line) {
-  std::string out(line);
+  std::string out;
+  out.reserve(line.size() + 1);
+  out.append(line);
   out.push_back('\n');
-  std::fwrite(out.data(), 1, out.size(), stderr);
+  writeAll(out);
+}
+
+RequestLog::RequestLog() : writer_([this] { writeLoop(); }) {}
+
+RequestLog::~RequestLog() {
+  {
+    std::lock_guard lock(mutex_);
+    stopping_ = true;
+  }
+  wake_.notify_all();
+  writer_.join();
+}
+
+void RequestLog::add(std::string_view line) {
+  bool wasEmpty;
+  {
+    std::lock_guard lock(mutex_);
+    wasEmpty = pending_.empty();
+    pending_.append(line);
+    pending_.push_back('\n');
+    ++added_;
+  }
+  if (wasEmpty) wake_.notify_one();
+}
+
+void RequestLog::flush() {
+  std::unique_lock lock(mutex_);
+  auto target = added_;
+  written_.wait(lock, [&] { return done_ >= target; });
+}
+
+void RequestLog::writeLoop() {
+  std::string batch;
+  std::unique_lock lock(mutex_);
+  while (true) {
+    wake_.wait(lock, [this] { return stopping_ || !pending_.empty(); });
+    if (pending_.empty() && stopping_) return;
+    batch.swap(pending_);
+    auto count = added_;
+    lock.unlock();
+    writeAll(batch);
+    batch.clear();
+    lock.lock();
+    done_ = count;
+    written_.notify_all();
+  }
 }
 
 std::string sanitizeForLog(std::string_view text, std::size_t maxLength) {

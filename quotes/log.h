@@ -1,6 +1,10 @@
 #pragma once
 
+#include <condition_variable>
 #include <cstddef>
+#include <cstdint>
+#include <mutex>
+#include <thread>
 #include <string>
 #include <string_view>
 
@@ -8,6 +12,32 @@ namespace tessary::quotes {
 
 // Writes one line to standard error in a single call, so lines from worker threads never mix.
 void logLine(std::string_view line);
+
+// Request lines from many workers, written by one thread of its own: a worker never waits
+// on the file, and under load many lines go out in one write.
+class RequestLog {
+ public:
+  RequestLog();
+  ~RequestLog();  // writes what is left
+  RequestLog(const RequestLog&) = delete;
+  RequestLog& operator=(const RequestLog&) = delete;
+
+  void add(std::string_view line);
+  // Returns once every line added so far is written.
+  void flush();
+
+ private:
+  void writeLoop();
+
+  std::mutex mutex_;
+  std::condition_variable wake_;
+  std::condition_variable written_;
+  std::string pending_;
+  std::uint64_t added_ = 0;
+  std::uint64_t done_ = 0;
+  bool stopping_ = false;
+  std::thread writer_;
+};
 
 // Makes text from a client safe for one log line: control bytes escaped, length capped.
 std::string sanitizeForLog(std::string_view text, std::size_t maxLength = 256);

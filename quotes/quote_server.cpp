@@ -195,14 +195,24 @@ class QuoteServer::Impl {
       return httplib::Server::HandlerResponse::Handled;
     });
     if (config_.logRequests) {
-      http_.set_logger([](const httplib::Request& req, const httplib::Response& res) {
+      requestLog_ = std::make_unique<RequestLog>();
+      http_.set_logger([this](const httplib::Request& req, const httplib::Response& res) {
         if (tDropResponse) return;
-        auto micros = std::chrono::duration_cast<std::chrono::microseconds>(Clock::now() - tRequestStart);
-        char duration[32];
-        std::snprintf(duration, sizeof duration, "%.3fms", static_cast<double>(micros.count()) / 1000.0);
-        logLine((req.method.empty() ? std::string("-") : sanitizeForLog(req.method, 16)) + " " +
-                (req.target.empty() ? std::string("-") : sanitizeForLog(req.target)) + " " +
-                std::to_string(res.status) + " " + duration);
+        auto micros = std::chrono::duration_cast<std::chrono::microseconds>(Clock::now() - tRequestStart).count();
+        std::string line;
+        line.reserve(req.target.size() + 40);
+        line += req.method.empty() ? std::string_view("-") : std::string_view(req.method);
+        line += ' ';
+        line += req.target.empty() ? std::string("-") : sanitizeForLog(req.target);
+        line += ' ';
+        line += std::to_string(res.status);
+        line += ' ';
+        line += std::to_string(micros / 1000);
+        line += '.';
+        auto fraction = std::to_string(1000 + micros % 1000);  // three digits after the point
+        line += fraction.substr(1);
+        line += "ms";
+        requestLog_->add(line);
       });
     }
   }
@@ -218,6 +228,7 @@ class QuoteServer::Impl {
   bool run() {
     if (stopping_) return true;
     bool ok = http_.listen_after_bind();
+    if (requestLog_) requestLog_->flush();
     return ok || stopping_;
   }
 
@@ -309,6 +320,22 @@ class QuoteServer::Impl {
     serveQuote(req, res);
   }
 
+  // This worker's reference to the table in force, renewed when the store's version moves.
+  const RateTable& currentTable() {
+    thread_local struct {
+      const RateStore* store = nullptr;
+      std::uint64_t version = 0;
+      std::shared_ptr<const RateTable> table;
+    } cache;
+    auto version = store_.version();
+    if (cache.store != &store_ || cache.version != version || !cache.table) {
+      cache.table = store_.current();
+      cache.store = &store_;
+      cache.version = version;
+    }
+    return *cache.table;
+  }
+
   void serveQuote(const httplib::Request& req, httplib::Response& res) {
     if (config_.stall || config_.delay.count() > 0) {
       std::unique_lock lock(mutex_);
@@ -326,7 +353,7 @@ class QuoteServer::Impl {
     auto query = std::string_view(req.target);
     auto mark = query.find('?');
     query = mark == std::string_view::npos ? std::string_view() : query.substr(mark + 1);
-    Reply reply = answerQuote(*store_.current(), query);
+    Reply reply = answerQuote(currentTable(), query);
     if (config_.status) reply.status = *config_.status;
     if (config_.body) reply.body = *config_.body;
     res.status = reply.status;
@@ -345,6 +372,7 @@ class QuoteServer::Impl {
   const RateStore& store_;
   std::mutex stopMutex_;
   bool listenerStopped_ = false;
+  std::unique_ptr<RequestLog> requestLog_;
   std::atomic<bool> stopping_{false};
   std::mutex mutex_;
   std::condition_variable wake_;

@@ -3,6 +3,7 @@
 #include <atomic>
 #include <chrono>
 #include <condition_variable>
+#include <cstdint>
 #include <memory>
 #include <mutex>
 #include <thread>
@@ -12,18 +13,28 @@
 
 namespace tessary::quotes {
 
-// The table in force. Workers read it on every request while the refresher swaps it, so it
-// is an immutable table behind an atomic pointer: readers keep the table they loaded alive.
+// The table in force. Workers read it on every request while the refresher swaps it, so
+// tables are immutable and shared; a version number lets a worker keep its own reference
+// until the table changes, without touching a shared reference count on every request.
 class RateStore {
  public:
   explicit RateStore(std::shared_ptr<const RateTable> table) : table_(std::move(table)) {}
-  std::shared_ptr<const RateTable> current() const { return table_.load(std::memory_order_acquire); }
-  void replace(std::shared_ptr<const RateTable> table) {
-    table_.store(std::move(table), std::memory_order_release);
+
+  std::shared_ptr<const RateTable> current() const {
+    std::lock_guard lock(mutex_);
+    return table_;
   }
+  void replace(std::shared_ptr<const RateTable> table) {
+    std::lock_guard lock(mutex_);
+    table_ = std::move(table);
+    version_.fetch_add(1, std::memory_order_release);
+  }
+  std::uint64_t version() const { return version_.load(std::memory_order_acquire); }
 
  private:
-  std::atomic<std::shared_ptr<const RateTable>> table_;
+  mutable std::mutex mutex_;
+  std::shared_ptr<const RateTable> table_;
+  std::atomic<std::uint64_t> version_{0};
 };
 
 // Fetches the ECB document now and then; a failed fetch keeps the last good table.
