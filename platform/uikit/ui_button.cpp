@@ -20,7 +20,6 @@ std::shared_ptr<UIButton> UIButton::buttonWithType(UIButtonType type) {
   auto button = std::make_shared<UIButton>(type);
   // The label joins the tree once the button is owned by a shared pointer.
   button->addSubview(button->titleLabel_);
-  button->labelAttached_ = true;
   return button;
 }
 

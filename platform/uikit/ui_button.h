@@ -29,6 +29,8 @@ class TESSARY_EXPORT UIButton : public UIControl {
   void setImageForState(std::shared_ptr<UIImage> image, UIControlState state);
   std::shared_ptr<UIImage> imageForState(UIControlState state) const;
   UIButtonType buttonType() const { return type_; }
+  bool showsTouchWhenHighlighted() const { return showsTouch_; }
+  void setShowsTouchWhenHighlighted(bool shows) { showsTouch_ = shows; }
 
   void setHighlighted(bool highlighted) override;
   // A background image's size, else the title's size.
@@ -44,5 +46,5 @@ class TESSARY_EXPORT UIButton : public UIControl {
   std::map<UIControlState, std::shared_ptr<UIColor>> titleColors_;
   std::map<UIControlState, std::shared_ptr<UIImage>> backgrounds_;
   std::map<UIControlState, std::shared_ptr<UIImage>> images_;
-  bool labelAttached_ = false;
+  bool showsTouch_ = false;
 };

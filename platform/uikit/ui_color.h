@@ -21,6 +21,7 @@ class TESSARY_EXPORT UIColor : public NSObject {
   static std::shared_ptr<UIColor> darkGrayColor() { return colorWithWhiteAlpha(1.0f / 3, 1); }
   static std::shared_ptr<UIColor> lightGrayColor() { return colorWithWhiteAlpha(2.0f / 3, 1); }
   static std::shared_ptr<UIColor> grayColor() { return colorWithWhiteAlpha(0.5f, 1); }
+  static std::shared_ptr<UIColor> darkTextColor() { return colorWithWhiteAlpha(0, 1); }
   std::shared_ptr<UIColor> colorWithAlphaComponent(CGFloat a) const {
     return std::make_shared<UIColor>(r_, g_, b_, a);
   }

@@ -2,7 +2,80 @@
 
 #include <algorithm>
 
+#include "platform/foundation/clock.h"
+#include "platform/foundation/run_loop.h"
+
+namespace {
+struct AnimationState {
+  int depth = 0;
+  double duration = 0;
+  std::vector<UIViewAnimationRecord> records;
+};
+AnimationState& animationState() {
+  static AnimationState state;
+  return state;
+}
+}  // namespace
+
 UIView::~UIView() = default;
+
+void UIView::setFrame(CGRect frame) {
+  recordAnimation("frame", frame, alpha_);
+  frame_ = frame;
+}
+
+void UIView::setAlpha(CGFloat alpha) {
+  recordAnimation("alpha", frame_, alpha);
+  alpha_ = alpha;
+}
+
+void UIView::recordAnimation(const char* property, CGRect toFrame, CGFloat toAlpha) {
+  AnimationState& state = animationState();
+  if (state.depth == 0) return;
+  UIViewAnimationRecord record;
+  record.view = std::static_pointer_cast<UIView>(weak_from_this().lock());
+  record.property = property;
+  record.fromFrame = frame_;
+  record.toFrame = toFrame;
+  record.fromAlpha = alpha_;
+  record.toAlpha = toAlpha;
+  record.start = Clock::current().monotonic();
+  record.duration = state.duration;
+  state.records.push_back(record);
+}
+
+void UIView::animateWithDurationAnimations(double duration, const std::function<void()>& animations,
+                                           std::function<void(bool)> completion) {
+  AnimationState& state = animationState();
+  const double outer = state.duration;
+  ++state.depth;
+  state.duration = duration > 0 ? duration : 0;
+  if (animations) animations();
+  --state.depth;
+  state.duration = outer;
+  NSRunLoop::mainRunLoop().addTimer(duration, [completion = std::move(completion)] {
+    const double now = Clock::current().monotonic();
+    std::erase_if(animationState().records, [now](const UIViewAnimationRecord& r) {
+      return r.view.expired() || r.start + r.duration <= now;
+    });
+    if (completion) completion(true);
+  });
+}
+
+std::vector<UIViewAnimationRecord> UIView::runningAnimations() {
+  const double now = Clock::current().monotonic();
+  std::vector<UIViewAnimationRecord> running;
+  for (const auto& record : animationState().records) {
+    if (!record.view.expired() && record.start + record.duration > now) running.push_back(record);
+  }
+  return running;
+}
+
+void UIView::addGestureRecognizer(const std::shared_ptr<UITapGestureRecognizer>& recognizer) {
+  if (!recognizer) return;
+  recognizer->view_ = std::static_pointer_cast<UIView>(shared_from_this());
+  recognizers_.push_back(recognizer);
+}
 
 void UIView::addSubview(const std::shared_ptr<UIView>& view) {
   insertSubviewAtIndex(view, subviews_.size());

@@ -1,11 +1,26 @@
 #pragma once
 
+#include <functional>
 #include <memory>
+#include <string>
 #include <vector>
 
 #include "platform/foundation/values.h"
 #include "platform/uikit/geometry.h"
 #include "platform/uikit/ui_color.h"
+#include "platform/uikit/ui_gesture_recognizer.h"
+
+class UIView;
+
+// One animated property of one view: the model value is set at once, and this record tells a
+// renderer (and tests) how it moves. Times are the process clock's monotonic seconds.
+struct UIViewAnimationRecord {
+  std::weak_ptr<UIView> view;
+  std::string property;  // "frame" or "alpha"
+  CGRect fromFrame, toFrame;
+  CGFloat fromAlpha = 0, toAlpha = 0;
+  double start = 0, duration = 0;
+};
 
 // A view owns its subviews; the link back to the superview is weak.
 class TESSARY_EXPORT UIView : public NSObject {
@@ -20,7 +35,7 @@ class TESSARY_EXPORT UIView : public NSObject {
   virtual const char* className() const { return "UIView"; }
 
   CGRect frame() const { return frame_; }
-  virtual void setFrame(CGRect frame) { frame_ = frame; }
+  virtual void setFrame(CGRect frame);
   CGRect bounds() const { return CGRectMake(0, 0, frame_.size.width, frame_.size.height); }
   CGPoint center() const {
     return {frame_.origin.x + frame_.size.width / 2, frame_.origin.y + frame_.size.height / 2};
@@ -40,7 +55,7 @@ class TESSARY_EXPORT UIView : public NSObject {
   bool isHidden() const { return hidden_; }
   void setHidden(bool hidden) { hidden_ = hidden; }
   CGFloat alpha() const { return alpha_; }
-  void setAlpha(CGFloat alpha) { alpha_ = alpha; }
+  void setAlpha(CGFloat alpha);
   const std::shared_ptr<UIColor>& backgroundColor() const { return backgroundColor_; }
   void setBackgroundColor(std::shared_ptr<UIColor> color) { backgroundColor_ = std::move(color); }
   bool isUserInteractionEnabled() const { return userInteraction_; }
@@ -57,13 +72,28 @@ class TESSARY_EXPORT UIView : public NSObject {
   virtual CGSize sizeThatFits(CGSize size) const { return size; }
   void sizeToFit();
 
+  void addGestureRecognizer(const std::shared_ptr<UITapGestureRecognizer>& recognizer);
+  const std::vector<std::shared_ptr<UITapGestureRecognizer>>& gestureRecognizers() const {
+    return recognizers_;
+  }
+
+  // Runs `animations` at once; frame and alpha changes made inside are recorded as
+  // animations of `duration` seconds, and `completion` runs with true once they have passed.
+  static void animateWithDurationAnimations(double duration, const std::function<void()>& animations,
+                                            std::function<void(bool finished)> completion = {});
+  // Animations still running, oldest first.
+  static std::vector<UIViewAnimationRecord> runningAnimations();
+
  protected:
   CGRect frame_;
 
  private:
   CGPoint originInRoot() const;
 
+  void recordAnimation(const char* property, CGRect toFrame, CGFloat toAlpha);
+
   std::weak_ptr<UIView> superview_;
+  std::vector<std::shared_ptr<UITapGestureRecognizer>> recognizers_;
   std::vector<std::shared_ptr<UIView>> subviews_;
   NSInteger tag_ = 0;
   bool hidden_ = false;

@@ -1,0 +1,3 @@
+#include "platform/hostlist/wee_app_controller.h"
+
+BBWeeAppController::~BBWeeAppController() = default;

@@ -1,0 +1,6 @@
+#include "platform/uikit/ui_device.h"
+
+UIDevice& UIDevice::currentDevice() {
+  static UIDevice device;
+  return device;
+}

@@ -1,0 +1,26 @@
+#pragma once
+
+#include "platform/foundation/objc.h"
+
+enum UIUserInterfaceIdiom : NSInteger {
+  UIUserInterfaceIdiomPhone = 0,
+  UIUserInterfaceIdiomPad = 1,
+};
+
+// The device the host simulates: a phone, a tablet, or an old phone whose system does not
+// answer userInterfaceIdiom at all.
+class TESSARY_EXPORT UIDevice {
+ public:
+  enum class Kind { Phone, Tablet, Old };
+  static UIDevice& currentDevice();
+  bool respondsToUserInterfaceIdiom() const { return kind_ != Kind::Old; }
+  // Only meaningful where the device answers; an old device answers as a phone would.
+  UIUserInterfaceIdiom userInterfaceIdiom() const {
+    return kind_ == Kind::Tablet ? UIUserInterfaceIdiomPad : UIUserInterfaceIdiomPhone;
+  }
+  Kind kind() const { return kind_; }
+  void setKind(Kind kind) { kind_ = kind; }
+
+ private:
+  Kind kind_ = Kind::Phone;
+};
