@@ -7,6 +7,7 @@
 #include <charconv>
 #include <cmath>
 #include <cstdint>
+#include <cstring>
 
 #include "platform/foundation/property_list.h"
 #include "platform/foundation/utf16.h"
@@ -97,7 +98,13 @@ bool appendDecoded(std::string_view text, std::string& out) {
 // A nested element or text that is not UTF-8 makes it malformed.
 bool textOf(const pugi::xml_node& element, std::string& out) {
   out.clear();
-  if (!appendDecoded(element.value(), out)) return false;
+  const char* value = element.value();
+  // The common case, plain text and nothing else, takes no second pass.
+  if (!element.first_child() && !std::strchr(value, '&')) {
+    out.assign(value);
+    return utf16::isValidUTF8(out);
+  }
+  if (!appendDecoded(value, out)) return false;
   for (pugi::xml_node child = element.first_child(); child; child = child.next_sibling()) {
     if (child.type() == pugi::node_pcdata) {
       if (!appendDecoded(child.value(), out)) return false;
@@ -215,30 +222,30 @@ class XMLReader {
  public:
   id value(const pugi::xml_node& element, int depth) {
     if (depth > kMaxDepth) return nullptr;
-    const std::string_view name = element.name();
-    if (name == "dict") return dictionary(element, depth);
-    if (name == "array") return array(element, depth);
-    if (name == "string") {
-      if (!textOf(element, text_)) return nullptr;
-      return NSStr(text_);
+    const char* name = element.name();
+    const auto is = [name](const char* tag) { return std::strcmp(name, tag) == 0; };
+    switch (name[0]) {
+      case 'd':
+        if (is("dict")) return dictionary(element, depth);
+        if (is("date")) return date(element);
+        if (is("data")) return data(element);
+        return nullptr;
+      case 'a':
+        return is("array") ? array(element, depth) : nullptr;
+      case 's':
+        return is("string") && textOf(element, text_) ? NSStr(text_) : nullptr;
+      case 'i':
+        return is("integer") && textOf(element, text_) ? integerFrom(text_) : nullptr;
+      case 'r':
+        return is("real") && textOf(element, text_) ? realFrom(text_) : nullptr;
+      case 't':
+      case 'f':
+        if (!is("true") && !is("false")) return nullptr;
+        if (!textOf(element, text_) || !isBlank(text_)) return nullptr;
+        return NSNumber::numberWithBool(name[0] == 't');
+      default:
+        return nullptr;
     }
-    if (name == "integer") return textOf(element, text_) ? integerFrom(text_) : nullptr;
-    if (name == "real") return textOf(element, text_) ? realFrom(text_) : nullptr;
-    if (name == "true" || name == "false") {
-      if (!textOf(element, text_) || !isBlank(text_)) return nullptr;
-      return NSNumber::numberWithBool(name == "true");
-    }
-    if (name == "date") {
-      if (!textOf(element, text_)) return nullptr;
-      const auto seconds = parseISODate(trimmed(text_));
-      return seconds ? NSDate::dateWithTimeIntervalSinceReferenceDate(*seconds) : nullptr;
-    }
-    if (name == "data") {
-      if (!textOf(element, text_)) return nullptr;
-      auto bytes = decodeBase64(text_);
-      return bytes ? NSData::dataWithBytes(std::move(*bytes)) : nullptr;
-    }
-    return nullptr;
   }
 
   // The value inside <plist>, which must be the only element there.
@@ -262,6 +269,18 @@ class XMLReader {
   }
 
  private:
+  id date(const pugi::xml_node& element) {
+    if (!textOf(element, text_)) return nullptr;
+    const auto seconds = parseISODate(trimmed(text_));
+    return seconds ? NSDate::dateWithTimeIntervalSinceReferenceDate(*seconds) : nullptr;
+  }
+
+  id data(const pugi::xml_node& element) {
+    if (!textOf(element, text_)) return nullptr;
+    auto bytes = decodeBase64(text_);
+    return bytes ? NSData::dataWithBytes(std::move(*bytes)) : nullptr;
+  }
+
   id array(const pugi::xml_node& element, int depth) {
     if (!onlyElements(element)) return nullptr;
     std::vector<id> objects;
@@ -278,7 +297,7 @@ class XMLReader {
     NSDictionary::Storage entries;
     for (pugi::xml_node child = element.first_child(); child; child = child.next_sibling()) {
       const pugi::xml_node valueNode = child.next_sibling();
-      if (std::string_view(child.name()) != "key" || !valueNode) return nullptr;
+      if (std::strcmp(child.name(), "key") != 0 || !valueNode) return nullptr;
       if (!textOf(child, text_)) return nullptr;
       std::string key = text_;
       id object = value(valueNode, depth + 1);
