@@ -31,7 +31,9 @@ std::vector<NSURLConnection::Started>& journal() {
 
 size_t activeTransfers = 0;
 
-bool isHexDigit(char c) { return std::isxdigit(static_cast<unsigned char>(c)) != 0; }
+bool isHexDigit(char c) {
+  return std::isxdigit(static_cast<unsigned char>(c)) != 0;
+}
 
 // Characters no address may hold anywhere: controls, space, non-ASCII, and the few that
 // always need escaping.
@@ -99,8 +101,8 @@ std::shared_ptr<NSURL> NSURL::URLWithString(const std::string& text) {
   if (text.empty()) return nullptr;
   for (size_t i = 0; i < text.size(); ++i) {
     if (isForbiddenInURL(static_cast<unsigned char>(text[i]))) return nullptr;
-    if (text[i] == '%' && (i + 2 >= text.size() || !isHexDigit(text[i + 1]) ||
-                           !isHexDigit(text[i + 2]))) {
+    if (text[i] == '%' &&
+        (i + 2 >= text.size() || !isHexDigit(text[i + 1]) || !isHexDigit(text[i + 2]))) {
       return nullptr;
     }
   }
@@ -124,8 +126,8 @@ std::string NSURL::query() const {
   const size_t mark = text_.find_first_of("?#");
   if (mark == std::string::npos || text_[mark] == '#') return {};
   const size_t fragment = text_.find('#', mark);
-  return text_.substr(mark + 1, fragment == std::string::npos ? std::string::npos
-                                                                : fragment - mark - 1);
+  return text_.substr(mark + 1,
+                      fragment == std::string::npos ? std::string::npos : fragment - mark - 1);
 }
 
 std::shared_ptr<NSError> NSError::urlError(NSInteger code) {
@@ -374,6 +376,10 @@ const std::vector<NSURLConnection::Started>& NSURLConnection::startedRequests() 
   return journal();
 }
 
-void NSURLConnection::clearStartedRequests() { journal().clear(); }
+void NSURLConnection::clearStartedRequests() {
+  journal().clear();
+}
 
-size_t NSURLConnection::activeCount() { return activeTransfers; }
+size_t NSURLConnection::activeCount() {
+  return activeTransfers;
+}

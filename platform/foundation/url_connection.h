@@ -8,7 +8,8 @@
 
 class TESSARY_EXPORT NSURL : public NSObject {
  public:
-  // nullptr for text that is no address (empty, spaces, control characters).
+  // nullptr for text that is no address: empty, or holding spaces, control characters,
+  // non-ASCII bytes, one of "<>\^`{|} or a broken %-escape.
   static std::shared_ptr<NSURL> URLWithString(const std::string& text);
   explicit NSURL(std::string text) : text_(std::move(text)) {}
   const std::string& absoluteString() const { return text_; }
@@ -40,6 +41,7 @@ class TESSARY_EXPORT NSURLRequest : public NSObject {
       : url_(std::move(url)), policy_(policy), timeout_(timeout) {}
   const std::shared_ptr<NSURL>& URL() const { return url_; }
   NSURLRequestCachePolicy cachePolicy() const { return policy_; }
+  // Idle seconds; zero, negative or NaN means the platform's default of 60.
   NSTimeInterval timeoutInterval() const { return timeout_; }
 
  private:
