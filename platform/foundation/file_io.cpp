@@ -60,7 +60,8 @@ mode_t newFileMode() {
 }  // namespace
 
 std::optional<std::string> readAll(const std::string& hostPath) {
-  FileDescriptor file(::open(hostPath.c_str(), O_RDONLY | O_CLOEXEC));
+  // Non-blocking, so that opening a FIFO does not wait for a writer before we refuse it.
+  FileDescriptor file(::open(hostPath.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK));
   struct stat info {};
   if (file.get() < 0 || ::fstat(file.get(), &info) != 0 || !S_ISREG(info.st_mode) ||
       static_cast<uint64_t>(info.st_size) > kMaxFileSize) {

@@ -552,6 +552,9 @@ TEST(PropertyListFiles, ReadsAllOfAFileAndRefusesWhatIsNotOne) {
   EXPECT_FALSE(file_io::readAll("/dev/zero"));
   EXPECT_FALSE(file_io::readAll(host + ".missing"));
   EXPECT_EQ(file_io::readAll("/dev/null"), std::nullopt);
+  const std::string fifo = root.host("/fifo");
+  ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+  EXPECT_FALSE(file_io::readAll(fifo));  // refused at once, not waited on
 }
 
 }  // namespace
