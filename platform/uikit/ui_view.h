@@ -40,6 +40,10 @@ class TESSARY_EXPORT UIView : public NSObject {
   CGPoint center() const {
     return {frame_.origin.x + frame_.size.width / 2, frame_.origin.y + frame_.size.height / 2};
   }
+  void setCenter(CGPoint center) {
+    setFrame(CGRectMake(center.x - frame_.size.width / 2, center.y - frame_.size.height / 2,
+                        frame_.size.width, frame_.size.height));
+  }
 
   std::shared_ptr<UIView> superview() const { return superview_.lock(); }
   const std::vector<std::shared_ptr<UIView>>& subviews() const { return subviews_; }

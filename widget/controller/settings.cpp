@@ -6,8 +6,13 @@
 
 namespace settings {
 
-id value(std::string_view key) {
-  const auto dictionary = NSDictionary::dictionaryWithContentsOfFile(paths::kSettings);
+std::shared_ptr<NSDictionary> read() {
+  return NSDictionary::dictionaryWithContentsOfFile(paths::kSettings);
+}
+
+id value(std::string_view key) { return value(read().get(), key); }
+
+id value(const NSDictionary* dictionary, std::string_view key) {
   if (!dictionary) return nullptr;
   id found = dictionary->objectForKey(key);
   // Only strings and numbers answer the readings; other kinds would end the host.
@@ -25,8 +30,10 @@ int update() {
   return v ? v->intValue() : 3;
 }
 
-BOOL clear() {
-  const id v = value("Clear");
+BOOL clear() { return clear(read().get()); }
+
+BOOL clear(const NSDictionary* settings) {
+  const id v = value(settings, "Clear");
   return v ? v->boolValue() : NO;
 }
 
@@ -35,18 +42,24 @@ float alpha() {
   return v ? v->floatValue() : 0.7f;
 }
 
-int decimal() {
-  const id v = value("Decimal");
+int decimal() { return decimal(read().get()); }
+
+int decimal(const NSDictionary* settings) {
+  const id v = value(settings, "Decimal");
   return v ? std::clamp(v->intValue(), kDecimalMin, kDecimalMax) : 2;
 }
 
-BOOL autoScroll(BOOL current) {
-  const id v = value("AutoScroll");
+BOOL autoScroll(BOOL current) { return autoScroll(read().get(), current); }
+
+BOOL autoScroll(const NSDictionary* settings, BOOL current) {
+  const id v = value(settings, "AutoScroll");
   return v ? v->boolValue() : current;
 }
 
-BOOL excludeCodes(BOOL current) {
-  const id v = value("Exclude");
+BOOL excludeCodes(BOOL current) { return excludeCodes(read().get(), current); }
+
+BOOL excludeCodes(const NSDictionary* settings, BOOL current) {
+  const id v = value(settings, "Exclude");
   return v ? v->boolValue() : current;
 }
 

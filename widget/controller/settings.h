@@ -12,9 +12,19 @@ namespace settings {
 inline constexpr int kDecimalMin = 0;
 inline constexpr int kDecimalMax = 20;
 
-// The value of a key, or null when the file or the key is absent. A value that is an array,
-// dictionary, data or date counts as absent, so its default applies.
+// The settings file read once, or null when it is missing or unreadable.
+std::shared_ptr<NSDictionary> read();
+// The value of a key, or null when the dictionary or the key is absent. A value that is an
+// array, dictionary, data or date counts as absent, so its default applies.
+id value(const NSDictionary* settings, std::string_view key);
+// The same, from the file read afresh.
 id value(std::string_view key);
+
+// Readings of one dictionary, for a caller that reads the file once for several keys.
+int decimal(const NSDictionary* settings);
+BOOL autoScroll(const NSDictionary* settings, BOOL current);
+BOOL excludeCodes(const NSDictionary* settings, BOOL current);
+BOOL clear(const NSDictionary* settings);
 
 BOOL detail();       // "Detail", NO
 int update();        // "Update", 3 (days)

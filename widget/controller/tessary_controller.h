@@ -3,9 +3,12 @@
 #include <memory>
 #include <string>
 
+#include "platform/foundation/notification_center.h"
 #include "platform/foundation/url_connection.h"
+#include "platform/hostlist/wee_app_controller.h"
 #include "platform/foundation/values.h"
 #include "platform/uikit/ui_button.h"
+#include "platform/uikit/ui_gesture_recognizer.h"
 #include "platform/uikit/ui_image.h"
 #include "platform/uikit/ui_label.h"
 #include "platform/uikit/ui_text_field.h"
@@ -18,6 +21,7 @@
 // loadFullView; loadFullView once the view sits in its cell; unloadView after either;
 // the rotation calls at any time.
 class TessaryController : public NSObject,
+                          public BBWeeAppController,
                           public NSURLConnectionDelegate,
                           public UITextFieldDelegate {
  public:
@@ -29,8 +33,22 @@ class TessaryController : public NSObject,
     return std::static_pointer_cast<TessaryController>(shared_from_this());
   }
 
-  // The root view handed to the host.
-  const std::shared_ptr<UIView>& view() const { return _view; }
+  // BBWeeAppController
+  std::shared_ptr<UIView> view() override { return _view; }
+  float viewHeight() override;
+  void loadPlaceholderView() override;
+  void loadFullView() override;
+  void unloadView() override;
+  void willRotateToInterfaceOrientation(int orientation) override;
+  void didRotateFromInterfaceOrientation(int orientation) override;
+
+  // Keyboard avoidance, registered while the full view exists.
+  void keyboardWillShow(const NSNotification& notification);
+  void keyboardWillHide(const NSNotification& notification);
+
+  // The currency buttons' recognizers open the picker.
+  void tapLeft(UITapGestureRecognizer& recognizer);
+  void tapRight(UITapGestureRecognizer& recognizer);
 
   // Conversion: the source side's amount into the target side, from the store or by a
   // download.
@@ -73,6 +91,7 @@ class TessaryController : public NSObject,
   void showErrorAlert(const std::string& description);
   void swapCodes();
   void swapDetails();
+  std::shared_ptr<UIButton> makeImageButton(const char* image, void (TessaryController::*action)());
 };
 
 // The text a converted amount shows: the amount text read with every "," as ".", times the

@@ -1,0 +1,189 @@
+#include "platform/foundation/file_manager.h"
+#include "platform/uikit/ui_device.h"
+#include "platform/uikit/ui_keyboard.h"
+#include "widget/controller/flags.h"
+#include "widget/controller/paths.h"
+#include "widget/controller/settings.h"
+#include "widget/controller/tessary_controller.h"
+#include "widget/picker/catalogue.h"
+
+namespace {
+
+constexpr NSInteger kWidgetCellTag = 69;
+
+std::shared_ptr<UIImage> bundleImage(const char* name) {
+  return UIImage::imageWithContentsOfFile(std::string(paths::kBundle) + name);
+}
+
+bool isTablet() {
+  const UIDevice& device = UIDevice::currentDevice();
+  return device.respondsToUserInterfaceIdiom() &&
+         device.userInterfaceIdiom() == UIUserInterfaceIdiomPad;
+}
+
+void styleDetailLabel(UILabel& label, NSTextAlignment alignment) {
+  label.setTextAlignment(alignment);
+  label.setBackgroundColor(UIColor::clearColor());
+  label.setTextColor(UIColor::whiteColor());
+  label.setFont(UIFont::systemFontOfSize(11));
+  label.setMinimumFontSize(8);
+  label.setShadowColor(UIColor::darkTextColor());
+  label.setShadowOffset(CGSizeMake(-1, 1));
+}
+
+}  // namespace
+
+std::shared_ptr<UIButton> TessaryController::makeImageButton(const char* image,
+                                                             void (TessaryController::*action)()) {
+  auto button = UIButton::buttonWithType(UIButtonTypeCustom);
+  button->setShowsTouchWhenHighlighted(true);
+  button->addTarget(self(), action, UIControlEventTouchUpInside);
+  button->addGestureRecognizer(UITapGestureRecognizer::initWithTargetAction(self(), action));
+  button->setBackgroundImageForState(bundleImage(image), UIControlStateNormal);
+  button->sizeToFit();
+  return button;
+}
+
+void TessaryController::loadFullView() {
+  if (!_view) return;  // legal only after loadPlaceholderView
+
+  for (const char* path : {paths::kRates, paths::kDates, paths::kRecent}) {
+    if (!NSFileManager::defaultManager().fileExistsAtPath(path)) {
+      NSDictionary().writeToFileAtomically(path, true);
+    }
+  }
+
+  auto container = UIView::initWithFrame(_view->frame());
+  container->setBackgroundColor(UIColor::clearColor());
+  sub = container;
+  const bool detail = detailMode;
+
+  std::shared_ptr<UILabel> leftName, rightName;
+  std::shared_ptr<UIButton> shuffleButton, refreshButton, clearButton;
+  if (detail) {
+    leftName = std::make_shared<UILabel>();
+    rightName = std::make_shared<UILabel>();
+    shuffleButton = makeImageButton("UIInvert.png", &TessaryController::shuffleBut);
+    container->addSubview(shuffleButton);
+    refreshButton = makeImageButton("Refresh.png", &TessaryController::reloadRate);
+    container->addSubview(refreshButton);
+    clearButton = makeImageButton("Clear.png", &TessaryController::clearFields);
+    container->addSubview(clearButton);
+    leftDetail = leftName;
+    rightDetail = rightName;
+    shuffle = shuffleButton;
+    refresh = refreshButton;
+    clear = clearButton;
+  }
+
+  auto leftCode = UIButton::buttonWithType(UIButtonTypeCustom);
+  auto rightCode = UIButton::buttonWithType(UIButtonTypeCustom);
+  leftCode->setFrame(CGRectMake(7, 5, 48, 30));
+
+  // Narrow on a phone in portrait, wide in landscape and on a tablet; detail fields grow by 53.
+  const bool wide = !portraitmode || isTablet();
+  const CGFloat fieldWidth = (wide ? 170 : 90) + (detail ? 53 : 0);
+  const CGFloat fieldTop = detail ? 53 : 8;
+  const CGFloat rightX = wide ? 250 : 170;
+  auto left = UITextField::initWithFrame(CGRectMake(detail ? 7 : 60, fieldTop, fieldWidth, 26));
+  auto right = UITextField::initWithFrame(CGRectMake(rightX, fieldTop, fieldWidth, 26));
+  rightCode->setFrame(CGRectMake(wide ? 425 : 265, 5, 48, 30));
+
+  if (detail) {
+    const CGRect l = left->frame(), r = right->frame();
+    rightName->setFrame(CGRectMake(r.origin.x + 1, 37, l.size.width - 1, 15));
+    leftName->setFrame(CGRectMake(8, 37, l.size.width - 1, 15));
+    const CGFloat inset = wide ? 80 : 20;
+    const CGSize s = shuffleButton->frame().size, c = clearButton->frame().size,
+                 f = refreshButton->frame().size;
+    shuffleButton->setFrame(CGRectMake(r.origin.x + inset, -5, s.width, s.height));
+    clearButton->setFrame(CGRectMake(r.origin.x - 32, -5, c.width, c.height));
+    refreshButton->setFrame(
+        CGRectMake(l.origin.x + l.size.width - inset - f.width, -5, f.width, f.height));
+  }
+
+  auto equals = std::make_shared<UILabel>();
+  equals->setTextAlignment(NSTextAlignmentCenter);
+  equals->setBackgroundColor(UIColor::clearColor());
+  equals->setTextColor(UIColor::whiteColor());
+  equals->setFont(UIFont::systemFontOfSize(25));
+  equals->setShadowOffset(CGSizeMake(-1, 1));
+  equals->setShadowColor(UIColor::darkTextColor());
+  equals->setText("=");
+  equals->sizeToFit();
+  // The container's centre in the root view's coordinates, used as a point inside it.
+  const CGPoint centre = container->center();
+  equals->setCenter(CGPointMake(centre.x, centre.y + (detail ? 20 : -2)));
+  container->addSubview(equals);
+  eq = equals;
+
+  left->setBorderStyle(UITextBorderStyleRoundedRect);
+  for (const auto& field : {left, right}) {
+    field->addTarget(self(), &TessaryController::load, UIControlEventEditingChanged);
+    field->setKeyboardType(isTablet() ? UIKeyboardTypeNumberPad : UIKeyboardTypeDecimalPad);
+  }
+  right->setBorderStyle(UITextBorderStyleRoundedRect);
+  container->addSubview(right);
+  container->addSubview(left);
+  leftField = left;
+  rightField = right;
+
+  const auto buttonBackground = bundleImage("ButtonBG.png");
+  leftCode->setBackgroundImageForState(buttonBackground, UIControlStateNormal);
+
+  const auto recent = catalogue::restorePair();
+  const auto preferences = settings::read();
+  if (!settings::clear(preferences.get())) {
+    if (const auto text = catalogue::recentString(recent.get(), "leftText")) left->setText(*text);
+    if (const auto text = catalogue::recentString(recent.get(), "rightText")) right->setText(*text);
+  }
+  animate = settings::autoScroll(preferences.get(), animate);
+  decimalPlaces = settings::decimal(preferences.get());
+  exclude = settings::excludeCodes(preferences.get(), exclude);
+
+  if (const auto code = catalogue::recentString(recent.get(), "left")) {
+    leftCode->setTitleForState(*code, UIControlStateNormal);
+  }
+  leftCode->addGestureRecognizer(
+      UITapGestureRecognizer::initWithTargetAction(self(), &TessaryController::tapLeft));
+  left->setDelegate(self());
+  right->setDelegate(self());
+  for (const auto& button : {leftCode, rightCode}) {
+    button->titleLabel()->setShadowOffset(CGSizeMake(-1, 1));
+    button->titleLabel()->setShadowColor(UIColor::darkTextColor());
+  }
+  if (const auto code = catalogue::recentString(recent.get(), "right")) {
+    rightCode->setTitleForState(*code, UIControlStateNormal);
+  }
+  rightCode->addGestureRecognizer(
+      UITapGestureRecognizer::initWithTargetAction(self(), &TessaryController::tapRight));
+  rightCode->setBackgroundImageForState(buttonBackground, UIControlStateNormal);
+
+  if (detail) {
+    styleDetailLabel(*leftName, NSTextAlignmentLeft);
+    // A code the catalogue lacks gives an empty label.
+    leftName->setText(catalogue::nameForCode(leftCode->titleLabel()->text()).value_or(""));
+    container->addSubview(leftName);
+    styleDetailLabel(*rightName, NSTextAlignmentRight);
+    rightName->setText(catalogue::nameForCode(rightCode->titleLabel()->text()).value_or(""));
+    container->addSubview(rightName);
+  }
+
+  container->addSubview(rightCode);
+  container->addSubview(leftCode);
+  rightButton = rightCode;
+  leftButton = leftCode;
+
+  container->setAlpha(0);
+  _view->addSubview(container);
+  UIView::animateWithDurationAnimations(0.2, [container] { container->setAlpha(1); });
+
+  auto& center = NSNotificationCenter::defaultCenter();
+  center.addObserver(self(), &TessaryController::keyboardWillShow, UIKeyboardWillShowNotification);
+  center.addObserver(self(), &TessaryController::keyboardWillHide, UIKeyboardWillHideNotification);
+
+  if (animate) {
+    const auto parent = _view->superview();
+    if (const auto cell = parent ? parent->superview() : nullptr) cell->setTag(kWidgetCellTag);
+  }
+}

@@ -1,0 +1,33 @@
+#include "platform/uikit/ui_keyboard.h"
+#include "widget/controller/paths.h"
+#include "widget/controller/settings.h"
+#include "widget/controller/tessary_controller.h"
+
+void TessaryController::unloadView() {
+  const auto left = leftField.lock();
+  const auto right = rightField.lock();
+  if (!settings::clear() && left && right) {
+    if (auto recent = NSMutableDictionary::dictionaryWithContentsOfFile(paths::kRecent)) {
+      recent->setObjectForKey(NSStr(left->text()), "leftText");
+      recent->setObjectForKey(NSStr(right->text()), "rightText");
+      recent->writeToFileAtomically(paths::kRecent, true);
+    }
+  }
+
+  _view.reset();
+  _backgroundView.reset();
+  leftDetail.reset();
+  rightDetail.reset();
+  dim.reset();
+  sub.reset();
+  leftField.reset();
+  rightField.reset();
+  rightButton.reset();
+  leftButton.reset();
+  eq.reset();
+  returnString.reset();
+
+  auto& center = NSNotificationCenter::defaultCenter();
+  center.removeObserver(this, UIKeyboardWillShowNotification, nullptr);
+  center.removeObserver(this, UIKeyboardWillHideNotification, nullptr);
+}
