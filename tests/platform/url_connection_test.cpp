@@ -368,13 +368,19 @@ TEST_F(URLConnectionTest, BrokenConnectionsAndRepliesFail) {
   RawReplyServer silent("");
   RawReplyServer truncated("HTTP/1.1 200 OK\r\nContent-Length: 100\r\n\r\nonly ten b");
   RawReplyServer garbage("\x16\x03\x01 this is no reply\r\n\r\n");
+  std::string flood = "HTTP/1.1 200 OK\r\n";
+  for (int i = 0; i < 20000; ++i)
+    flood += "X-Filler-" + std::to_string(i) + ": " + std::string(40, 'z') + "\r\n";
+  RawReplyServer headerFlood(flood + "Content-Length: 2\r\n\r\nok");
 
   const auto refused = fetch(refusedURL);
   const auto nothing = fetch(silent.url());
   const auto cut = fetch(truncated.url());
   const auto junk = fetch(garbage.url());
-  ASSERT_TRUE(
-      runUntil([&] { return refused->done() && nothing->done() && cut->done() && junk->done(); }));
+  const auto flooded = fetch(headerFlood.url());
+  ASSERT_TRUE(runUntil([&] {
+    return refused->done() && nothing->done() && cut->done() && junk->done() && flooded->done();
+  }));
 
   EXPECT_EQ(refused->calls, kFailure);
   EXPECT_EQ(refused->errorCode, NSURLErrorCannotConnectToHost);
@@ -385,6 +391,7 @@ TEST_F(URLConnectionTest, BrokenConnectionsAndRepliesFail) {
   EXPECT_EQ(cut->errorCode, NSURLErrorNetworkConnectionLost);
   EXPECT_EQ(junk->calls, kFailure);
   EXPECT_EQ(junk->errorCode, NSURLErrorBadServerResponse);
+  EXPECT_EQ(flooded->calls, kFailure) << "a megabyte of headers is refused";
 }
 
 TEST_F(URLConnectionTest, IdleTimeoutFollowsTheProcessClock) {
