@@ -93,8 +93,9 @@ bool writeAtomically(const std::string& hostPath, std::string_view bytes) {
   if (file.get() < 0) return false;
 
   struct stat old {};
-  const mode_t mode =
-      ::stat(hostPath.c_str(), &old) == 0 && S_ISREG(old.st_mode) ? old.st_mode & 07777 : newFileMode();
+  const mode_t mode = ::stat(hostPath.c_str(), &old) == 0 && S_ISREG(old.st_mode)
+                          ? old.st_mode & 07777
+                          : newFileMode();
   const bool written = writeAll(file.get(), bytes) && ::fchmod(file.get(), mode) == 0 &&
                        ::fsync(file.get()) == 0 && file.close() &&
                        ::rename(temporary.c_str(), hostPath.c_str()) == 0;

@@ -144,13 +144,16 @@ class BinaryReader {
     if (log2Size > 4) return nullptr;
     const size_t width = size_t{1} << log2Size;
     if (!fits(at, width)) return nullptr;
-    if (width < 8) return NSNumber::numberWithInteger(static_cast<int64_t>(readBigEndian(data_ + at, width)));
-    if (width == 8) return NSNumber::numberWithInteger(static_cast<int64_t>(readBigEndian(data_ + at, 8)));
+    if (width < 8)
+      return NSNumber::numberWithInteger(static_cast<int64_t>(readBigEndian(data_ + at, width)));
+    if (width == 8)
+      return NSNumber::numberWithInteger(static_cast<int64_t>(readBigEndian(data_ + at, 8)));
     // 128 bits: we hold what fits in 64 bits, signed or unsigned; beyond that is malformed.
     const uint64_t high = readBigEndian(data_ + at, 8);
     const uint64_t low = readBigEndian(data_ + at + 8, 8);
     if (high == 0) return NSNumber::numberWithUnsignedInteger(low);
-    if (high == UINT64_MAX && low > INT64_MAX) return NSNumber::numberWithInteger(static_cast<int64_t>(low));
+    if (high == UINT64_MAX && low > INT64_MAX)
+      return NSNumber::numberWithInteger(static_cast<int64_t>(low));
     return nullptr;
   }
 
@@ -204,7 +207,8 @@ class BinaryReader {
   id uid(uint64_t at, unsigned width) {
     if (width > 8 || !fits(at, width)) return nullptr;
     NSDictionary::Storage entries;
-    entries.emplace("CF$UID", NSNumber::numberWithUnsignedInteger(readBigEndian(data_ + at, width)));
+    entries.emplace("CF$UID",
+                    NSNumber::numberWithUnsignedInteger(readBigEndian(data_ + at, width)));
     return std::make_shared<NSDictionary>(std::move(entries));
   }
 
@@ -266,6 +270,8 @@ class BinaryReader {
 
 }  // namespace
 
-id parseBinary(std::string_view bytes) { return BinaryReader(bytes).read(); }
+id parseBinary(std::string_view bytes) {
+  return BinaryReader(bytes).read();
+}
 
 }  // namespace property_list::detail

@@ -30,7 +30,9 @@ void civilFromDays(int64_t z, int64_t& y, unsigned& m, unsigned& d) {
   y = static_cast<int64_t>(yoe) + era * 400 + (m <= 2);
 }
 
-bool isLeap(int64_t y) { return (y % 4 == 0 && y % 100 != 0) || y % 400 == 0; }
+bool isLeap(int64_t y) {
+  return (y % 4 == 0 && y % 100 != 0) || y % 400 == 0;
+}
 
 unsigned daysInMonth(int64_t y, unsigned m) {
   static constexpr unsigned kDays[] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
@@ -63,28 +65,29 @@ int base64Value(char c) {
   return -1;
 }
 
-bool isXMLSpace(char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r'; }
+bool isXMLSpace(char c) {
+  return c == ' ' || c == '\t' || c == '\n' || c == '\r';
+}
 
 }  // namespace
 
 std::optional<double> parseISODate(std::string_view text) {
   // Exactly the platform's form; a fraction or a zone other than Z is malformed.
-  if (text.size() != 20 || text[4] != '-' || text[7] != '-' || text[10] != 'T' ||
-      text[13] != ':' || text[16] != ':' || text[19] != 'Z') {
+  if (text.size() != 20 || text[4] != '-' || text[7] != '-' || text[10] != 'T' || text[13] != ':' ||
+      text[16] != ':' || text[19] != 'Z') {
     return std::nullopt;
   }
   unsigned year, month, day, hour, minute, second;
   if (!digits(text, 0, 4, year) || !digits(text, 5, 2, month) || !digits(text, 8, 2, day) ||
-      !digits(text, 11, 2, hour) || !digits(text, 14, 2, minute) ||
-      !digits(text, 17, 2, second)) {
+      !digits(text, 11, 2, hour) || !digits(text, 14, 2, minute) || !digits(text, 17, 2, second)) {
     return std::nullopt;
   }
   if (month < 1 || month > 12 || day < 1 || day > daysInMonth(year, month) || hour > 23 ||
       minute > 59 || second > 59) {
     return std::nullopt;
   }
-  const int64_t unix = daysFromCivil(year, month, day) * kSecondsPerDay + hour * 3600 +
-                       minute * 60 + second;
+  const int64_t unix =
+      daysFromCivil(year, month, day) * kSecondsPerDay + hour * 3600 + minute * 60 + second;
   return static_cast<double>(unix - kReferenceUnix);
 }
 

@@ -10,8 +10,8 @@ namespace property_list::detail {
 namespace {
 
 bool isBareCharacter(char c) {
-  return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') ||
-         c == '_' || c == '$' || c == '/' || c == ':' || c == '.' || c == '-';
+  return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '_' ||
+         c == '$' || c == '/' || c == ':' || c == '.' || c == '-';
 }
 
 int hexValue(char c) {
@@ -177,21 +177,38 @@ class TextReader {
       if (e >= '0' && e <= '7') {
         // Up to three octal digits; values past 0x7F are taken as Latin-1.
         uint32_t code = static_cast<uint32_t>(e - '0');
-        for (int k = 0; k < 2 && at_ < text_.size() && text_[at_] >= '0' && text_[at_] <= '7'; ++k) {
+        for (int k = 0; k < 2 && at_ < text_.size() && text_[at_] >= '0' && text_[at_] <= '7';
+             ++k) {
           code = code << 3 | static_cast<uint32_t>(text_[at_++] - '0');
         }
         out += utf16::toUTF8(std::u16string(1, static_cast<char16_t>(code)));
         continue;
       }
       switch (e) {
-        case 'a': out += '\a'; break;
-        case 'b': out += '\b'; break;
-        case 'f': out += '\f'; break;
-        case 'n': out += '\n'; break;
-        case 'r': out += '\r'; break;
-        case 't': out += '\t'; break;
-        case 'v': out += '\v'; break;
-        default: out += e; break;  // \" \' \\ and any other character stand for themselves
+        case 'a':
+          out += '\a';
+          break;
+        case 'b':
+          out += '\b';
+          break;
+        case 'f':
+          out += '\f';
+          break;
+        case 'n':
+          out += '\n';
+          break;
+        case 'r':
+          out += '\r';
+          break;
+        case 't':
+          out += '\t';
+          break;
+        case 'v':
+          out += '\v';
+          break;
+        default:
+          out += e;
+          break;  // \" \' \\ and any other character stand for themselves
       }
     }
     return false;
@@ -203,6 +220,8 @@ class TextReader {
 
 }  // namespace
 
-id parseText(std::string_view bytes) { return TextReader(bytes).read(); }
+id parseText(std::string_view bytes) {
+  return TextReader(bytes).read();
+}
 
 }  // namespace property_list::detail

@@ -29,7 +29,8 @@ std::string formatReal(double value) {
   // that negative zero reads back as itself.
   if (value == 0.0) return std::signbit(value) ? "-0.0" : "0.0";
   char text[32];
-  const auto result = std::to_chars(text, text + sizeof text, value, std::chars_format::general, 17);
+  const auto result =
+      std::to_chars(text, text + sizeof text, value, std::chars_format::general, 17);
   return std::string(text, result.ptr);
 }
 
@@ -40,7 +41,8 @@ class XMLWriter {
     if (const auto* string = dynamic_cast<const NSString*>(&object)) {
       return element("string", string->UTF8String(), depth);
     }
-    if (const auto* number = dynamic_cast<const NSNumber*>(&object)) return writeNumber(*number, depth);
+    if (const auto* number = dynamic_cast<const NSNumber*>(&object))
+      return writeNumber(*number, depth);
     if (const auto* date = dynamic_cast<const NSDate*>(&object)) {
       const auto text = detail::formatISODate(date->timeIntervalSinceReferenceDate());
       if (!text) return false;
@@ -99,9 +101,10 @@ class XMLWriter {
         return true;
       case NSNumber::Kind::Integer: {
         char digits[24];
-        const auto end = number.isUnsigned()
-                             ? std::to_chars(digits, digits + sizeof digits, number.unsignedValue()).ptr
-                             : std::to_chars(digits, digits + sizeof digits, number.integerValue()).ptr;
+        const auto end =
+            number.isUnsigned()
+                ? std::to_chars(digits, digits + sizeof digits, number.unsignedValue()).ptr
+                : std::to_chars(digits, digits + sizeof digits, number.integerValue()).ptr;
         out_ += "<integer>";
         out_.append(digits, end);
         out_ += "</integer>\n";

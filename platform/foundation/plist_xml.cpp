@@ -1,13 +1,12 @@
 // The XML form, read with pugixml. pugixml checks the markup; this file checks the values
 // and decodes entities itself, so that an unfinished one ("&amp" without ";") is malformed
 // rather than passed through, and carriage returns in strings survive a round trip.
-#include <pugixml.hpp>
-
 #include <algorithm>
 #include <charconv>
 #include <cmath>
 #include <cstdint>
 #include <cstring>
+#include <pugixml.hpp>
 
 #include "platform/foundation/property_list.h"
 #include "platform/foundation/utf16.h"
@@ -15,10 +14,12 @@
 namespace property_list::detail {
 namespace {
 
-constexpr unsigned kParseFlags = pugi::parse_cdata | pugi::parse_ws_pcdata_single |
-                                 pugi::parse_embed_pcdata;
+constexpr unsigned kParseFlags =
+    pugi::parse_cdata | pugi::parse_ws_pcdata_single | pugi::parse_embed_pcdata;
 
-bool isSpace(char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r'; }
+bool isSpace(char c) {
+  return c == ' ' || c == '\t' || c == '\n' || c == '\r';
+}
 
 std::string_view trimmed(std::string_view text) {
   while (!text.empty() && isSpace(text.front())) text.remove_prefix(1);
@@ -26,7 +27,9 @@ std::string_view trimmed(std::string_view text) {
   return text;
 }
 
-bool isBlank(std::string_view text) { return trimmed(text).empty(); }
+bool isBlank(std::string_view text) {
+  return trimmed(text).empty();
+}
 
 void appendCodePoint(std::string& out, uint32_t c) {
   if (c < 0x80) {
@@ -84,7 +87,8 @@ bool appendDecoded(std::string_view text, std::string& out) {
       out += '"';
     } else if (name == "apos") {
       out += '\'';
-    } else if (name.empty() || name.front() != '#' || !decodeCharacterReference(name.substr(1), out)) {
+    } else if (name.empty() || name.front() != '#' ||
+               !decodeCharacterReference(name.substr(1), out)) {
       return false;
     }
     text.remove_prefix(semicolon + 1);
@@ -133,7 +137,8 @@ id integerFrom(std::string_view text) {
     text.remove_prefix(2);
   }
   uint64_t magnitude = 0;
-  const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), magnitude, base);
+  const auto [end, error] =
+      std::from_chars(text.data(), text.data() + text.size(), magnitude, base);
   if (text.empty() || error != std::errc() || end != text.data() + text.size()) return nullptr;
   if (!negative) {
     if (magnitude > INT64_MAX) return NSNumber::numberWithUnsignedInteger(magnitude);
@@ -171,8 +176,8 @@ long magnitudeOf(std::string_view mantissa, long exponent) {
   const size_t point = std::min(mantissa.find('.'), mantissa.size());
   const size_t first = mantissa.find_first_of("123456789");
   if (first == std::string_view::npos) return 0;
-  const long position = first < point ? static_cast<long>(point - first)
-                                      : -static_cast<long>(first - point - 1);
+  const long position =
+      first < point ? static_cast<long>(point - first) : -static_cast<long>(first - point - 1);
   return position + exponent;
 }
 

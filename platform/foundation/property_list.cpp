@@ -12,7 +12,9 @@
 namespace property_list {
 namespace {
 
-bool isSpace(char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r'; }
+bool isSpace(char c) {
+  return c == ' ' || c == '\t' || c == '\n' || c == '\r';
+}
 
 bool isHexOrSpace(char c) {
   return isSpace(c) || (c >= '0' && c <= '9') || (c >= 'a' && c <= 'f') || (c >= 'A' && c <= 'F');
@@ -21,8 +23,8 @@ bool isHexOrSpace(char c) {
 // XML begins with '<' (after a byte-order mark and white space) or is UTF-16; the text form
 // can begin with '<' too, for a data root such as <0fbd77>, which holds only hex digits.
 bool looksLikeXML(std::string_view bytes) {
-  if (bytes.size() >= 2 && ((bytes[0] == '\xFE' && bytes[1] == '\xFF') ||
-                            (bytes[0] == '\xFF' && bytes[1] == '\xFE'))) {
+  if (bytes.size() >= 2 &&
+      ((bytes[0] == '\xFE' && bytes[1] == '\xFF') || (bytes[0] == '\xFF' && bytes[1] == '\xFE'))) {
     return true;
   }
   if (bytes.substr(0, 3) == "\xEF\xBB\xBF") bytes.remove_prefix(3);
@@ -83,7 +85,8 @@ class ReadCache {
     if (bytes->size() <= kMaxBytes) {
       totalBytes_ += bytes->size();
       entries_.push_front({hostPath, std::move(*bytes), value});
-      while (entries_.size() > kMaxEntries || totalBytes_ > kMaxBytes) erase(std::prev(entries_.end()));
+      while (entries_.size() > kMaxEntries || totalBytes_ > kMaxBytes)
+        erase(std::prev(entries_.end()));
     }
     return value;
   }
@@ -161,8 +164,8 @@ bool identical(const NSObject& a, const NSObject& b) {
   }
   if (const auto* date = dynamic_cast<const NSDate*>(&a)) {
     const auto* other = dynamic_cast<const NSDate*>(&b);
-    return other &&
-           sameDouble(date->timeIntervalSinceReferenceDate(), other->timeIntervalSinceReferenceDate());
+    return other && sameDouble(date->timeIntervalSinceReferenceDate(),
+                               other->timeIntervalSinceReferenceDate());
   }
   if (const auto* data = dynamic_cast<const NSData*>(&a)) {
     const auto* other = dynamic_cast<const NSData*>(&b);

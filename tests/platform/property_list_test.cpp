@@ -1,5 +1,7 @@
-#include <gtest/gtest.h>
+#include "platform/foundation/property_list.h"
+
 #include <fcntl.h>
+#include <gtest/gtest.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
 
@@ -11,7 +13,6 @@
 
 #include "build_paths.h"
 #include "platform/foundation/file_manager.h"
-#include "platform/foundation/property_list.h"
 #include "tests/support/test_environment.h"
 
 namespace {
@@ -26,18 +27,29 @@ constexpr const char* kHeader =
     "\"http://www.apple.com/DTDs/PropertyList-1.0.dtd\">\n"
     "<plist version=\"1.0\">\n";
 
-std::string plistXML(const std::string& body) { return kHeader + body + "</plist>\n"; }
+std::string plistXML(const std::string& body) {
+  return kHeader + body + "</plist>\n";
+}
 
 std::string corpus(const std::string& name) {
   return file_io::readAll(std::string(tessary::build::kPlistCorpusDir) + "/" + name).value_or("");
 }
 
-id integer(int64_t v) { return NSNumber::numberWithInteger(v); }
-id real(double v) { return NSNumber::numberWithDouble(v); }
-id boolean(bool v) { return NSNumber::numberWithBool(v); }
-std::shared_ptr<NSArray> array(std::vector<id> objects) { return std::make_shared<NSArray>(std::move(objects)); }
+id integer(int64_t v) {
+  return NSNumber::numberWithInteger(v);
+}
+id real(double v) {
+  return NSNumber::numberWithDouble(v);
+}
+id boolean(bool v) {
+  return NSNumber::numberWithBool(v);
+}
+std::shared_ptr<NSArray> array(std::vector<id> objects) {
+  return std::make_shared<NSArray>(std::move(objects));
+}
 std::shared_ptr<NSDictionary> dict(NSDictionary::Storage entries) {
-  return std::make_shared<NSDictionary>(std::move(entries)); }
+  return std::make_shared<NSDictionary>(std::move(entries));
+}
 
 // The value of <tag>text</tag> as a whole file.
 id scalar(const std::string& tag, const std::string& text) {
@@ -50,13 +62,14 @@ id scalar(const std::string& tag, const std::string& text) {
     return ::testing::AssertionFailure() << (expected ? "got nothing" : "expected nothing");
   }
   if (property_list::identical(*expected, *actual)) return ::testing::AssertionSuccess();
-  return ::testing::AssertionFailure() << "expected " << writeXML(*expected).value_or("?")
-                                       << "got " << writeXML(*actual).value_or("?");
+  return ::testing::AssertionFailure() << "expected " << writeXML(*expected).value_or("?") << "got "
+                                       << writeXML(*actual).value_or("?");
 }
 
 std::string bigEndian(uint64_t value, int width) {
   std::string out;
-  for (int shift = (width - 1) * 8; shift >= 0; shift -= 8) out += static_cast<char>(value >> shift);
+  for (int shift = (width - 1) * 8; shift >= 0; shift -= 8)
+    out += static_cast<char>(value >> shift);
   return out;
 }
 
@@ -123,8 +136,9 @@ TEST(PropertyListWriter, WrapsDataAt76ColumnsCountingTabsAsEight) {
   const std::string bytes(100, '\xff');  // 136 base64 characters
   const std::string encoded = property_list::detail::encodeBase64(bytes);
   ASSERT_EQ(encoded.size(), 136u);
-  EXPECT_EQ(writeXML(*NSData::dataWithBytes(bytes)),
-            plistXML("<data>\n" + encoded.substr(0, 76) + "\n" + encoded.substr(76) + "\n</data>\n"));
+  EXPECT_EQ(
+      writeXML(*NSData::dataWithBytes(bytes)),
+      plistXML("<data>\n" + encoded.substr(0, 76) + "\n" + encoded.substr(76) + "\n</data>\n"));
   EXPECT_EQ(writeXML(*array({NSData::dataWithBytes(bytes)})),
             plistXML("<array>\n\t<data>\n\t" + encoded.substr(0, 68) + "\n\t" + encoded.substr(68) +
                      "\n\t</data>\n</array>\n"));
@@ -158,7 +172,7 @@ TEST(PropertyListWriter, RefusesWhatAPropertyListCannotHold) {
   EXPECT_FALSE(writeXML(*NSDate::dateWithTimeIntervalSinceReferenceDate(INFINITY)));
   EXPECT_FALSE(writeXML(*NSDate::dateWithTimeIntervalSinceReferenceDate(NAN)));
   EXPECT_FALSE(writeXML(*NSDate::dateWithTimeIntervalSinceReferenceDate(253402300800.0)));  // 10000
-  EXPECT_TRUE(writeXML(*NSDate::dateWithTimeIntervalSinceReferenceDate(252423993599.0)));  // 9999
+  EXPECT_TRUE(writeXML(*NSDate::dateWithTimeIntervalSinceReferenceDate(252423993599.0)));   // 9999
   NSObject plain;
   EXPECT_FALSE(writeXML(plain));
   auto loop = std::make_shared<NSMutableArray>();
@@ -169,9 +183,10 @@ TEST(PropertyListWriter, RefusesWhatAPropertyListCannotHold) {
 
 TEST(PropertyListXML, RoundTripsEveryValueExactly) {
   NSDictionary::Storage entries;
-  entries["strings"] = array({NSStr(""), NSStr(" "), NSStr("\t\r\n line\r\n"), NSStr("]]> <![CDATA["),
-                              NSStr("&amp; &#64; &"), NSStr("\x01\x1f control"),
-                              NSStr("\xc3\xa9\xe6\x97\xa5\xf0\x9f\x92\xb6"), NSStr("1.0843\n")});
+  entries["strings"] =
+      array({NSStr(""), NSStr(" "), NSStr("\t\r\n line\r\n"), NSStr("]]> <![CDATA["),
+             NSStr("&amp; &#64; &"), NSStr("\x01\x1f control"),
+             NSStr("\xc3\xa9\xe6\x97\xa5\xf0\x9f\x92\xb6"), NSStr("1.0843\n")});
   entries["integers"] = array({integer(0), integer(-1), integer(INT64_MAX), integer(INT64_MIN),
                                NSNumber::numberWithUnsignedInteger(uint64_t{1} << 63),
                                NSNumber::numberWithUnsignedInteger(UINT64_MAX)});
@@ -182,8 +197,9 @@ TEST(PropertyListXML, RoundTripsEveryValueExactly) {
                             NSDate::dateWithTimeIntervalSinceReferenceDate(-4165314208.0),
                             NSDate::dateWithTimeIntervalSinceReferenceDate(-63113904000.0),
                             NSDate::dateWithTimeIntervalSinceReferenceDate(252423993599.0)});
-  entries["data"] = array({NSData::dataWithBytes(""), NSData::dataWithBytes(std::string("\0\xff", 2)),
-                           NSData::dataWithBytes(std::string(1000, 'z'))});
+  entries["data"] =
+      array({NSData::dataWithBytes(""), NSData::dataWithBytes(std::string("\0\xff", 2)),
+             NSData::dataWithBytes(std::string(1000, 'z'))});
   entries["bools"] = array({boolean(true), boolean(false)});
   entries[" key <&> with \"quotes\" "] = dict({{"", NSStr("empty key")}});
   id deep = NSStr("bottom");
@@ -240,7 +256,9 @@ TEST(PropertyListXML, ReadsRealsWithoutTheLocale) {
 }
 
 TEST(PropertyListXML, ReadsDatesDataAndBooleans) {
-  const auto date = [](double seconds) { return NSDate::dateWithTimeIntervalSinceReferenceDate(seconds); };
+  const auto date = [](double seconds) {
+    return NSDate::dateWithTimeIntervalSinceReferenceDate(seconds);
+  };
   EXPECT_TRUE(same(date(0), scalar("date", "2001-01-01T00:00:00Z")));
   EXPECT_TRUE(same(date(-978307200), scalar("date", "1970-01-01T00:00:00Z")));
   EXPECT_TRUE(same(date(-4165314208.0), scalar("date", "1869-01-03T08:16:32Z")));
@@ -278,12 +296,12 @@ TEST(PropertyListXML, ReadsTextEntitiesAndStructureStrictly) {
   EXPECT_TRUE(same(dict({{"k", NSStr("second")}}),
                    parse(plistXML("<dict><key>k</key><string>first</string>"
                                   "<key>k</key><string>second</string></dict>"))));
-  for (const char* bad : {
-           "<string>&amp</string>", "<string>&bogus;</string>", "<string>&#0;</string>",
-           "<string>&#xD800;</string>", "<string>&#x110000;</string>", "<string><b/></string>",
-           "<string>\xff</string>", "<dict><key>k</key></dict>", "<dict><string>v</string></dict>",
-           "<dict>text<key>k</key><true/></dict>", "<array>text</array>", "<array><foo/></array>",
-           "", "<string>a</string><string>b</string>", "<string>open", "just text<"}) {
+  for (const char* bad :
+       {"<string>&amp</string>", "<string>&bogus;</string>", "<string>&#0;</string>",
+        "<string>&#xD800;</string>", "<string>&#x110000;</string>", "<string><b/></string>",
+        "<string>\xff</string>", "<dict><key>k</key></dict>", "<dict><string>v</string></dict>",
+        "<dict>text<key>k</key><true/></dict>", "<array>text</array>", "<array><foo/></array>", "",
+        "<string>a</string><string>b</string>", "<string>open", "just text<"}) {
     EXPECT_FALSE(parse(plistXML(bad))) << bad;
   }
   EXPECT_FALSE(parse("<plist version=\"1.0\"></plist>"));
@@ -294,23 +312,25 @@ TEST(PropertyListBinary, ReadsEveryKindOfObject) {
   const std::string utf16 = std::string("\x00\xe9\xd8\x3d\xdc\xb6\xdc\x00", 8);  // é, 💶, lone
   const std::string file = bplist({
       "\xaa\x01\x02\x03\x04\x05\x06\x07\x08\x09\x0a"s,
-      "\x08",                                             // false
-      "\x09",                                             // true
-      "\x10\xff"s,                                        // 1-byte integers are unsigned
-      "\x11\x01\x00"s,                                    // 256
-      "\x22\x3f\xc0\x00\x00"s,                            // float 1.5
-      "\x33\x41\x2e\x84\x80\x00\x00\x00\x00"s,            // date 1000000
-      "\x43" "abc",                                       // data
-      "\x53" "abc",                                       // ASCII
-      "\x64"s + utf16,                                    // UTF-16 with a lone surrogate
-      "\x81\x01\x00"s,                                    // UID 256
+      "\x08",                                   // false
+      "\x09",                                   // true
+      "\x10\xff"s,                              // 1-byte integers are unsigned
+      "\x11\x01\x00"s,                          // 256
+      "\x22\x3f\xc0\x00\x00"s,                  // float 1.5
+      "\x33\x41\x2e\x84\x80\x00\x00\x00\x00"s,  // date 1000000
+      "\x43"
+      "abc",  // data
+      "\x53"
+      "abc",            // ASCII
+      "\x64"s + utf16,  // UTF-16 with a lone surrogate
+      "\x81\x01\x00"s,  // UID 256
   });
-  EXPECT_TRUE(same(array({boolean(false), boolean(true), integer(255), integer(256), real(1.5),
-                          NSDate::dateWithTimeIntervalSinceReferenceDate(1000000),
-                          NSData::dataWithBytes("abc"), NSStr("abc"),
-                          NSStr("\xc3\xa9\xf0\x9f\x92\xb6\xef\xbf\xbd"),
-                          dict({{"CF$UID", integer(256)}})}),
-                   parse(file)));
+  EXPECT_TRUE(
+      same(array({boolean(false), boolean(true), integer(255), integer(256), real(1.5),
+                  NSDate::dateWithTimeIntervalSinceReferenceDate(1000000),
+                  NSData::dataWithBytes("abc"), NSStr("abc"),
+                  NSStr("\xc3\xa9\xf0\x9f\x92\xb6\xef\xbf\xbd"), dict({{"CF$UID", integer(256)}})}),
+           parse(file)));
   // The same object may be referred to many times, and is read once.
   std::vector<std::string> levels;
   for (int i = 0; i < 40; ++i) levels.push_back("\xa2"s + char(i + 1) + char(i + 1));
@@ -337,21 +357,21 @@ TEST(PropertyListBinary, RefusesHostileFiles) {
   EXPECT_FALSE(parse(good.substr(0, good.size() - 1)));
   EXPECT_FALSE(parse("bplist00"));
   EXPECT_FALSE(parse("bplist01" + good.substr(8)));
-  for (const std::string& object : {
-           "\x5f\x13\xff\xff\xff\xff\xff\xff\xff\xff"s,  // length past the end
-           "\x5f\x10"s,                                  // length missing
-           "\x5f\x20\x01"s,                              // length that is not an integer
-           "\x54" "ab"s,                                 // string runs into the table
-           "\x52\xc3\xa9"s,                              // ASCII with a high byte
-           "\x6f\x13\x80\x00\x00\x00\x00\x00\x00\x01"s,  // UTF-16 count that overflows
-           "\xaf\x13\x40\x00\x00\x00\x00\x00\x00\x00\x00"s,
-           "\xa1\x07"s,                                  // ref past the count
-           "\xa1\x00"s,                                  // an array holding itself
-           "\xd1\x00\x00"s,                              // a dictionary keyed by itself
-           "\x15\x00"s,                                  // 32-byte integer
-           "\x14\x00\x00\x00\x00\x00\x00\x00\x01\x00\x00\x00\x00\x00\x00\x00\x00"s,
-           "\x21\x00\x00"s, "\x32\x00\x00\x00\x00"s, "\x00"s, "\x0f"s, "\xc1\x00"s, "\x89\x00"s,
-           "\x23\x00"s}) {
+  for (const std::string& object :
+       {"\x5f\x13\xff\xff\xff\xff\xff\xff\xff\xff"s,  // length past the end
+        "\x5f\x10"s,                                  // length missing
+        "\x5f\x20\x01"s,                              // length that is not an integer
+        "\x54"
+        "ab"s,                                        // string runs into the table
+        "\x52\xc3\xa9"s,                              // ASCII with a high byte
+        "\x6f\x13\x80\x00\x00\x00\x00\x00\x00\x01"s,  // UTF-16 count that overflows
+        "\xaf\x13\x40\x00\x00\x00\x00\x00\x00\x00\x00"s,
+        "\xa1\x07"s,      // ref past the count
+        "\xa1\x00"s,      // an array holding itself
+        "\xd1\x00\x00"s,  // a dictionary keyed by itself
+        "\x15\x00"s,      // 32-byte integer
+        "\x14\x00\x00\x00\x00\x00\x00\x00\x01\x00\x00\x00\x00\x00\x00\x00\x00"s, "\x21\x00\x00"s,
+        "\x32\x00\x00\x00\x00"s, "\x00"s, "\x0f"s, "\xc1\x00"s, "\x89\x00"s, "\x23\x00"s}) {
     EXPECT_FALSE(parse(bplist({object}))) << testing::PrintToString(object);
   }
   EXPECT_FALSE(parse(bplist({"\xd1\x01\x02"s, "\x10\x01"s, "\x51v"s})));  // integer key
@@ -385,32 +405,36 @@ TEST(PropertyListText, ReadsTheOldTextFormAsStrings) {
       dict({{"test", list({NSStr("1"), NSStr("1")})},
             {"foo", list({list({NSStr("-1337")}), one, one, one,
                           list({one, one, one, one, list({one, one, one, one})})})},
-            {"more", dict({{"a", NSStr("yo")},
-                           {"b", list({dict({{"c", NSStr("0.25")}}),
+            {"more",
+             dict({{"a", NSStr("yo")},
+                   {"b",
+                    list({dict({{"c", NSStr("0.25")}}),
+                          dict({{"a", NSStr("yo")},
+                                {"b",
+                                 list({dict({{"c", NSStr("0.25")}}),
                                        dict({{"a", NSStr("yo")},
-                                             {"b", list({dict({{"c", NSStr("0.25")}}),
-                                                         dict({{"a", NSStr("yo")},
-                                                               {"b", list({dict({{"cd", NSStr("-0.25")}})})}})})}})})}})}}),
+                                             {"b", list({dict(
+                                                       {{"cd", NSStr("-0.25")}})})}})})}})})}})}}),
       parse(corpus("o1.ostep"))));
+  EXPECT_TRUE(
+      same(dict({{"Some ASCII string", NSStr("Test ASCII String")},
+                 {"Some UTF8 strings",
+                  list({NSStr("àéèçù"), NSStr("日本語"), NSStr("汉语/漢語"), NSStr("한국어/조선말"),
+                        NSStr("русский язык"), NSStr("الْعَرَبيّة"), NSStr("עִבְרִית"),
+                        NSStr("język polski"), NSStr("हिन्दी")})},
+                 {"Keys & \"entities\"", NSStr("hello world & others <nodes> are fun!?'")},
+                 {"Some Int", NSStr("32434543632")},
+                 {"Some String with Unicode entity", NSStr("Yeah check this: \xe1\x88\xb4 !!!")}}),
+           parse(corpus("o2.ostep"))));
   EXPECT_TRUE(same(
-      dict({{"Some ASCII string", NSStr("Test ASCII String")},
-            {"Some UTF8 strings",
-             list({NSStr("àéèçù"), NSStr("日本語"), NSStr("汉语/漢語"), NSStr("한국어/조선말"),
-                   NSStr("русский язык"), NSStr("الْعَرَبيّة"), NSStr("עִבְרִית"),
-                   NSStr("język polski"), NSStr("हिन्दी")})},
-            {"Keys & \"entities\"", NSStr("hello world & others <nodes> are fun!?'")},
-            {"Some Int", NSStr("32434543632")},
-            {"Some String with Unicode entity", NSStr("Yeah check this: \xe1\x88\xb4 !!!")}}),
-      parse(corpus("o2.ostep"))));
-  EXPECT_TRUE(same(list({dict({{"AFirstKey", NSStr("A First Value")},
-                               {"ASecondKey", NSStr("A Second Value")}}),
-                         dict({{"CFirstKey", NSStr("C First Value")},
-                               {"CSecondKey", NSStr("C Second Corrected Value")}})}),
-                   parse(corpus("o3.ostep"))));
+      list({dict({{"AFirstKey", NSStr("A First Value")}, {"ASecondKey", NSStr("A Second Value")}}),
+            dict({{"CFirstKey", NSStr("C First Value")},
+                  {"CSecondKey", NSStr("C Second Corrected Value")}})}),
+      parse(corpus("o3.ostep"))));
 
   EXPECT_TRUE(same(NSData::dataWithBytes("\x0f\xbd\x77"), parse("<0f bd77>")));
-  EXPECT_TRUE(same(NSStr("a\n\t\"\\\x41\xf0\x9f\x92\xb6"),
-                   parse("'a\\n\\t\\\"\\\\\\101\\UD83D\\UDCB6'")));
+  EXPECT_TRUE(
+      same(NSStr("a\n\t\"\\\x41\xf0\x9f\x92\xb6"), parse("'a\\n\\t\\\"\\\\\\101\\UD83D\\UDCB6'")));
   EXPECT_TRUE(same(list({}), parse("( ) // done")));
   for (const char* bad : {"{ a = b }", "{ a b; }", "( a b )", "( a, , )", "<0fb>", "<0g>", "(",
                           "a b", "/* open", "\"open", "{ (a) = b; }", "( a ) )", "@"}) {
@@ -504,29 +528,34 @@ TEST(PropertyListFiles, CacheSharesUnchangedFilesAndSeesEveryChange) {
   // Rewritten in place, same size, within the same timestamp tick.
   struct stat before {};
   ::stat(host.c_str(), &before);
-  ASSERT_TRUE(file_io::writeInPlace(host, plistXML("<dict><key>EUR-USD</key><string>1.0844</string></dict>")));
+  ASSERT_TRUE(file_io::writeInPlace(
+      host, plistXML("<dict><key>EUR-USD</key><string>1.0844</string></dict>")));
   struct timespec times[2] = {before.st_atim, before.st_mtim};
   ::utimensat(AT_FDCWD, host.c_str(), times, 0);
   const auto second = NSDictionary::dictionaryWithContentsOfFile(kRates);
   EXPECT_TRUE(same(dict({{"EUR-USD", NSStr("1.0844")}}), second));
 
   // Replaced by another file under the same name.
-  ASSERT_TRUE(file_io::writeAtomically(host, plistXML("<dict><key>EUR-USD</key><string>2</string></dict>")));
-  EXPECT_TRUE(same(dict({{"EUR-USD", NSStr("2")}}), NSDictionary::dictionaryWithContentsOfFile(kRates)));
+  ASSERT_TRUE(file_io::writeAtomically(
+      host, plistXML("<dict><key>EUR-USD</key><string>2</string></dict>")));
+  EXPECT_TRUE(
+      same(dict({{"EUR-USD", NSStr("2")}}), NSDictionary::dictionaryWithContentsOfFile(kRates)));
 
   // The mutable variant is the caller's own copy; changing it changes no later read.
   const auto mine = NSMutableDictionary::dictionaryWithContentsOfFile(kRates);
   ASSERT_TRUE(mine);
   mine->setObjectForKey(NSStr("3"), "EUR-USD");
   mine->setObjectForKey(NSStr("4"), "USD-EUR");
-  EXPECT_TRUE(same(dict({{"EUR-USD", NSStr("2")}}), NSDictionary::dictionaryWithContentsOfFile(kRates)));
+  EXPECT_TRUE(
+      same(dict({{"EUR-USD", NSStr("2")}}), NSDictionary::dictionaryWithContentsOfFile(kRates)));
   EXPECT_NE(NSMutableDictionary::dictionaryWithContentsOfFile(kRates), mine);
 
   // Writing it through the file methods is seen by the next read, as is removing the file.
   ASSERT_TRUE(mine->writeToFileAtomically(kRates, true));
   EXPECT_TRUE(same(mine, NSDictionary::dictionaryWithContentsOfFile(kRates)));
   mine->setObjectForKey(NSStr("5"), "EUR-USD");
-  EXPECT_TRUE(same(NSStr("3"), NSDictionary::dictionaryWithContentsOfFile(kRates)->objectForKey("EUR-USD")));
+  EXPECT_TRUE(same(NSStr("3"),
+                   NSDictionary::dictionaryWithContentsOfFile(kRates)->objectForKey("EUR-USD")));
   ASSERT_EQ(::unlink(host.c_str()), 0);
   EXPECT_FALSE(NSDictionary::dictionaryWithContentsOfFile(kRates));
 

@@ -44,7 +44,8 @@ std::string difference(const id& ours, plist_t theirs, const std::string& at = "
       uint8_t value = 0;
       plist_get_bool_val(theirs, &value);
       const auto number = kindOf<NSNumber>(ours);
-      return number && number->kind() == NSNumber::Kind::Boolean && number->boolValue() == (value != 0)
+      return number && number->kind() == NSNumber::Kind::Boolean &&
+                     number->boolValue() == (value != 0)
                  ? ""
                  : at + ": boolean";
     }
@@ -60,9 +61,9 @@ std::string difference(const id& ours, plist_t theirs, const std::string& at = "
       double value = 0;
       plist_get_real_val(theirs, &value);
       const auto number = kindOf<NSNumber>(ours);
-      const bool same = number && number->kind() == NSNumber::Kind::Real &&
-                        (number->realValue() == value ||
-                         (std::isnan(number->realValue()) && std::isnan(value)));
+      const bool same =
+          number && number->kind() == NSNumber::Kind::Real &&
+          (number->realValue() == value || (std::isnan(number->realValue()) && std::isnan(value)));
       return same ? "" : at + ": real";
     }
     case PLIST_STRING: {
@@ -84,21 +85,24 @@ std::string difference(const id& ours, plist_t theirs, const std::string& at = "
       int32_t seconds = 0, micro = 0;
       plist_get_date_val(theirs, &seconds, &micro);
       const auto date = kindOf<NSDate>(ours);
-      return date && date->timeIntervalSinceReferenceDate() == seconds + micro / 1e6 ? "" : at + ": date";
+      return date && date->timeIntervalSinceReferenceDate() == seconds + micro / 1e6
+                 ? ""
+                 : at + ": date";
     }
     case PLIST_ARRAY: {
       const auto array = kindOf<NSArray>(ours);
       if (!array || array->count() != plist_array_get_size(theirs)) return at + ": array";
       for (uint32_t i = 0; i < plist_array_get_size(theirs); ++i) {
-        const std::string inner =
-            difference(array->objectAtIndex(i), plist_array_get_item(theirs, i), at + std::to_string(i) + "/");
+        const std::string inner = difference(
+            array->objectAtIndex(i), plist_array_get_item(theirs, i), at + std::to_string(i) + "/");
         if (!inner.empty()) return inner;
       }
       return "";
     }
     case PLIST_DICT: {
       const auto dictionary = kindOf<NSDictionary>(ours);
-      if (!dictionary || dictionary->count() != plist_dict_get_size(theirs)) return at + ": dictionary";
+      if (!dictionary || dictionary->count() != plist_dict_get_size(theirs))
+        return at + ": dictionary";
       plist_dict_iter iterator = nullptr;
       plist_dict_new_iter(theirs, &iterator);
       std::string found;
@@ -123,10 +127,13 @@ std::string corpusFile(const std::string& name) {
   return file_io::readAll(std::string(tessary::build::kPlistCorpusDir) + "/" + name).value_or("");
 }
 
-double referenceSeconds(int64_t unixTime) { return static_cast<double>(unixTime - 978307200); }
+double referenceSeconds(int64_t unixTime) {
+  return static_cast<double>(unixTime - 978307200);
+}
 
 // Files where we differ from libplist 2.2 on purpose; each is checked in its own test.
-const std::set<std::string> kDeliberate = {"o1.ostep", "o2.ostep", "o3.ostep", "uid.bplist", "7.plist"};
+const std::set<std::string> kDeliberate = {"o1.ostep", "o2.ostep", "o3.ostep", "uid.bplist",
+                                           "7.plist"};
 // Files both readers must refuse.
 const std::set<std::string> kMalformed = {"5.plist", "amp.plist", "invalid_tag.plist",
                                           "malformed_dict.bplist", "recursion.bplist"};
@@ -214,7 +221,8 @@ TEST(PlistOracle, ReadsDatesOutsideThirtyTwoBitSeconds) {
 }
 
 std::string plistWith(const std::string& body) {
-  return "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<plist version=\"1.0\">\n" + body + "\n</plist>\n";
+  return "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<plist version=\"1.0\">\n" + body +
+         "\n</plist>\n";
 }
 
 TEST(PlistOracle, DeliberateDifferencesInValues) {
@@ -223,19 +231,24 @@ TEST(PlistOracle, DeliberateDifferencesInValues) {
   uint64_t value = 0;
   plist_get_uint_val(theirs.get(), &value);
   EXPECT_EQ(value, 8u);
-  EXPECT_EQ(kindOf<NSNumber>(property_list::parse(plistWith("<integer>010</integer>")))->integerValue(), 10);
+  EXPECT_EQ(
+      kindOf<NSNumber>(property_list::parse(plistWith("<integer>010</integer>")))->integerValue(),
+      10);
 
   // Hex after 0x is no difference: both read it (hex.plist agrees in the corpus test).
   theirs = libplistRead(plistWith("<integer>0x1A</integer>"));
   plist_get_uint_val(theirs.get(), &value);
   EXPECT_EQ(value, 26u);
-  EXPECT_EQ(kindOf<NSNumber>(property_list::parse(plistWith("<integer>0x1A</integer>")))->integerValue(), 26);
+  EXPECT_EQ(
+      kindOf<NSNumber>(property_list::parse(plistWith("<integer>0x1A</integer>")))->integerValue(),
+      26);
 
   // A binary ASCII string with a byte past 0x7F: libplist passes the bytes on, the
   // platform refuses the file, and so do we.
-  const std::string highByte("bplist00\x52\xc3\xa9\x08"
-                             "\0\0\0\0\0\0\x01\x01\0\0\0\0\0\0\0\x01\0\0\0\0\0\0\0\0\0\0\0\0\0\0\0\x0b",
-                             44);
+  const std::string highByte(
+      "bplist00\x52\xc3\xa9\x08"
+      "\0\0\0\0\0\0\x01\x01\0\0\0\0\0\0\0\x01\0\0\0\0\0\0\0\0\0\0\0\0\0\0\0\x0b",
+      44);
   EXPECT_TRUE(libplistRead(highByte));
   EXPECT_FALSE(property_list::parse(highByte));
 
@@ -253,7 +266,8 @@ TEST(PlistOracle, AgreesOnALargeRateStore) {
   // Every ordered pair of 170 codes, as the widget's rate store holds them.
   std::vector<std::string> codes;
   for (int i = 0; i < 170; ++i) {
-    codes.push_back(std::string{char('A' + i / 26 % 26), char('A' + i % 26), char('A' + i * 7 % 26)});
+    codes.push_back(
+        std::string{char('A' + i / 26 % 26), char('A' + i % 26), char('A' + i * 7 % 26)});
   }
   NSDictionary::Storage entries;
   for (const auto& from : codes) {
