@@ -41,7 +41,7 @@ void NSRunLoop::addSource(int fd, short events, IoCallback callback) {
 
 void NSRunLoop::removeSource(int fd) { sources_.erase(fd); }
 
-bool NSRunLoop::runDueTimers() {
+bool NSRunLoop::runDueTimers(uint64_t limit) {
   // Only timers already due when the turn starts run in it; those they schedule wait for
   // the next turn, so a delayed call never runs inside the call that scheduled it.
   std::vector<TimerId> due;
@@ -49,7 +49,7 @@ bool NSRunLoop::runDueTimers() {
     const double now = nowFor(queue == &realQueue_ ? TimeBase::Real : TimeBase::Clock);
     for (const auto& [key, timer] : *queue) {
       if (key.first > now) break;
-      due.push_back(timer);
+      if (timer <= limit) due.push_back(timer);
     }
   }
   std::sort(due.begin(), due.end(), [this](TimerId a, TimerId b) {
@@ -97,7 +97,9 @@ double NSRunLoop::secondsUntilNextTimer() const {
 }
 
 bool NSRunLoop::runOnce(double maxWaitSeconds) {
-  bool ran = runDueTimers();
+  // What this turn schedules runs on a later one.
+  const uint64_t turn = sequence_;
+  bool ran = runDueTimers(turn);
   double wait = ran ? 0.0 : std::min(std::max(maxWaitSeconds, 0.0), secondsUntilNextTimer());
   const int timeoutMs = static_cast<int>(std::ceil(std::min(wait, 3600.0) * 1000.0));
   if (!sources_.empty()) {
@@ -105,7 +107,7 @@ bool NSRunLoop::runOnce(double maxWaitSeconds) {
   } else if (timeoutMs > 0) {
     ::poll(nullptr, 0, timeoutMs);
   }
-  return runDueTimers() || ran;
+  return runDueTimers(turn) || ran;
 }
 
 void NSRunLoop::runUntilIdle() {

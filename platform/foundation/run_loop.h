@@ -55,7 +55,8 @@ class TESSARY_EXPORT NSRunLoop {
   };
   using Key = std::pair<double, uint64_t>;  // (due, sequence): equal dues run in order
 
-  bool runDueTimers();
+  // Runs the due timers scheduled before `limit` (a sequence number); later ones wait.
+  bool runDueTimers(uint64_t limit);
   bool pollSources(int timeoutMs);
   double nowFor(TimeBase base) const;
   double secondsUntilNextTimer() const;
