@@ -22,3 +22,59 @@ bool UITextField::replaceRangeByUser(NSRange range, const std::string& replaceme
   sendActionsForControlEvents(UIControlEventEditingChanged);
   return true;
 }
+
+namespace {
+std::weak_ptr<UITextField>& responderSlot() {
+  static std::weak_ptr<UITextField> responder;
+  return responder;
+}
+UITextField::ResponderObserver& observerSlot() {
+  static UITextField::ResponderObserver observer;
+  return observer;
+}
+}  // namespace
+
+std::shared_ptr<UITextField> UITextField::firstResponder() { return responderSlot().lock(); }
+
+void UITextField::setResponderObserver(ResponderObserver observer) {
+  observerSlot() = std::move(observer);
+}
+
+bool UITextField::isFirstResponder() const { return responderSlot().lock().get() == this; }
+
+void UITextField::endEditing() {
+  editing_ = false;
+  if (const auto delegate = delegate_.lock()) delegate->textFieldDidEndEditing(*this);
+  sendActionsForControlEvents(UIControlEventEditingDidEnd);
+}
+
+bool UITextField::becomeFirstResponder() {
+  if (isFirstResponder()) return true;
+  auto self = std::static_pointer_cast<UITextField>(shared_from_this());
+  if (const auto delegate = delegate_.lock()) {
+    if (!delegate->textFieldShouldBeginEditing(*this)) return false;
+  }
+  const auto previous = responderSlot().lock();
+  if (previous) {
+    responderSlot().reset();
+    previous->endEditing();
+  }
+  responderSlot() = self;
+  editing_ = true;
+  if (const auto delegate = delegate_.lock()) delegate->textFieldDidBeginEditing(*this);
+  sendActionsForControlEvents(UIControlEventEditingDidBegin);
+  if (observerSlot()) observerSlot()(this, previous.get());
+  return true;
+}
+
+bool UITextField::resignFirstResponder() {
+  if (!isFirstResponder()) return true;
+  const auto protector = shared_from_this();
+  if (const auto delegate = delegate_.lock()) {
+    if (!delegate->textFieldShouldEndEditing(*this)) return false;
+  }
+  responderSlot().reset();
+  endEditing();
+  if (observerSlot()) observerSlot()(nullptr, this);
+  return true;
+}

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <functional>
 #include <memory>
 #include <string>
 
@@ -69,6 +70,22 @@ class TESSARY_EXPORT UITextField : public UIControl {
   void setMinimumFontSize(CGFloat size) { minimumFontSize_ = size; }
   bool isEditing() const { return editing_; }
 
+  // The view riding on the keyboard while this field is edited; the field holds it.
+  const std::shared_ptr<UIView>& inputAccessoryView() const { return accessory_; }
+  void setInputAccessoryView(std::shared_ptr<UIView> view) { accessory_ = std::move(view); }
+
+  // First responder: at most one field at a time. Becoming first responder ends the editing
+  // of the one before (without the keyboard going), then begins this field's: the delegate's
+  // did-begin call, then the editing-did-begin event, then the responder observer.
+  bool becomeFirstResponder();
+  bool resignFirstResponder();
+  bool isFirstResponder() const;
+  static std::shared_ptr<UITextField> firstResponder();
+  // Told after every change: the field that became first responder (or null) and the one
+  // that resigned (or null). The host's keyboard follows it.
+  using ResponderObserver = std::function<void(UITextField* became, UITextField* resigned)>;
+  static void setResponderObserver(ResponderObserver observer);
+
   // A user's edit, as the keyboard or the edit menu makes it: the delegate may refuse it;
   // an accepted change replaces the range and then sends the editing-changed event.
   // Returns whether the change was made.
@@ -89,4 +106,7 @@ class TESSARY_EXPORT UITextField : public UIControl {
   bool adjusts_ = false;
   CGFloat minimumFontSize_ = 0;
   bool editing_ = false;
+  std::shared_ptr<UIView> accessory_;
+
+  void endEditing();
 };

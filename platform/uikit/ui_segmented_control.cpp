@@ -1,0 +1,46 @@
+#include "platform/uikit/ui_segmented_control.h"
+
+#include <cmath>
+
+#include "platform/uikit/ui_label.h"
+
+namespace {
+constexpr CGFloat kSegmentPadding = 10;
+}
+
+UISegmentedControl::UISegmentedControl(std::vector<std::string> titles)
+    : titles_(std::move(titles)) {
+  setFrame(CGRect{{0, 0}, sizeThatFits({})});
+}
+
+void UISegmentedControl::setSelectedSegmentIndex(NSInteger index) {
+  selected_ = index >= 0 && static_cast<NSUInteger>(index) < titles_.size()
+                  ? index
+                  : UISegmentedControlNoSegment;
+}
+
+CGFloat UISegmentedControl::segmentWidth(NSUInteger index) const {
+  const auto font = UIFont::boldSystemFontOfSize(12);
+  return std::ceil(measureText(titles_[index], *font).width) + 2 * kSegmentPadding;
+}
+
+CGSize UISegmentedControl::sizeThatFits(CGSize) const {
+  CGFloat width = 0;
+  for (NSUInteger i = 0; i < titles_.size(); ++i) width += segmentWidth(i);
+  return {width, style_ == UISegmentedControlStyleBar ? 30.0f : 44.0f};
+}
+
+CGRect UISegmentedControl::segmentFrame(NSUInteger index) const {
+  CGFloat x = 0;
+  for (NSUInteger i = 0; i < index && i < titles_.size(); ++i) x += segmentWidth(i);
+  const CGFloat width = index < titles_.size() ? segmentWidth(index) : 0;
+  return CGRectMake(x, 0, width, frame().size.height);
+}
+
+void UISegmentedControl::touchSegment(NSUInteger index) {
+  if (index >= titles_.size() || !isEnabled()) return;
+  const auto protector = shared_from_this();
+  selected_ = static_cast<NSInteger>(index);
+  sendActionsForControlEvents(UIControlEventValueChanged);
+  if (momentary_) selected_ = UISegmentedControlNoSegment;
+}

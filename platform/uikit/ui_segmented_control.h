@@ -1,0 +1,49 @@
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "platform/uikit/ui_control.h"
+
+enum UISegmentedControlStyle : NSInteger {
+  UISegmentedControlStylePlain = 0,
+  UISegmentedControlStyleBordered = 1,
+  UISegmentedControlStyleBar = 2,
+};
+inline constexpr NSInteger UISegmentedControlNoSegment = -1;
+
+class TESSARY_EXPORT UISegmentedControl : public UIControl {
+ public:
+  explicit UISegmentedControl(std::vector<std::string> titles = {});
+  static std::shared_ptr<UISegmentedControl> initWithItems(std::vector<std::string> titles) {
+    return std::make_shared<UISegmentedControl>(std::move(titles));
+  }
+  const char* className() const override { return "UISegmentedControl"; }
+
+  NSUInteger numberOfSegments() const { return titles_.size(); }
+  std::string titleForSegmentAtIndex(NSUInteger index) const {
+    return index < titles_.size() ? titles_[index] : std::string();
+  }
+  NSInteger selectedSegmentIndex() const { return selected_; }
+  void setSelectedSegmentIndex(NSInteger index);
+  bool isMomentary() const { return momentary_; }
+  void setMomentary(bool momentary) { momentary_ = momentary; }
+  UISegmentedControlStyle segmentedControlStyle() const { return style_; }
+  void setSegmentedControlStyle(UISegmentedControlStyle style) { style_ = style; }
+
+  // Each segment as wide as its title and padding; the bar style is 30 high.
+  CGSize sizeThatFits(CGSize size) const override;
+  // The segment's rectangle in the control's coordinates.
+  CGRect segmentFrame(NSUInteger index) const;
+  // A touch on a segment: it is selected, the value-changed event is sent, and a momentary
+  // control lets go of it again afterwards.
+  void touchSegment(NSUInteger index);
+
+ private:
+  CGFloat segmentWidth(NSUInteger index) const;
+
+  std::vector<std::string> titles_;
+  NSInteger selected_ = UISegmentedControlNoSegment;
+  bool momentary_ = false;
+  UISegmentedControlStyle style_ = UISegmentedControlStylePlain;
+};

@@ -1,0 +1,97 @@
+#include "platform/uikit/ui_toolbar.h"
+
+#include <cmath>
+
+#include "platform/uikit/ui_application.h"
+#include "platform/uikit/ui_device.h"
+#include "platform/uikit/ui_label.h"
+
+namespace {
+constexpr CGFloat kEdgeMargin = 6;
+constexpr CGFloat kItemPadding = 10;
+}  // namespace
+
+std::shared_ptr<UIBarButtonItem> UIBarButtonItem::flexibleSpace() {
+  auto item = std::make_shared<UIBarButtonItem>();
+  item->system_ = UIBarButtonSystemItemFlexibleSpace;
+  return item;
+}
+
+std::shared_ptr<UIBarButtonItem> UIBarButtonItem::initWithCustomView(std::shared_ptr<UIView> view) {
+  auto item = std::make_shared<UIBarButtonItem>();
+  item->customView_ = std::move(view);
+  return item;
+}
+
+std::string UIBarButtonItem::displayTitle() const {
+  if (system_ == UIBarButtonSystemItemDone) return "Done";
+  if (system_ == UIBarButtonSystemItemCancel) return "Cancel";
+  return title_;
+}
+
+void UIBarButtonItem::sendAction() {
+  if (!action_) return;
+  const auto protector = shared_from_this();
+  if (const auto target = target_.lock()) action_(*target);
+}
+
+void UIToolbar::setItemsAnimated(std::vector<std::shared_ptr<UIBarButtonItem>> items, bool) {
+  for (const auto& item : items_) {
+    if (item && item->customView()) item->customView()->removeFromSuperview();
+  }
+  items_ = std::move(items);
+  for (const auto& item : items_) {
+    if (item && item->customView()) addSubview(item->customView());
+  }
+  layoutItems();
+}
+
+CGSize UIToolbar::sizeThatFits(CGSize) const {
+  const UIApplication& app = UIApplication::sharedApplication();
+  const UIDevice& device = UIDevice::currentDevice();
+  const bool tablet = device.respondsToUserInterfaceIdiom() &&
+                      device.userInterfaceIdiom() == UIUserInterfaceIdiomPad;
+  return {app.screenWidth(), app.isLandscape() && !tablet ? 32.0f : 44.0f};
+}
+
+void UIToolbar::setFrame(CGRect frame) {
+  UIView::setFrame(frame);
+  layoutItems();
+}
+
+void UIToolbar::layoutItems() {
+  const CGFloat height = frame().size.height;
+  std::vector<CGFloat> widths;
+  CGFloat fixed = 0;
+  size_t flexible = 0;
+  const auto font = UIFont::boldSystemFontOfSize(12);
+  for (const auto& item : items_) {
+    CGFloat width = 0;
+    if (!item || item->isFlexibleSpace()) {
+      ++flexible;
+    } else if (item->customView()) {
+      width = item->customView()->frame().size.width;
+    } else if (item->image()) {
+      width = item->image()->size().width + 2 * kItemPadding;
+    } else {
+      width = std::ceil(measureText(item->displayTitle(), *font).width) + 2 * kItemPadding;
+    }
+    widths.push_back(width);
+    fixed += width;
+  }
+  const CGFloat spare = std::max<CGFloat>(0, frame().size.width - 2 * kEdgeMargin - fixed);
+  const CGFloat share = flexible ? spare / static_cast<CGFloat>(flexible) : 0;
+  CGFloat x = kEdgeMargin;
+  for (size_t i = 0; i < items_.size(); ++i) {
+    const bool isSpace = !items_[i] || items_[i]->isFlexibleSpace();
+    const CGFloat width = isSpace ? share : widths[i];
+    if (items_[i]) {
+      const CGFloat itemHeight =
+          items_[i]->customView() ? items_[i]->customView()->frame().size.height : height - 12;
+      const CGRect place = CGRectMake(x, std::floor((height - itemHeight) / 2), width, itemHeight);
+      items_[i]->setFrame(place);
+      if (const auto& view = items_[i]->customView()) view->UIView::setFrame(place);
+    }
+    x += width;
+  }
+}
