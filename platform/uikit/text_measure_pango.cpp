@@ -1,0 +1,133 @@
+#include "platform/uikit/text_measure_pango.h"
+
+#include <pango/pangocairo.h>
+
+#include <cmath>
+#include <map>
+#include <tuple>
+
+#include "platform/foundation/utf16.h"
+#include "platform/uikit/ui_label.h"
+
+namespace {
+
+// Pango lays text out in 1/1024 px in an int; below this product of bytes and points no line
+// can come near overflowing it, even at several ems per byte.
+constexpr double kMaxBytesTimesPoints = 200'000;
+constexpr double kMaxPoints = 1000;
+constexpr size_t kMaxCachedFonts = 64;
+
+struct FontKey {
+  std::string family;
+  int pangoSize;
+  bool bold;
+  bool operator<(const FontKey& other) const {
+    return std::tie(family, pangoSize, bold) < std::tie(other.family, other.pangoSize, other.bold);
+  }
+};
+
+// One context for the process and one layout per font, so that a repeated measurement only
+// sets the text and reads the extents.
+class PangoMeasurer {
+ public:
+  PangoMeasurer() {
+    fontMap_ = pango_cairo_font_map_new();
+    if (!fontMap_) return;
+    pango_cairo_font_map_set_resolution(PANGO_CAIRO_FONT_MAP(fontMap_), 72.0);
+    context_ = pango_font_map_create_context(fontMap_);
+    if (!context_) return;
+    // Whole-pixel advances, as cairo's image surfaces use, so drawn text fits the size.
+    cairo_font_options_t* options = cairo_font_options_create();
+    cairo_font_options_set_hint_metrics(options, CAIRO_HINT_METRICS_ON);
+    pango_cairo_context_set_font_options(context_, options);
+    cairo_font_options_destroy(options);
+  }
+  PangoMeasurer(const PangoMeasurer&) = delete;
+  PangoMeasurer& operator=(const PangoMeasurer&) = delete;
+
+  // False when pango could not measure.
+  bool measure(const std::string& text, const UIFont& font, CGSize& out) {
+    PangoLayout* layout = layoutFor(font);
+    if (!layout) return false;
+    pango_layout_set_text(layout, text.data(), static_cast<int>(text.size()));
+    PangoRectangle logical{};
+    pango_layout_get_extents(layout, nullptr, &logical);
+    if (logical.width < 0 || logical.height <= 0) return false;
+    out = {static_cast<CGFloat>(std::ceil(logical.width / double(PANGO_SCALE))),
+           static_cast<CGFloat>(std::ceil(logical.height / double(PANGO_SCALE)))};
+    return true;
+  }
+
+ private:
+  PangoLayout* layoutFor(const UIFont& font) {
+    if (!context_) return nullptr;
+    FontKey key{font.fontName(), static_cast<int>(std::lround(font.pointSize() * PANGO_SCALE)),
+                font.isBold()};
+    if (const auto found = layouts_.find(key); found != layouts_.end()) return found->second;
+    if (layouts_.size() >= kMaxCachedFonts) clear();
+
+    PangoFontDescription* description = pango_font_description_new();
+    pango_font_description_set_family(description,
+                                      key.family.empty() ? "DejaVu Sans" : key.family.c_str());
+    pango_font_description_set_weight(description,
+                                      key.bold ? PANGO_WEIGHT_BOLD : PANGO_WEIGHT_NORMAL);
+    pango_font_description_set_size(description, key.pangoSize);
+    PangoLayout* layout = pango_layout_new(context_);
+    pango_layout_set_font_description(layout, description);
+    pango_font_description_free(description);
+    pango_layout_set_single_paragraph_mode(layout, TRUE);
+    layouts_.emplace(std::move(key), layout);
+    return layout;
+  }
+
+  void clear() {
+    for (auto& [key, layout] : layouts_) g_object_unref(layout);
+    layouts_.clear();
+  }
+
+  PangoFontMap* fontMap_ = nullptr;
+  PangoContext* context_ = nullptr;
+  std::map<FontKey, PangoLayout*> layouts_;
+};
+
+PangoMeasurer& measurer() {
+  // Kept for the life of the process: fonts may be measured while other statics go away.
+  static PangoMeasurer* instance = new PangoMeasurer;
+  return *instance;
+}
+
+// Pango takes only valid UTF-8 without NUL bytes; both become U+FFFD.
+std::string validUTF8(const std::string& text) {
+  if (g_utf8_validate_len(text.data(), text.size(), nullptr)) return text;
+  std::string withoutNul;
+  withoutNul.reserve(text.size());
+  for (char c : text) {
+    if (c == '\0') withoutNul += "\xEF\xBF\xBD";
+    else withoutNul += c;
+  }
+  gchar* repaired = g_utf8_make_valid(withoutNul.data(), static_cast<gssize>(withoutNul.size()));
+  std::string result(repaired);
+  g_free(repaired);
+  return result;
+}
+
+const bool kInstalled = (setTextMeasurer(&pangoMeasureText), true);
+
+}  // namespace
+
+CGSize estimateTextSize(const std::string& text, const UIFont& font) {
+  const auto units = static_cast<CGFloat>(utf16::length(text));
+  return {std::ceil(units * font.pointSize() * 0.6f), std::ceil(font.pointSize() * 1.2f)};
+}
+
+CGSize pangoMeasureText(const std::string& text, const UIFont& font) {
+  (void)kInstalled;
+  const double points = font.pointSize();
+  if (!std::isfinite(points) || points <= 0) return CGSize{0, 0};
+  if (points > kMaxPoints || static_cast<double>(text.size()) * points > kMaxBytesTimesPoints) {
+    return estimateTextSize(text, font);
+  }
+  CGSize size;
+  if (!measurer().measure(validUTF8(text), font, size)) return estimateTextSize(text, font);
+  return size;
+}
