@@ -12,6 +12,7 @@
 #include "platform/uikit/ui_image.h"
 #include "platform/uikit/ui_label.h"
 #include "platform/uikit/ui_text_field.h"
+#include "platform/uikit/ui_toolbar.h"
 #include "platform/uikit/ui_view.h"
 
 // The widget's one class, driven by the host. Its methods are defined in the folder of their
@@ -46,6 +47,16 @@ class TessaryController : public NSObject,
   void keyboardWillShow(const NSNotification& notification);
   void keyboardWillHide(const NSNotification& notification);
 
+  // UITextFieldDelegate: only amount characters may be typed; the edited field is the source.
+  BOOL textFieldShouldChangeCharactersInRangeReplacementString(UITextField& field, NSRange range,
+                                                               const std::string& text) override;
+  void textFieldDidBeginEditing(UITextField& field) override;
+  void textFieldDidEndEditing(UITextField& field) override;
+  // The keyboard bar's actions.
+  void next();
+  void stopEditing();
+  void controlChanged(UIControl& sender);
+
   // The currency buttons' recognizers open the picker.
   void tapLeft(UITapGestureRecognizer& recognizer);
   void tapRight(UITapGestureRecognizer& recognizer);
@@ -72,6 +83,7 @@ class TessaryController : public NSObject,
   std::shared_ptr<UIView> _view;
   std::shared_ptr<UIImageView> _backgroundView;
   std::shared_ptr<UIControl> dim;
+  std::shared_ptr<UIToolbar> bar;
 
   // Views owned by the view tree.
   std::weak_ptr<UIView> sub;
@@ -91,6 +103,9 @@ class TessaryController : public NSObject,
   void showErrorAlert(const std::string& description);
   void swapCodes();
   void swapDetails();
+  void buildBar();
+  void sizeBar();
+  void alignOverlay();
   std::shared_ptr<UIButton> makeImageButton(const char* image, void (TessaryController::*action)());
 };
 

@@ -18,6 +18,7 @@ void TessaryController::unloadView() {
   _backgroundView.reset();
   leftDetail.reset();
   rightDetail.reset();
+  bar.reset();
   dim.reset();
   sub.reset();
   leftField.reset();

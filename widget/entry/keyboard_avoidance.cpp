@@ -1,5 +1,122 @@
+#include "platform/hostlist/bulletin_list.h"
+#include "platform/uikit/ns_value.h"
+#include "platform/uikit/ui_device.h"
+#include "platform/uikit/ui_keyboard.h"
+#include "widget/controller/flags.h"
 #include "widget/controller/tessary_controller.h"
+#include "widget/util/perform_block_after_delay.h"
 
-void TessaryController::keyboardWillShow(const NSNotification&) {}
+namespace {
 
-void TessaryController::keyboardWillHide(const NSNotification&) {}
+constexpr CGFloat kKeyboardAllowance = 20.0f;
+constexpr CGFloat kListMargin = 40.0f;
+constexpr NSInteger kWidgetCellTag = 69;
+
+bool isTablet() {
+  const UIDevice& device = UIDevice::currentDevice();
+  return device.respondsToUserInterfaceIdiom() &&
+         device.userInterfaceIdiom() == UIUserInterfaceIdiomPad;
+}
+
+float durationOf(const NSNotification& notification) {
+  const auto& info = notification.userInfo();
+  const id value = info ? info->objectForKey(UIKeyboardAnimationDurationUserInfoKey) : nullptr;
+  return value ? value->floatValue() : 0.0f;
+}
+
+CGRect beginFrameOf(const NSNotification& notification) {
+  const auto& info = notification.userInfo();
+  const auto value =
+      info ? kindOf<NSValue>(info->objectForKey(UIKeyboardFrameBeginUserInfoKey)) : nullptr;
+  return value ? value->CGRectValue() : CGRectZero;
+}
+
+std::shared_ptr<SBBulletinListView> listView() {
+  const auto list = sharedBulletinListController();
+  return list ? list->listView() : nullptr;
+}
+
+bool moveTo(const std::shared_ptr<UIView>& view, CGFloat dy) {
+  if (!view) return false;
+  CGRect frame = view->frame();
+  frame.origin.y += dy;
+  view->setFrame(frame);
+  return true;
+}
+
+}  // namespace
+
+void TessaryController::keyboardWillShow(const NSNotification& notification) {
+  const auto list = listView();
+  const auto left = leftField.lock();
+  const auto right = rightField.lock();
+  if (!(left && left->isEditing()) && !(right && right->isEditing())) return;
+  const float duration = durationOf(notification);
+  const CGRect begin = beginFrameOf(notification);
+  // Keyboard frames are in portrait screen coordinates: a landscape keyboard's height is the
+  // rectangle's width.
+  const CGFloat height = portraitmode ? begin.size.height : begin.size.width;
+  if (isTablet()) return;
+  const CGFloat keyboard = height - kKeyboardAllowance;
+  const auto table = list ? list->tableView() : nullptr;
+  const auto sliding = list ? list->slidingView() : nullptr;
+  const CGRect slidingBounds = sliding ? sliding->bounds() : CGRectZero;
+
+  UIView::animateWithDurationAnimations(duration, [&] {
+    if (table && sliding) {
+      const CGRect frame = table->frame();
+      table->setFrame(CGRectMake(frame.origin.x, frame.origin.y, slidingBounds.size.width,
+                                 slidingBounds.size.height - kListMargin - keyboard));
+      if (animate) {
+        for (NSInteger section = 0; section < table->numberOfSections(); ++section) {
+          const NSIndexPath row = NSIndexPath::indexPathForRowInSection(0, section);
+          const auto cell = table->cellForRowAtIndexPath(row);
+          if (cell && cell->tag() == kWidgetCellTag) {
+            table->scrollToRowAtIndexPathAtScrollPositionAnimated(row, UITableViewScrollPositionTop,
+                                                                  true);
+          }
+        }
+      }
+    }
+    if (dim) {
+      performBlockAfterDelay(self(), [controller = self()] { controller->alignOverlay(); },
+                             duration);
+    }
+  });
+}
+
+void TessaryController::keyboardWillHide(const NSNotification& notification) {
+  const float duration = durationOf(notification);
+  if (!bar) return;
+  performBlockAfterDelay(self(), [controller = self()] {
+    // A field that began editing again since the keyboard hid keeps its bar.
+    const auto left = controller->leftField.lock();
+    const auto right = controller->rightField.lock();
+    if ((left && left->isEditing()) || (right && right->isEditing())) return;
+    if (controller->bar) controller->bar->removeFromSuperview();
+    controller->bar.reset();
+  }, duration);
+  if (isTablet()) return;
+  const auto list = listView();
+  UIView::animateWithDurationAnimations(duration, [&] {
+    const auto sliding = list ? list->slidingView() : nullptr;
+    const auto table = list ? list->tableView() : nullptr;
+    if (sliding && table) {
+      const CGRect bounds = sliding->bounds();
+      const CGRect frame = table->frame();
+      table->setFrame(CGRectMake(frame.origin.x, frame.origin.y, bounds.size.width,
+                                 bounds.size.height - kListMargin));
+    }
+    if (dim) alignOverlay();
+  });
+}
+
+void TessaryController::alignOverlay() {
+  const auto container = sub.lock();
+  if (!dim || !_view || !container) return;
+  // The root view's origin in the overlay's coordinates is where the lifted views belong.
+  const CGPoint origin = dim->convertPointFromView(CGPointZero, _view.get());
+  const CGFloat dy = origin.y - container->frame().origin.y;
+  moveTo(container, dy);
+  moveTo(_backgroundView, dy);
+}
