@@ -1,0 +1,156 @@
+#include "host/dump.h"
+
+#include "platform/foundation/property_list.h"
+#include "platform/uikit/ui_button.h"
+#include "platform/uikit/ui_image.h"
+#include "platform/uikit/ui_label.h"
+#include "platform/uikit/ui_scroll_view.h"
+#include "platform/uikit/ui_text_field.h"
+
+namespace dump {
+
+namespace {
+
+void writeImageName(JsonWriter& out, const UIImage* image) {
+  if (image) {
+    out.string(image->fileName());
+  } else {
+    out.null();
+  }
+}
+
+void writeFont(JsonWriter& out, const UIFont* font) {
+  if (font) {
+    out.real(font->pointSize());
+  } else {
+    out.null();
+  }
+}
+
+}  // namespace
+
+void writeRect(JsonWriter& out, CGRect rect) {
+  out.beginArray()
+      .real(rect.origin.x)
+      .real(rect.origin.y)
+      .real(rect.size.width)
+      .real(rect.size.height)
+      .endArray();
+}
+
+void writeColor(JsonWriter& out, const UIColor* color) {
+  if (!color) {
+    out.null();
+    return;
+  }
+  out.beginArray()
+      .real(color->red())
+      .real(color->green())
+      .real(color->blue())
+      .real(color->alpha())
+      .endArray();
+}
+
+void writeView(JsonWriter& out, const UIView& view) {
+  out.beginObject();
+  out.key("class").string(view.className());
+  out.key("frame");
+  writeRect(out, view.frame());
+  out.key("alpha").real(view.alpha());
+  out.key("hidden").boolean(view.isHidden());
+  out.key("tag").integer(view.tag());
+  out.key("backgroundColor");
+  writeColor(out, view.backgroundColor().get());
+
+  if (const auto* control = dynamic_cast<const UIControl*>(&view)) {
+    out.key("highlighted").boolean(control->isHighlighted());
+    out.key("enabled").boolean(control->isEnabled());
+  }
+  if (const auto* button = dynamic_cast<const UIButton*>(&view)) {
+    out.key("title").string(button->currentTitle());
+    out.key("backgroundImage");
+    writeImageName(out, button->currentBackgroundImage().get());
+    out.key("image");
+    writeImageName(out, button->imageForState(UIControlStateNormal).get());
+  }
+  if (const auto* label = dynamic_cast<const UILabel*>(&view)) {
+    out.key("text").string(label->text());
+    out.key("textAlignment").integer(label->textAlignment());
+    out.key("fontSize");
+    writeFont(out, label->font().get());
+    out.key("textColor");
+    writeColor(out, label->textColor().get());
+  }
+  if (const auto* field = dynamic_cast<const UITextField*>(&view)) {
+    out.key("text").string(field->text());
+    out.key("placeholder").string(field->placeholder());
+    out.key("editing").boolean(field->isEditing());
+    out.key("firstResponder").boolean(field->isFirstResponder());
+    out.key("keyboardType").integer(field->keyboardType());
+    out.key("borderStyle").integer(field->borderStyle());
+    out.key("textAlignment").integer(field->textAlignment());
+    out.key("fontSize");
+    writeFont(out, field->font().get());
+    out.key("textColor");
+    writeColor(out, field->textColor().get());
+  }
+  if (const auto* imageView = dynamic_cast<const UIImageView*>(&view)) {
+    out.key("image");
+    writeImageName(out, imageView->image().get());
+  }
+  if (const auto* scroll = dynamic_cast<const UIScrollView*>(&view)) {
+    const CGSize size = scroll->contentSize();
+    const CGPoint offset = scroll->contentOffset();
+    out.key("contentSize").beginArray().real(size.width).real(size.height).endArray();
+    out.key("contentOffset").beginArray().real(offset.x).real(offset.y).endArray();
+  }
+
+  out.key("subviews").beginArray();
+  for (const auto& child : view.subviews()) writeView(out, *child);
+  out.endArray();
+  out.endObject();
+}
+
+void writeValue(JsonWriter& out, const NSObject* value) {
+  if (!value) {
+    out.null();
+  } else if (const auto* string = dynamic_cast<const NSString*>(value)) {
+    out.string(string->UTF8String());
+  } else if (const auto* number = dynamic_cast<const NSNumber*>(value)) {
+    switch (number->kind()) {
+      case NSNumber::Kind::Boolean: out.boolean(number->boolValue()); break;
+      case NSNumber::Kind::Real: out.real(number->realValue()); break;
+      case NSNumber::Kind::Integer:
+        if (number->isUnsigned()) {
+          out.unsignedInteger(number->unsignedValue());
+        } else {
+          out.integer(number->integerValue());
+        }
+        break;
+    }
+  } else if (const auto* date = dynamic_cast<const NSDate*>(value)) {
+    const double seconds = date->timeIntervalSinceReferenceDate();
+    if (const auto text = property_list::detail::formatISODate(seconds)) {
+      out.string(*text);
+    } else {
+      out.real(seconds);
+    }
+  } else if (const auto* data = dynamic_cast<const NSData*>(value)) {
+    out.string(property_list::detail::encodeBase64(data->bytes()));
+  } else if (const auto* array = dynamic_cast<const NSArray*>(value)) {
+    out.beginArray();
+    for (const auto& element : array->objects()) writeValue(out, element.get());
+    out.endArray();
+  } else if (const auto* dictionary = dynamic_cast<const NSDictionary*>(value)) {
+    out.beginObject();
+    for (const auto& [key, element] : dictionary->entries()) {
+      out.key(key);
+      writeValue(out, element.get());
+    }
+    out.endObject();
+  } else {
+    out.string(value->description());
+  }
+}
+
+}  // namespace dump

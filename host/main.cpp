@@ -1,0 +1,132 @@
+// tessary-sim: the home screen that loads widget bundles, for people, tests and demos.
+//
+//   tessary-sim --root DIR [--bundle DIR] install
+//   tessary-sim --root DIR [--device phone|tablet|old] [--orientation portrait|landscape]
+//               --headless --script FILE|- [--transcript]
+#include <cstdio>
+#include <cstring>
+#include <exception>
+#include <fstream>
+#include <iostream>
+#include <string>
+
+#include "host/bundles.h"
+#include "host/script_runner.h"
+#include "host/simulator.h"
+
+namespace {
+
+constexpr int kUsage = 2;
+
+const char* const kUsageText =
+    "usage: tessary-sim --root DIR [--bundle DIR] install\n"
+    "       tessary-sim --root DIR [--bundle DIR] [--device phone|tablet|old]\n"
+    "                   [--orientation portrait|landscape] --headless --script FILE|-\n"
+    "                   [--transcript]\n";
+
+int usage(const std::string& problem) {
+  if (!problem.empty()) std::fprintf(stderr, "tessary-sim: %s\n", problem.c_str());
+  std::fputs(kUsageText, stderr);
+  return kUsage;
+}
+
+int run(int argc, char** argv) {
+  Simulator::Options options;
+  options.bundleDirectory = TESSARY_BUILT_BUNDLE;
+  std::string scriptPath;
+  bool headless = false, transcript = false, install = false, haveRoot = false;
+  for (int i = 1; i < argc; ++i) {
+    const std::string a = argv[i];
+    const auto value = [&](std::string& into) {
+      if (i + 1 >= argc) return false;
+      into = argv[++i];
+      return true;
+    };
+    std::string v;
+    if (a == "--root") {
+      if (!value(options.root) || options.root.empty()) return usage("--root needs a folder");
+      haveRoot = true;
+    } else if (a == "--bundle") {
+      if (!value(options.bundleDirectory)) return usage("--bundle needs a folder");
+    } else if (a == "--device") {
+      if (!value(v)) return usage("--device needs phone, tablet or old");
+      if (v == "phone") {
+        options.device = UIDevice::Kind::Phone;
+      } else if (v == "tablet") {
+        options.device = UIDevice::Kind::Tablet;
+      } else if (v == "old") {
+        options.device = UIDevice::Kind::Old;
+      } else {
+        return usage("unknown device " + v);
+      }
+    } else if (a == "--orientation") {
+      if (!value(v)) return usage("--orientation needs portrait or landscape");
+      if (v == "portrait") {
+        options.orientation = 1;
+      } else if (v == "landscape") {
+        options.orientation = 3;
+      } else {
+        return usage("unknown orientation " + v);
+      }
+    } else if (a == "--headless") {
+      headless = true;
+    } else if (a == "--script") {
+      if (!value(scriptPath) || scriptPath.empty()) return usage("--script needs a file or -");
+    } else if (a == "--transcript") {
+      transcript = true;
+    } else if (a == "install") {
+      install = true;
+    } else if (a == "--help" || a == "-h") {
+      std::fputs(kUsageText, stdout);
+      return 0;
+    } else {
+      return usage("unknown argument " + a);
+    }
+  }
+  if (!haveRoot) return usage("--root is required");
+
+  if (install) {
+    if (!scriptPath.empty()) return usage("install and --script do not go together");
+    const std::string problem = bundles::install(options.root, options.bundleDirectory);
+    if (!problem.empty()) {
+      std::fprintf(stderr, "tessary-sim: install: %s\n", problem.c_str());
+      return kUsage;
+    }
+    return 0;
+  }
+  if (scriptPath.empty()) return usage("nothing to do: give install or --script");
+  if (!headless) return usage("only the headless host exists so far; pass --headless");
+
+  std::ifstream file;
+  std::istream* in = &std::cin;
+  if (scriptPath != "-") {
+    file.open(scriptPath, std::ios::binary);
+    if (!file) {
+      std::fprintf(stderr, "tessary-sim: cannot read the script %s\n", scriptPath.c_str());
+      return kUsage;
+    }
+    in = &file;
+  }
+
+  options.manualClock = true;
+  Simulator simulator(options);
+  ScriptRunner runner(simulator, std::cout, std::cerr);
+  runner.setTranscript(transcript);
+  const int status = runner.run(*in);
+  for (const auto& problem : simulator.loadProblems()) {
+    std::fprintf(stderr, "tessary-sim: skipped bundle %s\n", problem.c_str());
+  }
+  std::cout.flush();
+  return status;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  try {
+    return run(argc, argv);
+  } catch (const std::exception& error) {
+    std::fprintf(stderr, "tessary-sim: %s\n", error.what());
+    return 1;
+  }
+}

@@ -1,0 +1,268 @@
+#include "host/script_runner.h"
+
+#include <algorithm>
+#include <charconv>
+#include <cmath>
+
+#include "host/json_writer.h"
+#include "platform/uikit/ui_alert_view.h"
+#include "platform/uikit/ui_button.h"
+#include "platform/uikit/ui_text_field.h"
+
+namespace {
+
+using script::Argument;
+using script::Command;
+
+// Bounds that keep time arithmetic and stored dates meaningful.
+constexpr double kMaxWait = 1e9;
+constexpr double kMaxSettle = 3600;
+constexpr double kMaxClock = 2.5e11;  // within the years a property-list date can hold
+constexpr long kMaxBackspaces = 1'000'000;
+
+bool readReal(const std::string& text, double& value) {
+  if (text.empty()) return false;
+  const char* begin = text.data();
+  const char* end = begin + text.size();
+  if (*begin == '+') ++begin;
+  const auto result = std::from_chars(begin, end, value);
+  return begin != end && result.ec == std::errc() && result.ptr == end && std::isfinite(value);
+}
+
+bool isInteger(const std::string& text) {
+  size_t i = (text.starts_with('-') || text.starts_with('+')) ? 1 : 0;
+  if (i == text.size()) return false;
+  for (; i < text.size(); ++i) {
+    if (text[i] < '0' || text[i] > '9') return false;
+  }
+  return true;
+}
+
+bool isPointReal(const std::string& text) {
+  size_t i = (text.starts_with('-') || text.starts_with('+')) ? 1 : 0;
+  int digits = 0, points = 0;
+  for (; i < text.size(); ++i) {
+    if (text[i] == '.') {
+      ++points;
+    } else if (text[i] >= '0' && text[i] <= '9') {
+      ++digits;
+    } else {
+      return false;
+    }
+  }
+  return digits > 0 && points == 1;
+}
+
+// true, false, an integer, a real with a point, or a quoted string.
+std::string settingValue(const Argument& argument, id& value) {
+  const std::string& text = argument.text;
+  if (argument.quoted) {
+    value = NSStr(text);
+  } else if (text == "true" || text == "false") {
+    value = NSNumber::numberWithBool(text == "true");
+  } else if (isInteger(text)) {
+    int64_t integer = 0;
+    const char* begin = text.data() + (text.starts_with('+') ? 1 : 0);
+    const auto result = std::from_chars(begin, text.data() + text.size(), integer);
+    if (result.ec != std::errc()) return "settings: the integer " + text + " is out of range";
+    value = NSNumber::numberWithInteger(integer);
+  } else if (isPointReal(text)) {
+    double real = 0;
+    if (!readReal(text, real)) return "settings: the real " + text + " is out of range";
+    value = NSNumber::numberWithDouble(real);
+  } else {
+    return "settings: the value is true, false, an integer, a real with a point or a quoted "
+           "string";
+  }
+  return {};
+}
+
+std::string arity(const Command& command, size_t least, size_t most, const char* usage) {
+  const size_t n = command.arguments.size();
+  if (n < least || n > most) return command.name + ": usage: " + usage;
+  return {};
+}
+
+}  // namespace
+
+int orientationNamed(const std::string& name) {
+  if (name == "1" || name == "portrait") return 1;
+  if (name == "2" || name == "upsidedown") return 2;
+  if (name == "3" || name == "landscaperight") return 3;
+  if (name == "4" || name == "landscapeleft") return 4;
+  return 0;
+}
+
+std::string ScriptRunner::execute(const Command& command) {
+  const std::string& name = command.name;
+  const auto& args = command.arguments;
+  const auto arg = [&](size_t i) -> const std::string& { return args[i].text; };
+  std::string problem;
+
+  if (name == "install" || name == "show" || name == "hide" || name == "release" ||
+      name == "dump") {
+    if (!(problem = arity(command, 0, 0, name.c_str())).empty()) return problem;
+    if (name == "install") return sim_.install();
+    if (name == "show") return sim_.show();
+    if (name == "hide") return sim_.hide();
+    if (name == "release") return sim_.release();
+    out_ << sim_.dump() << '\n';
+    out_.flush();
+    return {};
+  }
+  if (name == "rotate") {
+    if (!(problem = arity(command, 1, 1, "rotate 1|2|3|4|portrait|upsidedown|landscaperight|landscapeleft")).empty()) {
+      return problem;
+    }
+    const int orientation = orientationNamed(arg(0));
+    if (orientation == 0) return "rotate: unknown orientation " + arg(0);
+    return sim_.rotate(orientation);
+  }
+  if (name == "tap") {
+    if (!(problem = arity(command, 1, 1, "tap TARGET")).empty()) return problem;
+    return sim_.tap(arg(0));
+  }
+  if (name == "type" || name == "paste" || name == "pasteboard") {
+    if (!(problem = arity(command, 1, 1, (name + " TEXT").c_str())).empty()) return problem;
+    if (name == "type") return sim_.type(arg(0));
+    if (name == "paste") return sim_.paste(arg(0));
+    return sim_.setPasteboard(arg(0));
+  }
+  if (name == "backspace") {
+    if (!(problem = arity(command, 0, 1, "backspace [N]")).empty()) return problem;
+    long count = 1;
+    if (!args.empty()) {
+      const auto result = std::from_chars(arg(0).data(), arg(0).data() + arg(0).size(), count);
+      if (result.ec != std::errc() || result.ptr != arg(0).data() + arg(0).size() || count < 1 ||
+          count > kMaxBackspaces) {
+        return "backspace: N is a whole number from 1 to " + std::to_string(kMaxBackspaces);
+      }
+    }
+    return sim_.backspace(count);
+  }
+  if (name == "wait") {
+    if (!(problem = arity(command, 1, 1, "wait SECONDS")).empty()) return problem;
+    double seconds = 0;
+    if (!readReal(arg(0), seconds) || seconds < 0 || seconds > kMaxWait) {
+      return "wait: SECONDS is a number from 0 to 1e9";
+    }
+    return sim_.wait(seconds);
+  }
+  if (name == "settle") {
+    if (!(problem = arity(command, 0, 1, "settle [SECONDS]")).empty()) return problem;
+    double seconds = 20;
+    if (!args.empty() && (!readReal(arg(0), seconds) || seconds < 0 || seconds > kMaxSettle)) {
+      return "settle: SECONDS is a number from 0 to 3600";
+    }
+    if (problem = sim_.settle(seconds); !problem.empty()) {
+      return problem + " after " + (args.empty() ? std::string("20") : arg(0)) + " seconds";
+    }
+    return {};
+  }
+  if (name == "clock") {
+    if (!(problem = arity(command, 1, 1, "clock SECONDS")).empty()) return problem;
+    double seconds = 0;
+    if (!readReal(arg(0), seconds) || std::fabs(seconds) > kMaxClock) {
+      return "clock: SECONDS is a number of seconds since 2001-01-01 within 2.5e11";
+    }
+    return sim_.setClock(seconds);
+  }
+  if (name == "settings") {
+    if (!(problem = arity(command, 1, 2, "settings KEY VALUE | settings KEY - | settings -")).empty()) {
+      return problem;
+    }
+    if (args.size() == 1) {
+      if (arg(0) != "-" || args[0].quoted) return "settings: usage: settings KEY VALUE | settings KEY - | settings -";
+      return sim_.removeSettings();
+    }
+    if (arg(1) == "-" && !args[1].quoted) return sim_.removeSetting(arg(0));
+    id value;
+    if (problem = settingValue(args[1], value); !problem.empty()) return problem;
+    return sim_.setSetting(arg(0), value);
+  }
+  if (name == "alert") {
+    if (args.size() != 1 || arg(0) != "ok") return "alert: usage: alert ok";
+    return sim_.alertOk();
+  }
+  if (name == "snapshot") {
+    if (!(problem = arity(command, 1, 1, "snapshot FILE")).empty()) return problem;
+    return "snapshot: drawing is not available yet";
+  }
+  return "unknown command " + JsonWriter::escape(name);
+}
+
+int ScriptRunner::run(std::istream& in) {
+  script::LineReader reader(in);
+  std::string line;
+  bool tooLong = false;
+  while (reader.next(line, tooLong)) {
+    const size_t number = reader.lineNumber();
+    std::string problem;
+    script::ParseResult parsed;
+    if (tooLong) {
+      problem = "the line is longer than " + std::to_string(script::kMaxLineLength) + " bytes";
+    } else {
+      parsed = script::parseLine(line, number);
+      problem = parsed.error;
+    }
+    if (problem.empty() && parsed.command) problem = execute(*parsed.command);
+    if (!problem.empty()) {
+      err_ << "line " << number << ": " << problem << '\n';
+      err_.flush();
+      return kFailure;
+    }
+    if (transcript_ && parsed.command) writeTranscript(*parsed.command);
+  }
+  return kSuccess;
+}
+
+void ScriptRunner::writeTranscript(const Command& command) {
+  if (command.name == "dump") return;
+  std::string text = command.name;
+  for (const auto& argument : command.arguments) {
+    text += ' ';
+    text += argument.text.find(' ') == std::string::npos ? argument.text
+                                                         : JsonWriter::escape(argument.text);
+  }
+  out_ << "> " << text << '\n';
+  const auto view = sim_.controller() ? sim_.controller()->view() : nullptr;
+  if (!view || !sim_.isShown()) {
+    out_ << "  (the widget is not shown)\n";
+  } else {
+    // The amount fields and the code buttons, left to right as the screen shows them.
+    struct Item {
+      CGFloat x;
+      std::string text;
+    };
+    std::vector<Item> fields, codes;
+    const UIView& window = *sim_.list().window();
+    touch::frontToBack(view, nullptr, [&](const std::shared_ptr<UIView>& v, bool) {
+      const auto rect = touch::screenRect(*v, window);
+      if (!rect || !touch::visibleRect(*v, window)) return false;
+      if (const auto field = std::dynamic_pointer_cast<UITextField>(v)) {
+        fields.push_back({rect->origin.x, field->text()});
+      } else if (const auto button = std::dynamic_pointer_cast<UIButton>(v)) {
+        const std::string title = button->currentTitle();
+        if (title.size() == 3 && std::all_of(title.begin(), title.end(),
+                                             [](char c) { return c >= 'A' && c <= 'Z'; })) {
+          codes.push_back({rect->origin.x, title});
+        }
+      }
+      return false;
+    });
+    const auto byX = [](const Item& a, const Item& b) { return a.x < b.x; };
+    std::sort(fields.begin(), fields.end(), byX);
+    std::sort(codes.begin(), codes.end(), byX);
+    out_ << ' ';
+    for (size_t i = 0; i < fields.size(); ++i) {
+      out_ << "  " << (i < codes.size() ? codes[i].text : std::string("???")) << ' '
+           << JsonWriter::escape(fields[i].text);
+    }
+    out_ << '\n';
+  }
+  for (const auto& alert : UIAlertView::visibleAlerts()) {
+    out_ << "  alert: " << (alert->title() ? alert->title()->UTF8String() : std::string())
+         << ": " << (alert->message() ? alert->message()->UTF8String() : std::string()) << '\n';
+  }
+  out_.flush();
+}

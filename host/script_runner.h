@@ -1,0 +1,38 @@
+#pragma once
+
+#include <istream>
+#include <ostream>
+#include <string>
+
+#include "host/script.h"
+#include "host/simulator.h"
+
+// Runs a headless script against the simulator: `dump` writes to `out`, and the first
+// failing line stops the script with "line N: reason" on `err`.
+class ScriptRunner {
+ public:
+  static constexpr int kSuccess = 0;
+  static constexpr int kFailure = 2;
+
+  ScriptRunner(Simulator& simulator, std::ostream& out, std::ostream& err)
+      : sim_(simulator), out_(out), err_(err) {}
+  // After each command, a short human account of what the widget shows.
+  void setTranscript(bool on) { transcript_ = on; }
+
+  // Answers the exit status: 0 when the script ran to its end, 2 at the first failure.
+  int run(std::istream& in);
+  // One command; answers an empty string or the reason it failed.
+  std::string execute(const script::Command& command);
+
+ private:
+  void writeTranscript(const script::Command& command);
+
+  Simulator& sim_;
+  std::ostream& out_;
+  std::ostream& err_;
+  bool transcript_ = false;
+};
+
+// The orientation a `rotate` argument names (1 to 4, or portrait, upsidedown,
+// landscaperight, landscapeleft), or 0.
+int orientationNamed(const std::string& name);

@@ -1,0 +1,100 @@
+#pragma once
+
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "host/bundles.h"
+#include "host/notification_list.h"
+#include "host/touch.h"
+#include "platform/foundation/clock.h"
+#include "platform/hostlist/wee_app_controller.h"
+#include "platform/uikit/ui_device.h"
+
+// The home screen as the widget sees it: a device root with its plug-ins, the notification
+// list, one widget row driven through the host protocol, touches, alerts and time.
+//
+// The widget row's states: no controller; a controller, hidden (placeholder not loaded or
+// unloaded); shown (placeholder and full view loaded). `show` creates the controller when
+// there is none; `hide` ends editing and unloads; `release` hides and lets the controller go.
+//
+// Every operation answers an empty string on success, or the reason it failed.
+class Simulator {
+ public:
+  struct Options {
+    std::string root;             // host path of the device root
+    std::string bundleDirectory;  // the built bundle that `install` copies
+    UIDevice::Kind device = UIDevice::Kind::Phone;
+    int orientation = 1;
+    // A manual clock at the real wall time, which only `wait` moves; else the system clock.
+    bool manualClock = true;
+  };
+
+  explicit Simulator(Options options);
+  ~Simulator();
+  Simulator(const Simulator&) = delete;
+  Simulator& operator=(const Simulator&) = delete;
+
+  std::string install();
+  std::string show();
+  std::string hide();
+  std::string release();
+  // 1 portrait, 2 upside down, 3 landscape right, 4 landscape left.
+  std::string rotate(int orientation);
+
+  // A touch down and up at the centre of the target's visible part. While an alert is shown
+  // the touch is swallowed.
+  std::string tap(const std::string& target);
+  // Where a target would be touched, in screen points.
+  std::string locate(const std::string& target, CGPoint& point);
+  std::optional<touch::TapOutcome> lastTapOutcome() const { return lastTap_; }
+
+  std::string alertOk();
+
+  std::string wait(double seconds);
+  std::string settle(double realSeconds);
+  std::string setClock(double wallSeconds);
+
+  std::string setSetting(const std::string& key, const id& value);
+  std::string removeSetting(const std::string& key);
+  std::string removeSettings();
+
+  // The whole state as one line of JSON.
+  std::string dump();
+
+  // Edits of the first responder as its keyboard and edit menu make them, at the end of its
+  // text; they fail while no field is first responder.
+  std::string type(const std::string& text);
+  std::string backspace(long count);
+  std::string paste(const std::string& text);
+  std::string setPasteboard(const std::string& text);
+
+  NotificationList& list() { return list_; }
+  const std::shared_ptr<BBWeeAppController>& controller() const { return controller_; }
+  bool isShown() const { return shown_; }
+  int orientation() const { return orientation_; }
+  const bundles::Bundle* widgetBundle() const;
+  const std::vector<std::string>& loadProblems() const { return problems_; }
+  ManualClock* manualClock() const { return clock_.get(); }
+
+ private:
+  std::string ensureLoaded();
+  void applyScreenSize();
+  // Ends any editing before the list goes away: the first responder resigns.
+  void endEditing();
+  std::shared_ptr<UIView> findButton(const std::string& title, bool byImage, bool inScrollView);
+  std::shared_ptr<UIView> findField(bool leftmost);
+  std::string overlayPoint(CGPoint& point);
+
+  Options options_;
+  std::shared_ptr<ManualClock> clock_;
+  NotificationList list_;
+  std::vector<bundles::Bundle> bundles_;
+  std::vector<std::string> problems_;
+  bool loaded_ = false;
+  std::shared_ptr<BBWeeAppController> controller_;
+  bool shown_ = false;
+  int orientation_ = 1;
+  std::optional<touch::TapOutcome> lastTap_;
+};

@@ -1,0 +1,136 @@
+#include "host/touch.h"
+
+#include <algorithm>
+#include <vector>
+
+#include "platform/uikit/ui_control.h"
+#include "platform/uikit/ui_scroll_view.h"
+
+namespace touch {
+
+namespace {
+
+CGPoint contentOffsetOf(const UIView& view) {
+  if (const auto* scroll = dynamic_cast<const UIScrollView*>(&view)) return scroll->contentOffset();
+  return CGPointZero;
+}
+
+// `point` is in the coordinates of the view's superview's content.
+std::shared_ptr<UIView> hit(const std::shared_ptr<UIView>& view, CGPoint point) {
+  if (!isShown(*view) || !view->isUserInteractionEnabled()) return nullptr;
+  const CGRect frame = view->frame();
+  const CGPoint local{point.x - frame.origin.x, point.y - frame.origin.y};
+  const bool inside = CGRectContainsPoint(view->bounds(), local);
+  if (view->clipsToBounds() && !inside) return nullptr;
+  const CGPoint offset = contentOffsetOf(*view);
+  const CGPoint content{local.x + offset.x, local.y + offset.y};
+  const auto subviews = view->subviews();  // a copy: nothing here changes the tree, but be safe
+  for (auto it = subviews.rbegin(); it != subviews.rend(); ++it) {
+    if (auto found = hit(*it, content)) return found;
+  }
+  return inside ? view : nullptr;
+}
+
+CGRect intersection(CGRect a, CGRect b) {
+  const CGFloat x0 = std::max(a.origin.x, b.origin.x);
+  const CGFloat y0 = std::max(a.origin.y, b.origin.y);
+  const CGFloat x1 = std::min(a.origin.x + a.size.width, b.origin.x + b.size.width);
+  const CGFloat y1 = std::min(a.origin.y + a.size.height, b.origin.y + b.size.height);
+  return CGRectMake(x0, y0, std::max(CGFloat{0}, x1 - x0), std::max(CGFloat{0}, y1 - y0));
+}
+
+void visit(const std::shared_ptr<UIView>& view, bool inScroll, const UIView* ignored,
+           const std::function<bool(const std::shared_ptr<UIView>&, bool)>& f, bool& stop) {
+  const bool childrenInScroll =
+      inScroll || (view.get() != ignored && dynamic_cast<const UIScrollView*>(view.get()));
+  const auto subviews = view->subviews();
+  for (auto it = subviews.rbegin(); it != subviews.rend() && !stop; ++it) {
+    visit(*it, childrenInScroll, ignored, f, stop);
+  }
+  if (!stop && f(view, inScroll)) stop = true;
+}
+
+bool hasEnabledRecognizer(const UIView& view) {
+  const auto& recognizers = view.gestureRecognizers();
+  return std::any_of(recognizers.begin(), recognizers.end(),
+                     [](const auto& r) { return r && r->isEnabled(); });
+}
+
+}  // namespace
+
+bool isShown(const UIView& view) { return !view.isHidden() && view.alpha() >= 0.01f; }
+
+std::shared_ptr<UIView> hitTest(const std::shared_ptr<UIView>& root, CGPoint point) {
+  if (!root) return nullptr;
+  return hit(root, point);
+}
+
+std::optional<CGRect> screenRect(const UIView& view, const UIView& root) {
+  CGRect rect = view.frame();
+  const UIView* v = &view;
+  while (v != &root) {
+    const auto parent = v->superview();
+    if (!parent) return std::nullopt;
+    const CGPoint origin = parent->frame().origin;
+    const CGPoint offset = contentOffsetOf(*parent);
+    rect.origin.x += origin.x - offset.x;
+    rect.origin.y += origin.y - offset.y;
+    v = parent.get();
+  }
+  return rect;
+}
+
+std::optional<CGRect> visibleRect(const UIView& view, const UIView& root) {
+  auto rect = screenRect(view, root);
+  if (!rect) return std::nullopt;
+  CGRect visible = *rect;
+  for (const UIView* v = &view;;) {
+    if (!isShown(*v)) return std::nullopt;
+    if (v != &view && (v->clipsToBounds() || v == &root)) {
+      visible = intersection(visible, *screenRect(*v, root));
+    }
+    if (v == &root) break;
+    const auto parent = v->superview();
+    v = parent.get();
+  }
+  if (visible.size.width <= 0 || visible.size.height <= 0) return std::nullopt;
+  return visible;
+}
+
+void frontToBack(const std::shared_ptr<UIView>& root, const UIView* ignoredScrollView,
+                 const std::function<bool(const std::shared_ptr<UIView>&, bool)>& f) {
+  if (!root) return;
+  bool stop = false;
+  visit(root, false, ignoredScrollView, f, stop);
+}
+
+TapOutcome dispatchTap(const std::shared_ptr<UIView>& hitView) {
+  for (auto view = hitView; view; view = view->superview()) {
+    if (hasEnabledRecognizer(*view)) {
+      // Copies: the action may change the recognizers or release the view.
+      const auto recognizers = view->gestureRecognizers();
+      for (const auto& recognizer : recognizers) {
+        if (recognizer && recognizer->isEnabled()) {
+          recognizer->handleTap();
+          break;
+        }
+      }
+      return TapOutcome::Recognizer;
+    }
+    if (auto control = std::dynamic_pointer_cast<UIControl>(view)) {
+      if (!control->isEnabled()) return TapOutcome::DisabledControl;
+      control->setHighlighted(true);
+      control->sendActionsForControlEvents(UIControlEventTouchDown);
+      control->setHighlighted(false);
+      control->sendActionsForControlEvents(UIControlEventTouchUpInside);
+      return TapOutcome::Control;
+    }
+  }
+  return TapOutcome::Nothing;
+}
+
+TapOutcome tapAt(const std::shared_ptr<UIView>& root, CGPoint point) {
+  return dispatchTap(hitTest(root, point));
+}
+
+}  // namespace touch
