@@ -1,0 +1,227 @@
+// The real tessary-sim on scripts, against the real bundle, in a temporary device root.
+#include <arpa/inet.h>
+#include <gtest/gtest.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <filesystem>
+
+#include "tests/host/host_test_support.h"
+#include "tests/support/quote_service.h"
+#include "tests/support/test_environment.h"
+
+namespace {
+
+using tessary::test::Json;
+using tessary::test::runScript;
+using tessary::test::runSimulator;
+using Numbers = std::vector<double>;
+
+class EndToEndTest : public ::testing::Test {
+ protected:
+  tessary::test::TempDeviceRoot root_;
+  // The first subview of a view whose class is `className`, searched depth first.
+  static const Json* find(const Json& view, const std::string& className, int skip = 0) {
+    if (view["class"].string() == className && skip-- == 0) return &view;
+    for (const auto& child : view["subviews"].array()) {
+      if (const Json* found = find(child, className, skip)) return found;
+    }
+    return nullptr;
+  }
+  static int count(const Json& view, const std::string& className) {
+    int n = view["class"].string() == className;
+    for (const auto& child : view["subviews"].array()) n += count(child, className);
+    return n;
+  }
+};
+
+TEST_F(EndToEndTest, InstallShowHideAndReleaseThroughTheRealBundle) {
+  const auto run = runScript(root_.path(),
+                             "install\n"
+                             "show   # the compact row\n"
+                             "dump\n"
+                             "hide\n"
+                             "dump\n"
+                             "show\n"
+                             "dump\n"
+                             "release\n"
+                             "dump\n");
+  ASSERT_EQ(run.status, 0) << run.err;
+  EXPECT_EQ(run.err, "");
+  const auto dumps = run.dumps();
+  ASSERT_EQ(dumps.size(), 4u) << run.out;
+
+  const std::string plugins = root_.path() + "/System/Library/WeeAppPlugins/Tessary.bundle/";
+  EXPECT_TRUE(std::filesystem::exists(plugins + "Tessary.so"));
+  EXPECT_TRUE(std::filesystem::exists(plugins + "Info.plist"));
+  EXPECT_TRUE(std::filesystem::is_directory(root_.path() + "/var/mobile/Library/Preferences"));
+  EXPECT_FALSE(std::filesystem::exists(root_.path() +
+                                       "/var/mobile/Library/Preferences/orvendel.plist"));
+
+  for (const Json* dump : {&dumps[0], &dumps[2]}) {
+    const Json& widget = (*dump)["widget"];
+    ASSERT_FALSE(widget.isNull());
+    EXPECT_EQ(widget["frame"].numbers(), (Numbers{0, 0, 316, 40}));
+    const Json& background = widget["subviews"][0];
+    EXPECT_EQ(background["class"].string(), "UIImageView");
+    EXPECT_EQ(background["image"].string(), "Background.png");
+    EXPECT_EQ(background["frame"].numbers(), (Numbers{2, 0, 312, 40}));
+    // The full view: two amount fields and the two code buttons.
+    ASSERT_EQ(widget["subviews"].array().size(), 2u);
+    EXPECT_EQ(count(widget, "UITextField"), 2);
+    EXPECT_GE(count(widget, "UIButton"), 2);
+    EXPECT_TRUE((*dump)["flags"]["portraitmode"].boolean());
+    EXPECT_FALSE((*dump)["flags"]["detailMode"].boolean());
+    EXPECT_EQ((*dump)["table"]["frame"].numbers(), (Numbers{0, 0, 320, 480}));
+    EXPECT_TRUE((*dump)["overlay"].isNull());
+    EXPECT_FALSE((*dump)["keyboard"]["visible"].boolean());
+    EXPECT_GT((*dump)["files"]["Currencies.plist"].array().size(), 100u);
+    EXPECT_FALSE((*dump)["files"]["Entries.plist"].array().empty());
+    EXPECT_TRUE((*dump)["files"]["orvendel.plist"].isNull());
+  }
+  EXPECT_TRUE(dumps[1]["widget"].isNull());
+  EXPECT_TRUE(dumps[3]["widget"].isNull());
+  EXPECT_TRUE(dumps[3]["alerts"].array().empty());
+  EXPECT_TRUE(dumps[0]["requests"].array().empty());
+}
+
+TEST_F(EndToEndTest, LayoutsFollowDeviceOrientationAndDetail) {
+  struct Case {
+    std::vector<std::string> args;
+    std::string settings;
+    Numbers widgetFrame, tableFrame;
+    bool portrait;
+  };
+  const Case cases[] = {
+      {{"--orientation", "landscape"}, "", {0, 0, 476, 40}, {0, 0, 480, 320}, false},
+      {{"--device", "tablet"}, "", {0, 0, 764, 40}, {0, 0, 768, 1024}, true},
+      {{"--device", "old"}, "settings Detail true\n", {0, 0, 316, 85}, {0, 0, 320, 480}, true},
+  };
+  for (const Case& c : cases) {
+    const auto run = runScript(root_.path(), "install\nsettings -\n" + c.settings + "show\ndump\n",
+                               c.args);
+    ASSERT_EQ(run.status, 0) << run.err;
+    const auto dumps = run.dumps();
+    ASSERT_EQ(dumps.size(), 1u);
+    EXPECT_EQ(dumps[0]["widget"]["frame"].numbers(), c.widgetFrame) << c.args[1];
+    EXPECT_EQ(dumps[0]["table"]["frame"].numbers(), c.tableFrame) << c.args[1];
+    EXPECT_EQ(dumps[0]["flags"]["portraitmode"].boolean(), c.portrait) << c.args[1];
+  }
+  // Rotating a shown widget keeps its row at the screen's width minus 4.
+  const auto run = runScript(root_.path(), "install\nsettings -\nshow\nrotate landscapeleft\ndump\n"
+                                              "rotate 1\ndump\n");
+  ASSERT_EQ(run.status, 0) << run.err;
+  const auto dumps = run.dumps();
+  ASSERT_EQ(dumps.size(), 2u);
+  EXPECT_EQ(dumps[0]["widget"]["frame"].numbers(), (Numbers{0, 0, 476, 40}));
+  EXPECT_FALSE(dumps[0]["flags"]["portraitmode"].boolean());
+  EXPECT_EQ(dumps[1]["widget"]["frame"].numbers(), (Numbers{0, 0, 316, 40}));
+  EXPECT_TRUE(dumps[1]["flags"]["portraitmode"].boolean());
+}
+
+TEST_F(EndToEndTest, ForcedRefreshDownloadsFromTheQuoteService) {
+  tessary::test::QuoteService quotes;
+  const auto run = runScript(root_.path(),
+                             "install\nclock 800000000\nsettings Detail true\nshow\n"
+                             "tap image:Refresh.png\ndump\nsettle\ndump\n",
+                             {}, {"TESSARY_QUOTE_URL=" + quotes.baseUrl()});
+  ASSERT_EQ(run.status, 0) << run.err;
+  const auto dumps = run.dumps();
+  ASSERT_EQ(dumps.size(), 2u);
+  const auto& requests = dumps[1]["requests"].array();
+  ASSERT_EQ(requests.size(), 1u);
+  EXPECT_EQ(requests[0]["url"].string(), quotes.baseUrl() + "/d/quotes.csv?s=EURUSD=X&f=l1");
+  EXPECT_EQ(requests[0]["timeout"].number(), 15);
+  EXPECT_TRUE(dumps[1]["alerts"].array().empty());
+  EXPECT_FALSE(dumps[1]["networkActivity"].boolean());
+  const Json& rates = dumps[1]["files"]["Rates.plist"];
+  ASSERT_TRUE(rates.has("EUR-USD")) << run.out;
+  EXPECT_GT(std::stod(rates["EUR-USD"].string()), 0);
+  EXPECT_EQ(dumps[1]["files"]["Dates.plist"]["EUR-USD"].number(), 800000000);
+}
+
+TEST_F(EndToEndTest, ErrorsStopTheScriptWithExitTwoAndTheLine) {
+  struct Case {
+    std::string script, message;
+  };
+  const Case cases[] = {
+      {"install\nshow\nfly away\ndump\n", "line 3: unknown command \"fly\"\n"},
+      {"install\nshow\ntap button:Nothing\n",
+       "line 3: tap: no button titled \"Nothing\" outside a scroll view\n"},
+      {"install\nshow\ntap overlay\n", "line 3: tap: overlay: no overlay is shown\n"},
+      {"install\nshow\ntype 12\n", "line 3: type: no first responder\n"},
+      {"install\nshow\nalert ok\n", "line 3: alert ok: no alert is shown\n"},
+      {"install\nsnapshot out.png\n", "line 2: snapshot: drawing is not available yet\n"},
+      {std::string(100000, 'x') + "\ndump\n", "line 1: the line is longer than 65536 bytes\n"},
+      {"\x01\xff\xfe garbage\n", "line 1: unknown command \"\\u0001\xEF\xBF\xBD\xEF\xBF\xBD\"\n"},
+  };
+  for (const Case& c : cases) {
+    const auto run = runScript(root_.path(), c.script);
+    EXPECT_EQ(run.status, 2) << c.message;
+    EXPECT_EQ(run.err, c.message);
+    EXPECT_TRUE(run.dumps().empty());
+  }
+
+  // A reply that never comes: settle gives up after its real-time limit.
+  const int server = socket(AF_INET, SOCK_STREAM, 0);
+  sockaddr_in address{};
+  address.sin_family = AF_INET;
+  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  ASSERT_EQ(bind(server, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
+  ASSERT_EQ(listen(server, 4), 0);
+  socklen_t length = sizeof address;
+  getsockname(server, reinterpret_cast<sockaddr*>(&address), &length);
+  const std::string url = "http://127.0.0.1:" + std::to_string(ntohs(address.sin_port));
+  const auto run = runScript(root_.path(),
+                             "install\nsettings Detail true\nshow\ntap image:Refresh.png\n"
+                             "settle 0.2\n",
+                             {}, {"TESSARY_QUOTE_URL=" + url});
+  close(server);
+  EXPECT_EQ(run.status, 2);
+  EXPECT_EQ(run.err, "line 5: settle: 1 request still in flight after 0.2 seconds\n");
+}
+
+TEST_F(EndToEndTest, CommandLineMistakesAreRefused) {
+  const auto noRoot = runSimulator({"install"}, nullptr);
+  EXPECT_EQ(noRoot.status, 2);
+  EXPECT_TRUE(noRoot.err.starts_with("tessary-sim: --root is required\nusage:")) << noRoot.err;
+  const auto unknown = runSimulator({"--root", root_.path(), "--colour", "red"}, nullptr);
+  EXPECT_EQ(unknown.status, 2);
+  EXPECT_TRUE(unknown.err.starts_with("tessary-sim: unknown argument --colour")) << unknown.err;
+  const auto windowed = runSimulator({"--root", root_.path(), "--script", "-"}, nullptr);
+  EXPECT_EQ(windowed.status, 2);
+  EXPECT_TRUE(windowed.err.starts_with("tessary-sim: only the headless host")) << windowed.err;
+  const auto missing =
+      runSimulator({"--root", root_.path(), "--headless", "--script", root_.path() + "/none"}, nullptr);
+  EXPECT_EQ(missing.status, 2);
+  EXPECT_EQ(missing.err, "tessary-sim: cannot read the script " + root_.path() + "/none\n");
+  const auto badBundle =
+      runSimulator({"--root", root_.path(), "--bundle", root_.path(), "install"}, nullptr);
+  EXPECT_EQ(badBundle.status, 2);
+  EXPECT_TRUE(badBundle.err.starts_with("tessary-sim: install: the bundle folder's name")) << badBundle.err;
+  const auto installed = runSimulator({"--root", root_.path() + "/fresh", "install"}, nullptr);
+  EXPECT_EQ(installed.status, 0) << installed.err;
+  EXPECT_TRUE(std::filesystem::exists(root_.path() +
+                                      "/fresh/var/mobile/Library/Tessary/Currencies.plist"));
+}
+
+TEST_F(EndToEndTest, HostileDataFilesNeverCrashTheHost) {
+  ASSERT_EQ(runScript(root_.path(), "install\n").status, 0);
+  root_.writeFile("/var/mobile/Library/Tessary/Currencies.plist",
+                  "(1, \"EUR\", { ISO = 5; Currency = (); }, { ISO = USD; Currency = Dollar; })");
+  root_.writeFile("/var/mobile/Library/Tessary/Entries.plist", "(1, {}, EUR, USD)");
+  root_.writeFile("/var/mobile/Library/Tessary/Recent.plist",
+                  "{ left = (); right = 7; leftText = {}; rightText = <00ff>; }");
+  root_.writeFile("/var/mobile/Library/Tessary/Rates.plist", std::string("bplist00\0\0\xff", 11));
+  root_.writeFile("/var/mobile/Library/Preferences/orvendel.plist",
+                  "{ Detail = (); Decimal = 99999999999; Update = -1; Alpha = nan; }");
+  const auto run = runScript(root_.path(), "show\ndump\nhide\nshow\ndump\nrelease\n");
+  ASSERT_EQ(run.status, 0) << run.err;
+  const auto dumps = run.dumps();
+  ASSERT_EQ(dumps.size(), 2u);
+  EXPECT_FALSE(dumps[1]["widget"].isNull());
+  EXPECT_EQ(dumps[0]["files"]["Recent.plist"]["rightText"].string(), "AP8=");  // data as base64
+}
+
+}  // namespace

@@ -1,0 +1,133 @@
+// The host protocol's order, driven against a small fake bundle that logs each call.
+#include <dlfcn.h>
+#include <gtest/gtest.h>
+
+#include <filesystem>
+
+#include "host/simulator.h"
+#include "platform/uikit/ui_text_field.h"
+#include "tests/host/host_test_support.h"
+#include "tests/support/test_environment.h"
+
+namespace {
+
+using Calls = std::vector<std::string>;
+
+class LifecycleTest : public tessary::test::PlatformTest {
+ protected:
+  std::unique_ptr<Simulator> start(int orientation = 1,
+                                   UIDevice::Kind device = UIDevice::Kind::Phone) {
+    Simulator::Options options;
+    options.root = root_.path();
+    options.bundleDirectory = tessary::test::kFakeBundle;
+    options.orientation = orientation;
+    options.device = device;
+    auto sim = std::make_unique<Simulator>(options);
+    EXPECT_EQ(sim->install(), "");
+    return sim;
+  }
+  // The fake's log, taken and cleared.
+  Calls take(Simulator& sim) {
+    const auto* bundle = sim.widgetBundle();
+    if (!bundle) return {};
+    using Log = std::vector<std::string>* (*)();
+    auto* log = reinterpret_cast<Log>(dlsym(bundle->handle, "FakeWidgetCalls"))();
+    Calls out = *log;
+    log->clear();
+    return out;
+  }
+};
+
+TEST_F(LifecycleTest, DrivesTheProtocolInOrder) {
+  auto sim = start();
+  ASSERT_EQ(sim->show(), "");
+  EXPECT_EQ(take(*sim), (Calls{"create", "viewHeight", "loadPlaceholderView",
+                               "loadFullView width=316 x=0 cell=UITableViewCell"}));
+  EXPECT_TRUE(UITextField::firstResponder());
+  ASSERT_EQ(sim->show(), "");  // already shown: nothing happens
+  EXPECT_EQ(take(*sim), Calls{});
+
+  // Hiding ends the editing first, then unloads; the controller stays.
+  ASSERT_EQ(sim->hide(), "");
+  EXPECT_EQ(take(*sim), (Calls{"didEndEditing", "unloadView"}));
+  EXPECT_FALSE(UITextField::firstResponder());
+  ASSERT_EQ(sim->show(), "");
+  EXPECT_EQ(take(*sim), (Calls{"viewHeight", "loadPlaceholderView",
+                               "loadFullView width=316 x=0 cell=UITableViewCell"}));
+
+  // Rotation turns the controller while shown; the view keeps the screen's width minus 4.
+  ASSERT_EQ(sim->rotate(4), "");
+  EXPECT_EQ(take(*sim), (Calls{"willRotate 4", "didRotate 1"}));
+  EXPECT_EQ(sim->controller()->view()->frame(), CGRectMake(0, 0, 476, 85));
+  EXPECT_EQ(sim->controller()->view()->subviews()[0]->frame(), CGRectMake(2, 0, 472, 85));
+  ASSERT_EQ(sim->rotate(4), "");
+  EXPECT_EQ(take(*sim), Calls{});
+  ASSERT_EQ(sim->rotate(3), "");
+  EXPECT_EQ(take(*sim), (Calls{"willRotate 3", "didRotate 4"}));
+
+  // Release hides and lets the controller go; the next show makes a new one, told first that
+  // the interface is not in portrait.
+  std::weak_ptr<BBWeeAppController> old = sim->controller();
+  ASSERT_EQ(sim->release(), "");
+  EXPECT_TRUE(old.expired());
+  EXPECT_EQ(take(*sim), (Calls{"didEndEditing", "unloadView", "dealloc"}));
+  ASSERT_EQ(sim->release(), "");
+  ASSERT_EQ(sim->show(), "");
+  EXPECT_EQ(take(*sim), (Calls{"create", "willRotate 3", "didRotate 1", "viewHeight",
+                               "loadPlaceholderView",
+                               "loadFullView width=476 x=0 cell=UITableViewCell"}));
+  EXPECT_EQ(sim->list().table()->rectForSection(sim->list().widgetSection()).size.height, 85);
+}
+
+TEST_F(LifecycleTest, TabletRowsAreTheScreenWidthMinusFour) {
+  auto sim = start(1, UIDevice::Kind::Tablet);
+  ASSERT_EQ(sim->show(), "");
+  EXPECT_EQ(take(*sim).back(), "loadFullView width=764 x=0 cell=UITableViewCell");
+  ASSERT_EQ(sim->rotate(3), "");
+  EXPECT_EQ(sim->controller()->view()->frame().size.width, 1020);
+  EXPECT_EQ(sim->list().window()->frame(), CGRectMake(0, 0, 1024, 768));
+}
+
+TEST_F(LifecycleTest, FlagsAreReadByNameAndMissingOnesAreNull) {
+  auto sim = start();
+  ASSERT_EQ(sim->show(), "");
+  const auto dump = tessary::test::parseJson(sim->dump());
+  ASSERT_TRUE(dump);
+  const auto& flags = (*dump)["flags"];
+  EXPECT_TRUE(flags["detailMode"].boolean());
+  EXPECT_TRUE(flags["left"].isNull());
+  EXPECT_EQ(flags["titleString"].string(), "Fake \"title\"");
+  EXPECT_EQ((*dump)["widget"]["frame"].numbers(), (std::vector<double>{0, 0, 316, 85}));
+  EXPECT_TRUE((*dump)["widget"]["subviews"][1]["firstResponder"].boolean());
+  EXPECT_EQ((*dump)["files"]["Entries.plist"][0].string(), "EUR");
+  EXPECT_TRUE((*dump)["files"]["Rates.plist"].isNull());
+}
+
+TEST_F(LifecycleTest, BrokenBundlesAreSkippedWithAReason) {
+  Simulator::Options options;
+  options.root = root_.path();
+  const std::string plugins = root_.path() + "/System/Library/WeeAppPlugins/";
+  std::filesystem::create_directories(plugins + "A.bundle");
+  std::filesystem::create_directories(plugins + "B.bundle");
+  std::filesystem::create_directories(plugins + "C.bundle");
+  std::filesystem::create_directories(plugins + "D.bundle");
+  root_.writeFile("/System/Library/WeeAppPlugins/B.bundle/Info.plist", "not a property list");
+  root_.writeFile("/System/Library/WeeAppPlugins/C.bundle/Info.plist",
+                  "{ CFBundleExecutable = \"../../evil.so\"; TessaryFactorySymbol = Make; }");
+  root_.writeFile("/System/Library/WeeAppPlugins/D.bundle/Info.plist",
+                  "{ CFBundleExecutable = \"D.so\"; TessaryFactorySymbol = Make; }");
+  root_.writeFile("/System/Library/WeeAppPlugins/D.bundle/D.so", "\x7f" "ELF garbage");
+  Simulator sim(options);
+  const std::string problem = sim.show();
+  EXPECT_TRUE(problem.starts_with("show: no widget bundle could be loaded; A.bundle: no readable "
+                                  "Info.plist; B.bundle: no readable Info.plist; C.bundle: "
+                                  "Info.plist names no executable in the bundle; D.bundle: "))
+      << problem;
+  EXPECT_FALSE(sim.controller());
+
+  options.bundleDirectory = root_.path() + "/nowhere";
+  Simulator other(options);
+  EXPECT_EQ(other.install(), "install: no bundle folder at " + options.bundleDirectory);
+}
+
+}  // namespace

@@ -1,0 +1,170 @@
+#include "host/script.h"
+
+#include <gtest/gtest.h>
+
+#include <sstream>
+
+#include "host/script_runner.h"
+#include "platform/foundation/file_manager.h"
+#include "platform/foundation/property_list.h"
+#include "tests/host/json_reader.h"
+#include "tests/support/test_environment.h"
+
+namespace {
+
+std::vector<std::string> words(const std::string& line) {
+  const auto parsed = script::parseLine(line, 1);
+  EXPECT_EQ(parsed.error, "") << line;
+  std::vector<std::string> out;
+  if (!parsed.command) return out;
+  out.push_back(parsed.command->name);
+  for (const auto& argument : parsed.command->arguments) out.push_back(argument.text);
+  return out;
+}
+
+TEST(ScriptParser, SplitsQuotesAndComments) {
+  using V = std::vector<std::string>;
+  EXPECT_EQ(words("  tap\tbutton:OK  "), (V{"tap", "button:OK"}));
+  EXPECT_EQ(words("type \"12 50\""), (V{"type", "12 50"}));
+  EXPECT_EQ(words("tap button:\"Clear all\"x"), (V{"tap", "button:Clear allx"}));
+  EXPECT_EQ(words(R"(paste "say \"hi\" \\ \n")"), (V{"paste", R"(say "hi" \ \n)"}));
+  EXPECT_EQ(words("settings Name \"\""), (V{"settings", "Name", ""}));
+  EXPECT_EQ(words("show # the first look"), (V{"show"}));
+  EXPECT_EQ(words("type \"# not a comment\" # but this is"), (V{"type", "# not a comment"}));
+  EXPECT_EQ(words("tap button:C#"), (V{"tap", "button:C#"}));  // # inside a word is text
+  EXPECT_EQ(words("dump\r"), (V{"dump"}));
+  EXPECT_TRUE(words("   # only a comment").empty());
+  EXPECT_TRUE(words("").empty());
+
+  const auto dash = script::parseLine("settings Key \"-\" -", 1);
+  ASSERT_TRUE(dash.command);
+  EXPECT_TRUE(dash.command->arguments[1].quoted);
+  EXPECT_FALSE(dash.command->arguments[2].quoted);
+
+  EXPECT_EQ(script::parseLine("type \"open", 1).error, "unterminated quote");
+  EXPECT_EQ(script::parseLine(std::string("type a\0b", 8), 1).error, "the line holds a NUL byte");
+  EXPECT_EQ(script::parseLine("\"show\"", 1).error, "a command name is never quoted");
+}
+
+TEST(ScriptParser, LineReaderCountsLinesAndRefusesHugeOnes) {
+  std::istringstream in("one\n\n" + std::string(script::kMaxLineLength + 10, 'x') + "\nlast");
+  script::LineReader reader(in);
+  std::string line;
+  bool tooLong = false;
+  ASSERT_TRUE(reader.next(line, tooLong));
+  EXPECT_EQ(line, "one");
+  ASSERT_TRUE(reader.next(line, tooLong));
+  EXPECT_EQ(line, "");
+  ASSERT_TRUE(reader.next(line, tooLong));
+  EXPECT_TRUE(tooLong);
+  EXPECT_TRUE(line.empty());
+  ASSERT_TRUE(reader.next(line, tooLong));
+  EXPECT_FALSE(tooLong);
+  EXPECT_EQ(line, "last");
+  EXPECT_EQ(reader.lineNumber(), 4u);
+  EXPECT_FALSE(reader.next(line, tooLong));
+}
+
+class ScriptRunnerTest : public tessary::test::PlatformTest {
+ protected:
+  // Runs the script with no bundle installed; answers the exit status.
+  int run(const std::string& text) {
+    Simulator::Options options;
+    options.root = root_.path();
+    Simulator sim(options);
+    ScriptRunner runner(sim, out_, err_);
+    std::istringstream in(text);
+    return runner.run(in);
+  }
+  std::ostringstream out_, err_;
+};
+
+TEST_F(ScriptRunnerTest, StopsAtTheFirstFailureWithItsLineNumber) {
+  EXPECT_EQ(run("# header\n\nwait 1\nfrobnicate now\ndump\n"), 2);
+  EXPECT_EQ(err_.str(), "line 4: unknown command \"frobnicate\"\n");
+  EXPECT_EQ(out_.str(), "");  // the dump after the failure never ran
+
+  const std::pair<const char*, const char*> cases[] = {
+      {"show", "line 1: show: no plug-ins folder in the device root (run install first)"},
+      {"tap 10,10,", "line 1: tap: \"10,10,\" is not a point X,Y"},
+      {"tap 500,10", "line 1: tap: 500,10 lies outside the screen"},
+      {"tap nan,1", "line 1: tap: \"nan,1\" is not a point X,Y"},
+      {"tap button:Nope", "line 1: tap: no button titled \"Nope\" outside a scroll view"},
+      {"tap code:EUR", "line 1: tap: no button titled \"EUR\" in a scroll view"},
+      {"tap image:Refresh.png", "line 1: tap: no button with the image \"Refresh.png\""},
+      {"tap field:middle", "line 1: tap: field: is field:left or field:right"},
+      {"tap field:left", "line 1: tap: field:left: no text field can be touched"},
+      {"tap bar:Next", "line 1: tap: bar:Next: no keyboard bar is shown"},
+      {"tap bar:Fly", "line 1: tap: unknown bar item \"Fly\""},
+      {"tap overlay", "line 1: tap: overlay: no overlay is shown"},
+      {"tap sideways", "line 1: tap: unknown target \"sideways\""},
+      {"tap", "line 1: tap: usage: tap TARGET"},
+      {"type 12", "line 1: type: no first responder"},
+      {"backspace", "line 1: backspace: no first responder"},
+      {"backspace 0", "line 1: backspace: N is a whole number from 1 to 1000000"},
+      {"paste 12", "line 1: paste: no first responder"},
+      {"alert ok", "line 1: alert ok: no alert is shown"},
+      {"alert cancel", "line 1: alert: usage: alert ok"},
+      {"wait -1", "line 1: wait: SECONDS is a number from 0 to 1e9"},
+      {"wait inf", "line 1: wait: SECONDS is a number from 0 to 1e9"},
+      {"settle x", "line 1: settle: SECONDS is a number from 0 to 3600"},
+      {"rotate 5", "line 1: rotate: unknown orientation 5"},
+      {"settings Detail maybe",
+       "line 1: settings: the value is true, false, an integer, a real with a point or a quoted "
+       "string"},
+      {"settings Decimal 99999999999999999999", "line 1: settings: the integer 99999999999999999999 is out of range"},
+      {"settings Detail", "line 1: settings: usage: settings KEY VALUE | settings KEY - | settings -"},
+      {"snapshot /tmp/x.png", "line 1: snapshot: drawing is not available yet"},
+      {"show extra", "line 1: show: usage: show"},
+      {"type \"unterminated", "line 1: unterminated quote"},
+  };
+  for (const auto& [script, message] : cases) {
+    err_.str("");
+    EXPECT_EQ(run(script), 2) << script;
+    EXPECT_EQ(err_.str(), std::string(message) + "\n") << script;
+  }
+}
+
+TEST_F(ScriptRunnerTest, SettingsWriteTypedValuesAndRemoveThem) {
+  ASSERT_EQ(run("settings Detail true\nsettings Decimal -3\nsettings Alpha .5\n"
+                "settings Name \"two words\"\nsettings Dash \"-\"\nsettings Update 7\n"
+                "settings Update -\nsettings Missing -\n"),
+            0)
+      << err_.str();
+  const auto settings = NSDictionary::dictionaryWithContentsOfFile(
+      "/var/mobile/Library/Preferences/orvendel.plist");
+  ASSERT_TRUE(settings);
+  const auto number = [&](const char* key) { return kindOf<NSNumber>(settings->objectForKey(key)); };
+  ASSERT_TRUE(number("Detail"));
+  EXPECT_EQ(number("Detail")->kind(), NSNumber::Kind::Boolean);
+  EXPECT_EQ(number("Decimal")->kind(), NSNumber::Kind::Integer);
+  EXPECT_EQ(number("Decimal")->integerValue(), -3);
+  EXPECT_EQ(number("Alpha")->kind(), NSNumber::Kind::Real);
+  EXPECT_EQ(number("Alpha")->realValue(), 0.5);
+  EXPECT_EQ(kindOf<NSString>(settings->objectForKey("Name"))->UTF8String(), "two words");
+  EXPECT_EQ(kindOf<NSString>(settings->objectForKey("Dash"))->UTF8String(), "-");
+  EXPECT_FALSE(settings->objectForKey("Update"));
+  EXPECT_EQ(settings->count(), 5u);
+
+  // A corrupt file is started afresh; `settings -` removes the file.
+  root_.writeFile("/var/mobile/Library/Preferences/orvendel.plist", "<plist><dict><key>");
+  ASSERT_EQ(run("settings Clear false\n"), 0) << err_.str();
+  const auto fresh = NSDictionary::dictionaryWithContentsOfFile(
+      "/var/mobile/Library/Preferences/orvendel.plist");
+  ASSERT_TRUE(fresh);
+  EXPECT_EQ(fresh->count(), 1u);
+  ASSERT_EQ(run("settings -\nsettings -\n"), 0) << err_.str();
+  EXPECT_FALSE(NSFileManager::defaultManager().fileExistsAtPath(
+      "/var/mobile/Library/Preferences/orvendel.plist"));
+}
+
+TEST_F(ScriptRunnerTest, TimeCommandsMoveTheManualClock) {
+  ASSERT_EQ(run("clock 100\nwait 2.5\ndump\nclock -5e11\n"), 2);
+  const auto dump = tessary::test::parseJson(out_.str().substr(0, out_.str().find('\n')));
+  ASSERT_TRUE(dump);
+  EXPECT_EQ((*dump)["time"]["wall"].number(), 102.5);
+  EXPECT_EQ((*dump)["time"]["monotonic"].number(), 1002.5);
+  EXPECT_EQ(err_.str(), "line 4: clock: SECONDS is a number of seconds since 2001-01-01 within 2.5e11\n");
+}
+
+}  // namespace

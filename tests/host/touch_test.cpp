@@ -1,0 +1,220 @@
+#include "host/touch.h"
+
+#include <gtest/gtest.h>
+
+#include "host/simulator.h"
+#include "platform/uikit/ui_alert_view.h"
+#include "platform/uikit/ui_button.h"
+#include "platform/uikit/ui_scroll_view.h"
+#include "tests/support/test_environment.h"
+
+namespace {
+
+using touch::TapOutcome;
+
+// Counts what a tap delivers.
+struct Counter : NSObject {
+  int touchDown = 0, touchUp = 0, taps = 0;
+  bool highlightedAtDown = false;
+  std::weak_ptr<UIControl> control;
+  void down() {
+    ++touchDown;
+    if (auto c = control.lock()) highlightedAtDown = c->isHighlighted();
+  }
+  void up() { ++touchUp; }
+  void tapped() { ++taps; }
+};
+
+class TouchTest : public ::testing::Test {
+ protected:
+  TouchTest() {
+    root_ = UIView::initWithFrame(CGRectMake(0, 0, 320, 480));
+    counter_ = std::make_shared<Counter>();
+  }
+  std::shared_ptr<UIButton> addButton(const std::shared_ptr<UIView>& parent, CGRect frame) {
+    auto button = UIButton::buttonWithType(UIButtonTypeCustom);
+    button->setFrame(frame);
+    button->addTarget(counter_, &Counter::down, UIControlEventTouchDown);
+    button->addTarget(counter_, &Counter::up, UIControlEventTouchUpInside);
+    counter_->control = button;
+    parent->addSubview(button);
+    return button;
+  }
+  std::shared_ptr<UIView> root_;
+  std::shared_ptr<Counter> counter_;
+};
+
+TEST_F(TouchTest, HitTestingSkipsWhatCannotBeSeenOrTouched) {
+  auto back = UIView::initWithFrame(CGRectMake(0, 0, 320, 100));
+  auto front = UIView::initWithFrame(CGRectMake(50, 0, 100, 100));
+  root_->addSubview(back);
+  root_->addSubview(front);
+  EXPECT_EQ(touch::hitTest(root_, {60, 50}), front);  // the later subview is in front
+  EXPECT_EQ(touch::hitTest(root_, {10, 50}), back);
+
+  front->setHidden(true);
+  EXPECT_EQ(touch::hitTest(root_, {60, 50}), back);
+  front->setHidden(false);
+  front->setAlpha(0.0f);
+  EXPECT_EQ(touch::hitTest(root_, {60, 50}), back);
+  front->setAlpha(0.005f);  // below what the platform counts as visible
+  EXPECT_EQ(touch::hitTest(root_, {60, 50}), back);
+  front->setAlpha(0.5f);
+  front->setUserInteractionEnabled(false);
+  EXPECT_EQ(touch::hitTest(root_, {60, 50}), back);
+  front->setUserInteractionEnabled(true);
+
+  // A child sticking out of an unclipped parent is touched where it shows; clipped, it is not.
+  auto child = UIView::initWithFrame(CGRectMake(0, 90, 40, 40));
+  front->addSubview(child);
+  EXPECT_EQ(touch::hitTest(root_, {60, 120}), child);
+  EXPECT_EQ(touch::hitTest(root_, {60, 95}), child);
+  front->setClipsToBounds(true);
+  EXPECT_EQ(touch::hitTest(root_, {60, 120}), root_);
+  EXPECT_EQ(touch::hitTest(root_, {60, 95}), child);
+  EXPECT_EQ(touch::hitTest(root_, {400, 10}), nullptr);
+
+  // Scroll views shift their content by the offset.
+  auto scroll = UIScrollView::initWithFrame(CGRectMake(0, 200, 100, 100));
+  scroll->setClipsToBounds(true);
+  auto page = UIView::initWithFrame(CGRectMake(100, 0, 100, 100));
+  scroll->addSubview(page);
+  root_->addSubview(scroll);
+  EXPECT_EQ(touch::hitTest(root_, {50, 250}), scroll);
+  scroll->setContentOffset({100, 0});
+  EXPECT_EQ(touch::hitTest(root_, {50, 250}), page);
+  const auto rect = touch::screenRect(*page, *root_);
+  ASSERT_TRUE(rect);
+  EXPECT_EQ(*rect, CGRectMake(0, 200, 100, 100));
+}
+
+TEST_F(TouchTest, VisiblePartIsCutByClippingAncestors) {
+  auto clip = UIView::initWithFrame(CGRectMake(10, 10, 100, 50));
+  clip->setClipsToBounds(true);
+  root_->addSubview(clip);
+  auto view = UIView::initWithFrame(CGRectMake(50, 20, 100, 100));
+  clip->addSubview(view);
+  EXPECT_EQ(touch::visibleRect(*view, *root_), CGRectMake(60, 30, 50, 30));
+
+  view->setFrame(CGRectMake(200, 0, 10, 10));  // clipped away
+  EXPECT_FALSE(touch::visibleRect(*view, *root_));
+  view->setFrame(CGRectMake(0, 0, 0, 10));  // no size
+  EXPECT_FALSE(touch::visibleRect(*view, *root_));
+  view->setFrame(CGRectMake(0, 0, 10, 10));
+  EXPECT_TRUE(touch::visibleRect(*view, *root_));
+  clip->setAlpha(0);  // an ancestor hides it too
+  EXPECT_FALSE(touch::visibleRect(*view, *root_));
+  clip->setAlpha(1);
+  view->removeFromSuperview();
+  EXPECT_FALSE(touch::visibleRect(*view, *root_));  // not in the tree
+  // The screen clips everything.
+  root_->addSubview(view);
+  view->setFrame(CGRectMake(300, 470, 40, 40));
+  EXPECT_EQ(touch::visibleRect(*view, *root_), CGRectMake(300, 470, 20, 10));
+}
+
+TEST_F(TouchTest, RecognizerWinsOverTheControlAndControlsGetBothEvents) {
+  auto button = addButton(root_, CGRectMake(0, 0, 50, 50));
+  EXPECT_EQ(touch::tapAt(root_, {10, 10}), TapOutcome::Control);
+  EXPECT_EQ(counter_->touchDown, 1);
+  EXPECT_EQ(counter_->touchUp, 1);
+  EXPECT_TRUE(counter_->highlightedAtDown);
+  EXPECT_FALSE(button->isHighlighted());
+
+  // A tap on the button's title label goes to the button.
+  button->setTitleForState("EUR", UIControlStateNormal);
+  button->setFrame(CGRectMake(0, 0, 50, 50));
+  EXPECT_EQ(touch::tapAt(root_, {25, 25}), TapOutcome::Control);
+  EXPECT_EQ(counter_->touchUp, 2);
+
+  const auto recognizer = UITapGestureRecognizer::initWithTargetAction(counter_, &Counter::tapped);
+  button->addGestureRecognizer(recognizer);
+  EXPECT_EQ(touch::tapAt(root_, {10, 10}), TapOutcome::Recognizer);
+  EXPECT_EQ(counter_->taps, 1);
+  EXPECT_EQ(counter_->touchDown, 2);  // the control saw nothing
+  EXPECT_EQ(counter_->touchUp, 2);
+
+  recognizer->setEnabled(false);
+  EXPECT_EQ(touch::tapAt(root_, {10, 10}), TapOutcome::Control);
+  EXPECT_EQ(counter_->taps, 1);
+  EXPECT_EQ(counter_->touchUp, 3);
+
+  button->setEnabled(false);
+  EXPECT_EQ(touch::tapAt(root_, {10, 10}), TapOutcome::DisabledControl);
+  EXPECT_EQ(counter_->touchUp, 3);
+
+  // A recognizer on a plain ancestor takes taps on plain views under it.
+  auto panel = UIView::initWithFrame(CGRectMake(100, 0, 100, 100));
+  panel->addGestureRecognizer(UITapGestureRecognizer::initWithTargetAction(counter_, &Counter::tapped));
+  panel->addSubview(UIView::initWithFrame(CGRectMake(0, 0, 50, 50)));
+  root_->addSubview(panel);
+  EXPECT_EQ(touch::tapAt(root_, {110, 10}), TapOutcome::Recognizer);
+  EXPECT_EQ(counter_->taps, 2);
+  EXPECT_EQ(touch::tapAt(root_, {10, 300}), TapOutcome::Nothing);
+}
+
+TEST_F(TouchTest, ReleasedTargetsAreSkipped) {
+  addButton(root_, CGRectMake(0, 0, 50, 50));
+  std::weak_ptr<Counter> weak = counter_;
+  counter_.reset();
+  EXPECT_TRUE(weak.expired());
+  EXPECT_EQ(touch::tapAt(root_, {10, 10}), TapOutcome::Control);
+}
+
+class SimulatorTouchTest : public tessary::test::PlatformTest {};
+
+TEST_F(SimulatorTouchTest, ModalAlertsSwallowTouchesUntilDismissed) {
+  Simulator::Options options;
+  options.root = root_.path();
+  Simulator sim(options);
+  auto counter = std::make_shared<Counter>();
+  auto button = UIButton::buttonWithType(UIButtonTypeCustom);
+  button->setFrame(CGRectMake(100, 100, 60, 30));
+  button->setTitleForState("Go", UIControlStateNormal);
+  button->addTarget(counter, &Counter::up, UIControlEventTouchUpInside);
+  sim.list().slidingView()->addSubview(button);
+
+  ASSERT_EQ(sim.tap("button:Go"), "");
+  EXPECT_EQ(counter->touchUp, 1);
+  ASSERT_EQ(sim.tap("130,115"), "");
+  EXPECT_EQ(counter->touchUp, 2);
+
+  UIAlertView::initWithTitleMessageCancelButtonTitle(NSStr("Error"), NSStr("one"), "OK")->show();
+  UIAlertView::initWithTitleMessageCancelButtonTitle(NSStr("Error"), NSStr("two"), "OK")->show();
+  ASSERT_EQ(sim.tap("button:Go"), "");
+  EXPECT_EQ(sim.lastTapOutcome(), TapOutcome::Swallowed);
+  EXPECT_EQ(counter->touchUp, 2);
+  // A target that matches nothing is still an error while an alert is up.
+  EXPECT_NE(sim.tap("button:Stop"), "");
+
+  ASSERT_EQ(sim.alertOk(), "");
+  ASSERT_EQ(UIAlertView::visibleAlerts().size(), 1u);
+  EXPECT_EQ(UIAlertView::visibleAlerts()[0]->message()->UTF8String(), "one");  // the front went
+  ASSERT_EQ(sim.tap("button:Go"), "");
+  EXPECT_EQ(counter->touchUp, 2);
+  ASSERT_EQ(sim.alertOk(), "");
+  ASSERT_EQ(sim.tap("button:Go"), "");
+  EXPECT_EQ(counter->touchUp, 3);
+  EXPECT_EQ(sim.alertOk(), "alert ok: no alert is shown");
+
+  // A button that cannot be seen is named but cannot be tapped.
+  button->setHidden(true);
+  EXPECT_EQ(sim.tap("button:Go"), "tap: button:Go: it has no visible part");
+  // What lies on the sliding view is the overlay; an overlay point is one that nothing on it
+  // covers.
+  button->removeFromSuperview();
+  auto dim = UIView::initWithFrame(CGRectMake(100, 100, 60, 30));
+  auto cover = UIView::initWithFrame(CGRectMake(0, 0, 30, 30));
+  dim->addSubview(cover);
+  sim.list().slidingView()->addSubview(dim);
+  CGPoint point;
+  ASSERT_EQ(sim.locate("overlay", point), "");
+  EXPECT_EQ(touch::hitTest(sim.list().window(), point), dim);
+  EXPECT_GE(point.x, 130);
+  cover->setFrame(CGRectMake(0, 0, 60, 30));
+  EXPECT_EQ(sim.locate("overlay", point), "tap: overlay: every point of the overlay is covered");
+  dim->setAlpha(0);
+  EXPECT_EQ(sim.locate("overlay", point), "tap: overlay: the overlay has no visible part");
+}
+
+}  // namespace
