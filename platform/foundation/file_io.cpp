@@ -59,29 +59,40 @@ mode_t newFileMode() {
 
 }  // namespace
 
-std::optional<std::string> readAll(const std::string& hostPath) {
-  // Non-blocking, so that opening a FIFO does not wait for a writer before we refuse it.
+std::optional<size_t> readInto(const std::string& hostPath, std::string& buffer) {
+  // Non-blocking, so that opening a FIFO does not wait for a writer. No fstat before reading:
+  // the read itself refuses a folder, anything endless stops at the size limit, and only an
+  // empty result is checked, so a regular file costs one system call less per keystroke.
   FileDescriptor file(::open(hostPath.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK));
-  struct stat info {};
-  if (file.get() < 0 || ::fstat(file.get(), &info) != 0 || !S_ISREG(info.st_mode) ||
-      static_cast<uint64_t>(info.st_size) > kMaxFileSize) {
-    return std::nullopt;
-  }
-  // Read to the end, not just st_size bytes: the file may change while we read.
-  std::string bytes(static_cast<size_t>(info.st_size) + 1, '\0');
+  if (file.get() < 0) return std::nullopt;
+  // The buffer only grows, so a caller that reuses it pays for no allocation or zeroing.
+  if (buffer.size() < 4096) buffer.resize(4096);
   size_t filled = 0;
   for (;;) {
-    if (filled == bytes.size()) {
-      if (bytes.size() > kMaxFileSize) return std::nullopt;
-      bytes.resize(bytes.size() * 2);
+    if (filled == buffer.size()) {
+      if (buffer.size() > kMaxFileSize) return std::nullopt;
+      buffer.resize(buffer.size() * 2);
     }
-    const ssize_t got = ::read(file.get(), bytes.data() + filled, bytes.size() - filled);
+    const ssize_t got = ::read(file.get(), buffer.data() + filled, buffer.size() - filled);
     if (got < 0 && errno == EINTR) continue;
     if (got < 0) return std::nullopt;
     if (got == 0) break;
     filled += static_cast<size_t>(got);
   }
-  bytes.resize(filled);
+  if (filled > kMaxFileSize) return std::nullopt;
+  // Nothing read: only an empty regular file is an empty file (not a FIFO or a device).
+  struct stat info {};
+  if (filled == 0 && (::fstat(file.get(), &info) != 0 || !S_ISREG(info.st_mode))) {
+    return std::nullopt;
+  }
+  return filled;
+}
+
+std::optional<std::string> readAll(const std::string& hostPath) {
+  std::string bytes;
+  const auto length = readInto(hostPath, bytes);
+  if (!length) return std::nullopt;
+  bytes.resize(*length);
   return bytes;
 }
 

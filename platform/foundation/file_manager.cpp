@@ -23,11 +23,27 @@ const std::string& DeviceRoot::get() { return rootSlot(); }
 std::optional<std::string> DeviceRoot::map(std::string_view platformPath) {
   if (platformPath.empty() || platformPath.front() != '/') return std::nullopt;
   if (platformPath.find('\0') != std::string_view::npos) return std::nullopt;
-  std::string mapped = rootSlot();
+  const std::string& root = rootSlot();
+  // Most paths are already clean: no empty, "." or ".." component.
+  bool clean = platformPath.back() != '/';
+  for (size_t i = 0; clean && i + 1 < platformPath.size(); ++i) {
+    clean = !(platformPath[i] == '/' && (platformPath[i + 1] == '/' || platformPath[i + 1] == '.'));
+  }
+  if (clean) {
+    std::string mapped;
+    mapped.reserve(root.size() + platformPath.size());
+    mapped.append(root).append(platformPath);
+    return mapped;
+  }
+  std::string mapped;
+  mapped.reserve(root.size() + platformPath.size());
+  mapped = root;
+  // Components are copied one by one, so "//" and "." fold away and ".." is refused.
   size_t i = 0;
   while (i < platformPath.size()) {
     while (i < platformPath.size() && platformPath[i] == '/') ++i;
-    const size_t end = std::min(platformPath.find('/', i), platformPath.size());
+    size_t end = platformPath.find('/', i);
+    if (end == std::string_view::npos) end = platformPath.size();
     const std::string_view part = platformPath.substr(i, end - i);
     if (part == "..") return std::nullopt;
     if (!part.empty() && part != ".") {

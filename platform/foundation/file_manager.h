@@ -29,6 +29,9 @@ class TESSARY_EXPORT NSFileManager {
 namespace file_io {
 // nullopt when the file is missing or unreadable.
 TESSARY_EXPORT std::optional<std::string> readAll(const std::string& hostPath);
+// Reads the whole file into the front of `buffer`, which only grows; the length read, or
+// nullopt as readAll.
+TESSARY_EXPORT std::optional<size_t> readInto(const std::string& hostPath, std::string& buffer);
 // A new temporary file in the same folder (created exclusively), written, flushed and
 // renamed over the path; an existing file's permissions are kept. False on any failure, with
 // the old file untouched.

@@ -86,10 +86,17 @@ double doubleValue(std::string_view text) {
   const std::string_view rest = text.substr(skipWhiteSpace(text));
   const size_t length = scanNumber(rest);
   if (length == 0) return 0.0;
-  // strtod_l in the C locale sees only validated decimal text, so it cannot take inf, nan,
-  // hex or a locale's separator; it gives HUGE_VAL on overflow and 0 on underflow.
-  const std::string number(rest.substr(0, length));
-  return strtod_l(number.c_str(), nullptr, cLocale());
+  // from_chars is locale-free and correctly rounded; it reads no leading '+'. Out of range
+  // (overflow to HUGE_VAL, underflow to 0) is left to strtod_l in the C locale, which sees
+  // only the validated decimal text and so cannot take inf, nan, hex or a locale's separator.
+  std::string_view number = rest.substr(0, length);
+  const bool plus = number.front() == '+';
+  if (plus) number.remove_prefix(1);
+  double value = 0.0;
+  const auto result = std::from_chars(number.data(), number.data() + number.size(), value);
+  if (result.ec == std::errc() && result.ptr == number.data() + number.size()) return value;
+  const std::string digits(rest.substr(0, length));
+  return strtod_l(digits.c_str(), nullptr, cLocale());
 }
 
 float floatValue(std::string_view text) { return static_cast<float>(doubleValue(text)); }

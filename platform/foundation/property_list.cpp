@@ -66,21 +66,25 @@ bool sameObject(const id& a, const id& b) {
 class ReadCache {
  public:
   id read(const std::string& hostPath) {
-    std::optional<std::string> bytes = file_io::readAll(hostPath);
     std::lock_guard lock(mutex_);
+    // The bytes land in a scratch buffer that is reused, so an unchanged file costs the read
+    // and one comparison, with no allocation.
+    const std::optional<size_t> length = file_io::readInto(hostPath, scratch_);
     auto found = find(hostPath);
-    if (!bytes) {
+    if (!length) {
       if (found != entries_.end()) erase(found);
       return nullptr;
     }
     if (found != entries_.end()) {
-      if (found->bytes.size() == bytes->size() &&
-          std::memcmp(found->bytes.data(), bytes->data(), bytes->size()) == 0) {
+      if (found->bytes.size() == *length &&
+          std::memcmp(found->bytes.data(), scratch_.data(), *length) == 0) {
         entries_.splice(entries_.begin(), entries_, found);
         return found->value;
       }
       erase(found);
     }
+    auto bytes = std::make_optional<std::string>(scratch_.data(), *length);
+    if (scratch_.size() > kMaxScratch) std::string().swap(scratch_);
     id value = parse(*bytes);
     if (bytes->size() <= kMaxBytes) {
       totalBytes_ += bytes->size();
@@ -118,7 +122,11 @@ class ReadCache {
     entries_.erase(it);
   }
 
+  // Larger buffers are let go after use rather than held for the process's life.
+  static constexpr size_t kMaxScratch = 4 << 20;
+
   std::mutex mutex_;
+  std::string scratch_;
   std::list<Entry> entries_;
   size_t totalBytes_ = 0;
 };

@@ -1,7 +1,6 @@
 #include <algorithm>
 
 #include "platform/foundation/clock.h"
-#include "platform/foundation/format.h"
 #include "platform/foundation/number_text.h"
 #include "widget/controller/flags.h"
 #include "widget/controller/settings.h"
@@ -15,8 +14,8 @@ std::string convertedAmountText(const std::string& amountText, float rate, int d
   std::replace(text.begin(), text.end(), ',', '.');
   const float amount = number_text::floatValue(text);
   const float product = amount * rate;
-  const std::string format = "%." + stringWithFormat("%i", {decimalPlaces}) + "f";
-  return stringWithFormat(format, {static_cast<double>(product)});
+  // The same text as the format "%.<decimalPlaces>f" gives, written directly.
+  return number_text::formatFixed(static_cast<double>(product), decimalPlaces);
 }
 
 TessaryController::Sides TessaryController::sides() const {

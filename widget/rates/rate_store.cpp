@@ -3,13 +3,14 @@
 #include <cmath>
 
 #include "platform/foundation/file_manager.h"
-#include "platform/foundation/format.h"
 #include "widget/controller/paths.h"
 
 namespace rate_store {
 
 std::string pairKey(const std::string& first, const std::string& second) {
-  return stringWithFormat("%@-%@", {first, second});
+  std::string key;
+  key.reserve(first.size() + 1 + second.size());
+  return key.append(first).append(1, '-').append(second);
 }
 
 std::shared_ptr<NSDictionary> readRates() {
