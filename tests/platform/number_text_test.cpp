@@ -3,10 +3,14 @@
 #include <climits>
 #include <clocale>
 #include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
 
 #include "platform/foundation/format.h"
 #include "platform/foundation/number_text.h"
 #include "platform/foundation/values.h"
+#include "tests/support/test_environment.h"
 
 namespace {
 
@@ -41,16 +45,33 @@ TEST(NumberText, WhiteSpaceIsSkippedAsThePlatformDefinesIt) {
   EXPECT_EQ(doubleValue("\xef\xbc\x91"), 0.0);          // a full-width digit is no digit
 }
 
-TEST(NumberText, ReadingsIgnoreTheProcessLocale) {
-  const char* previous = std::setlocale(LC_NUMERIC, nullptr);
-  const std::string saved = previous ? previous : "C";
-  if (!std::setlocale(LC_NUMERIC, "de_DE.UTF-8") && !std::setlocale(LC_NUMERIC, "fr_FR.UTF-8")) {
-    GTEST_SKIP() << "no locale with a decimal comma installed";
+// A locale with a decimal comma, compiled into a temporary folder that LOCPATH points at, so
+// the test needs no locale installed system-wide.
+bool useDecimalCommaLocale(const std::string& folder) {
+  const std::string command = "localedef -i de_DE -f UTF-8 '" + folder +
+                              "/de_DE.UTF-8' >/dev/null 2>&1";
+  if (std::system(command.c_str()) != 0 && !std::filesystem::exists(folder + "/de_DE.UTF-8")) {
+    return false;
   }
+  setenv("LOCPATH", folder.c_str(), 1);
+  return std::setlocale(LC_NUMERIC, "de_DE.UTF-8") != nullptr;
+}
+
+TEST(NumberText, ReadingsIgnoreTheProcessLocale) {
+  const tessary::test::TempDeviceRoot folder;
+  if (!useDecimalCommaLocale(folder.path())) {
+    GTEST_SKIP() << "localedef or the de_DE locale source is not installed";
+  }
+  char printed[16];
+  std::snprintf(printed, sizeof printed, "%.1f", 1.5);
+  ASSERT_STREQ(printed, "1,5");  // the process really formats with a comma now
   EXPECT_EQ(number_text::doubleValue("1.5"), 1.5);
   EXPECT_EQ(number_text::doubleValue("1,5"), 1.0);
+  EXPECT_EQ(number_text::doubleValue("1e999"), HUGE_VAL);
   EXPECT_EQ(number_text::formatFixed(2.5, 2), "2.50");
-  std::setlocale(LC_NUMERIC, saved.c_str());
+  EXPECT_EQ(stringWithFormat("%.2f", {0.375}), "0.38");
+  std::setlocale(LC_NUMERIC, "C");
+  unsetenv("LOCPATH");
 }
 
 TEST(NumberText, IntValueReadsDecimalDigitsAndSaturates) {
