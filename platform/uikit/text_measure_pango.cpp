@@ -33,9 +33,9 @@ class PangoMeasurer {
   PangoMeasurer() {
     fontMap_ = pango_cairo_font_map_new();
     if (!fontMap_) return;
-    pango_cairo_font_map_set_resolution(PANGO_CAIRO_FONT_MAP(fontMap_), 72.0);
     context_ = pango_font_map_create_context(fontMap_);
     if (!context_) return;
+    pango_cairo_context_set_resolution(context_, 72.0);
     // Whole-pixel advances, as cairo's image surfaces use, so drawn text fits the size.
     cairo_font_options_t* options = cairo_font_options_create();
     cairo_font_options_set_hint_metrics(options, CAIRO_HINT_METRICS_ON);
@@ -91,7 +91,7 @@ class PangoMeasurer {
 };
 
 PangoMeasurer& measurer() {
-  // Kept for the life of the process: fonts may be measured while other statics go away.
+  // Kept for the life of the process, so text can be measured while other statics go away.
   static PangoMeasurer* instance = new PangoMeasurer;
   return *instance;
 }
