@@ -1,5 +1,7 @@
 #include "platform/foundation/number_text.h"
 
+#include "platform/foundation/utf16.h"
+
 #include <locale.h>
 
 #include <charconv>
@@ -10,30 +12,6 @@
 
 namespace number_text {
 namespace {
-
-// Decodes one UTF-8 sequence; malformed input yields U+FFFD and advances one byte.
-char32_t decodeAt(std::string_view s, size_t i, size_t& width) {
-  const auto b0 = static_cast<unsigned char>(s[i]);
-  auto cont = [&](size_t k) {
-    return i + k < s.size() && (static_cast<unsigned char>(s[i + k]) & 0xC0) == 0x80;
-  };
-  width = 1;
-  if (b0 < 0x80) return b0;
-  if ((b0 & 0xE0) == 0xC0 && b0 >= 0xC2 && cont(1)) {
-    width = 2;
-    return ((b0 & 0x1F) << 6) | (s[i + 1] & 0x3F);
-  }
-  if ((b0 & 0xF0) == 0xE0 && cont(1) && cont(2)) {
-    width = 3;
-    return ((b0 & 0x0F) << 12) | ((s[i + 1] & 0x3F) << 6) | (s[i + 2] & 0x3F);
-  }
-  if ((b0 & 0xF8) == 0xF0 && cont(1) && cont(2) && cont(3)) {
-    width = 4;
-    return ((b0 & 0x07) << 18) | ((s[i + 1] & 0x3F) << 12) | ((s[i + 2] & 0x3F) << 6) |
-           (s[i + 3] & 0x3F);
-  }
-  return 0xFFFD;
-}
 
 bool isWhiteSpace(char32_t c) {
   return c < 0x21 || (c >= 0x7F && c <= 0xA0) || (c >= 0x2000 && c <= 0x200B) || c == 0x3000;
@@ -74,10 +52,10 @@ size_t scanNumber(std::string_view s) {
 size_t skipWhiteSpace(std::string_view utf8) {
   size_t i = 0;
   while (i < utf8.size()) {
-    size_t width = 1;
-    const char32_t c = decodeAt(utf8, i, width);
+    size_t next = i;
+    const char32_t c = utf16::decodeUTF8(utf8, next);
     if (!isWhiteSpace(c) || c == 0xFFFD) break;
-    i += width;
+    i = next;
   }
   return i;
 }

@@ -31,24 +31,6 @@ bool isBlank(std::string_view text) {
   return trimmed(text).empty();
 }
 
-void appendCodePoint(std::string& out, uint32_t c) {
-  if (c < 0x80) {
-    out += static_cast<char>(c);
-  } else if (c < 0x800) {
-    out += static_cast<char>(0xC0 | (c >> 6));
-    out += static_cast<char>(0x80 | (c & 0x3F));
-  } else if (c < 0x10000) {
-    out += static_cast<char>(0xE0 | (c >> 12));
-    out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-    out += static_cast<char>(0x80 | (c & 0x3F));
-  } else {
-    out += static_cast<char>(0xF0 | (c >> 18));
-    out += static_cast<char>(0x80 | ((c >> 12) & 0x3F));
-    out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-    out += static_cast<char>(0x80 | (c & 0x3F));
-  }
-}
-
 bool decodeCharacterReference(std::string_view body, std::string& out) {
   // body is what lies between "&#" and ";".
   int base = 10;
@@ -61,7 +43,7 @@ bool decodeCharacterReference(std::string_view body, std::string& out) {
   if (body.empty() || error != std::errc() || end != body.data() + body.size()) return false;
   // U+0000, surrogates and values past Unicode name no character.
   if (c == 0 || (c >= 0xD800 && c <= 0xDFFF) || c > 0x10FFFF) return false;
-  appendCodePoint(out, c);
+  utf16::appendUTF8(out, c);
   return true;
 }
 

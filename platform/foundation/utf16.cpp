@@ -1,10 +1,8 @@
 #include "platform/foundation/utf16.h"
 
 namespace utf16 {
-namespace {
 
-// Decodes the UTF-8 sequence at i; a malformed one yields U+FFFD and one byte.
-char32_t decode(std::string_view s, size_t& i) {
+char32_t decodeUTF8(std::string_view s, size_t& i) {
   const auto b0 = static_cast<unsigned char>(s[i]);
   auto cont = [&](size_t k) {
     return i + k < s.size() && (static_cast<unsigned char>(s[i + k]) & 0xC0) == 0x80;
@@ -30,14 +28,18 @@ char32_t decode(std::string_view s, size_t& i) {
   return c;
 }
 
+namespace {
+
 bool decodeStrict(std::string_view s, size_t& i, char32_t& out) {
   const size_t start = i;
   const auto b0 = static_cast<unsigned char>(s[i]);
-  out = decode(s, i);
+  out = decodeUTF8(s, i);
   if (out != 0xFFFD) return true;
   // A literal U+FFFD (EF BF BD) is valid text.
   return i - start == 3 && b0 == 0xEF;
 }
+
+}  // namespace
 
 void appendUTF8(std::string& out, char32_t c) {
   if (c < 0x80) {
@@ -57,8 +59,6 @@ void appendUTF8(std::string& out, char32_t c) {
   }
 }
 
-}  // namespace
-
 bool isValidUTF8(std::string_view bytes) {
   size_t i = 0;
   char32_t c;
@@ -76,7 +76,7 @@ std::u16string fromUTF8(std::string_view utf8) {
   std::u16string out;
   out.reserve(utf8.size());
   for (size_t i = 0; i < utf8.size();) {
-    const char32_t c = decode(utf8, i);
+    const char32_t c = decodeUTF8(utf8, i);
     if (c >= 0x10000) {
       out += static_cast<char16_t>(0xD800 + ((c - 0x10000) >> 10));
       out += static_cast<char16_t>(0xDC00 + ((c - 0x10000) & 0x3FF));
@@ -112,7 +112,7 @@ size_t length(std::string_view utf8) {
       ++units;
       continue;
     }
-    units += decode(utf8, i) >= 0x10000 ? 2 : 1;
+    units += decodeUTF8(utf8, i) >= 0x10000 ? 2 : 1;
   }
   return units;
 }

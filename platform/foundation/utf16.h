@@ -10,6 +10,9 @@
 namespace utf16 {
 
 TESSARY_EXPORT bool isValidUTF8(std::string_view bytes);
+// The code point at `i`, advancing `i` past it; a malformed sequence gives U+FFFD and one byte.
+TESSARY_EXPORT char32_t decodeUTF8(std::string_view utf8, size_t& i);
+TESSARY_EXPORT void appendUTF8(std::string& out, char32_t c);
 TESSARY_EXPORT std::u16string fromUTF8(std::string_view utf8);
 TESSARY_EXPORT std::string toUTF8(std::u16string_view units);
 TESSARY_EXPORT size_t length(std::string_view utf8);
