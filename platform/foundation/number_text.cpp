@@ -1,7 +1,5 @@
 #include "platform/foundation/number_text.h"
 
-#include "platform/foundation/utf16.h"
-
 #include <locale.h>
 
 #include <charconv>
@@ -9,6 +7,8 @@
 #include <cmath>
 #include <cstdlib>
 #include <string>
+
+#include "platform/foundation/utf16.h"
 
 namespace number_text {
 namespace {
