@@ -5,6 +5,7 @@
 #include <cmath>
 
 #include "host/json_writer.h"
+#include "platform/foundation/url_connection.h"
 #include "platform/uikit/ui_alert_view.h"
 #include "platform/uikit/ui_button.h"
 #include "platform/uikit/ui_text_field.h"
@@ -255,11 +256,16 @@ void ScriptRunner::writeTranscript(const Command& command) {
     std::sort(codes.begin(), codes.end(), byX);
     out_ << ' ';
     for (size_t i = 0; i < fields.size(); ++i) {
-      out_ << "  " << (i < codes.size() ? codes[i].text : std::string("???")) << ' '
+      out_ << ' ' << (i < codes.size() ? codes[i].text : std::string("???")) << ' '
            << JsonWriter::escape(fields[i].text);
     }
     out_ << '\n';
   }
+  const auto& requests = NSURLConnection::startedRequests();
+  for (size_t i = std::min(requestsSeen_, requests.size()); i < requests.size(); ++i) {
+    out_ << "  request: " << requests[i].url << '\n';
+  }
+  requestsSeen_ = requests.size();
   for (const auto& alert : UIAlertView::visibleAlerts()) {
     out_ << "  alert: " << (alert->title() ? alert->title()->UTF8String() : std::string())
          << ": " << (alert->message() ? alert->message()->UTF8String() : std::string()) << '\n';

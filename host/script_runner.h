@@ -31,6 +31,7 @@ class ScriptRunner {
   std::ostream& out_;
   std::ostream& err_;
   bool transcript_ = false;
+  size_t requestsSeen_ = 0;
 };
 
 // The orientation a `rotate` argument names (1 to 4, or portrait, upsidedown,
