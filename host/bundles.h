@@ -36,9 +36,9 @@ struct Flags {
 };
 
 struct Bundle {
-  std::string name;           // "Tessary.bundle"
+  std::string name;            // "Tessary.bundle"
   std::string principalClass;  // from Info.plist, informative
-  void* handle = nullptr;     // never closed: the flags and pending blocks outlive any use
+  void* handle = nullptr;      // never closed: the flags and pending blocks outlive any use
   WeeAppFactory factory = nullptr;
   Flags flags;
 };

@@ -118,8 +118,12 @@ void writeValue(JsonWriter& out, const NSObject* value) {
     out.string(string->UTF8String());
   } else if (const auto* number = dynamic_cast<const NSNumber*>(value)) {
     switch (number->kind()) {
-      case NSNumber::Kind::Boolean: out.boolean(number->boolValue()); break;
-      case NSNumber::Kind::Real: out.real(number->realValue()); break;
+      case NSNumber::Kind::Boolean:
+        out.boolean(number->boolValue());
+        break;
+      case NSNumber::Kind::Real:
+        out.real(number->realValue());
+        break;
       case NSNumber::Kind::Integer:
         if (number->isUnsigned()) {
           out.unsignedInteger(number->unsignedValue());

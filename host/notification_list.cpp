@@ -41,11 +41,15 @@ void HostTableView::scrollToRowAtIndexPathAtScrollPositionAnimated(
   const CGFloat current = contentOffset().y;
   CGFloat y = current;
   switch (position) {
-    case UITableViewScrollPositionTop: y = row.origin.y; break;
+    case UITableViewScrollPositionTop:
+      y = row.origin.y;
+      break;
     case UITableViewScrollPositionMiddle:
       y = row.origin.y + row.size.height / 2 - visible / 2;
       break;
-    case UITableViewScrollPositionBottom: y = row.origin.y + row.size.height - visible; break;
+    case UITableViewScrollPositionBottom:
+      y = row.origin.y + row.size.height - visible;
+      break;
     case UITableViewScrollPositionNone:
       if (row.origin.y < current) {
         y = row.origin.y;

@@ -112,7 +112,9 @@ std::string ScriptRunner::execute(const Command& command) {
     return {};
   }
   if (name == "rotate") {
-    if (!(problem = arity(command, 1, 1, "rotate 1|2|3|4|portrait|upsidedown|landscaperight|landscapeleft")).empty()) {
+    if (!(problem = arity(command, 1, 1,
+                          "rotate 1|2|3|4|portrait|upsidedown|landscaperight|landscapeleft"))
+             .empty()) {
       return problem;
     }
     const int orientation = orientationNamed(arg(0));
@@ -169,11 +171,13 @@ std::string ScriptRunner::execute(const Command& command) {
     return sim_.setClock(seconds);
   }
   if (name == "settings") {
-    if (!(problem = arity(command, 1, 2, "settings KEY VALUE | settings KEY - | settings -")).empty()) {
+    if (!(problem = arity(command, 1, 2, "settings KEY VALUE | settings KEY - | settings -"))
+             .empty()) {
       return problem;
     }
     if (args.size() == 1) {
-      if (arg(0) != "-" || args[0].quoted) return "settings: usage: settings KEY VALUE | settings KEY - | settings -";
+      if (arg(0) != "-" || args[0].quoted)
+        return "settings: usage: settings KEY VALUE | settings KEY - | settings -";
       return sim_.removeSettings();
     }
     if (arg(1) == "-" && !args[1].quoted) return sim_.removeSetting(arg(0));
@@ -244,8 +248,8 @@ void ScriptRunner::writeTranscript(const Command& command) {
         fields.push_back({rect->origin.x, field->text()});
       } else if (const auto button = std::dynamic_pointer_cast<UIButton>(v)) {
         const std::string title = button->currentTitle();
-        if (title.size() == 3 && std::all_of(title.begin(), title.end(),
-                                             [](char c) { return c >= 'A' && c <= 'Z'; })) {
+        if (title.size() == 3 &&
+            std::all_of(title.begin(), title.end(), [](char c) { return c >= 'A' && c <= 'Z'; })) {
           codes.push_back({rect->origin.x, title});
         }
       }
@@ -267,8 +271,8 @@ void ScriptRunner::writeTranscript(const Command& command) {
   }
   requestsSeen_ = requests.size();
   for (const auto& alert : UIAlertView::visibleAlerts()) {
-    out_ << "  alert: " << (alert->title() ? alert->title()->UTF8String() : std::string())
-         << ": " << (alert->message() ? alert->message()->UTF8String() : std::string()) << '\n';
+    out_ << "  alert: " << (alert->title() ? alert->title()->UTF8String() : std::string()) << ": "
+         << (alert->message() ? alert->message()->UTF8String() : std::string()) << '\n';
   }
   out_.flush();
 }

@@ -12,9 +12,9 @@
 #include "platform/foundation/property_list.h"
 #include "platform/foundation/run_loop.h"
 #include "platform/foundation/url_connection.h"
+#include "platform/foundation/utf16.h"
 #include "platform/uikit/ui_alert_view.h"
 #include "platform/uikit/ui_application.h"
-#include "platform/foundation/utf16.h"
 #include "platform/uikit/ui_button.h"
 #include "platform/uikit/ui_pasteboard.h"
 #include "platform/uikit/ui_text_field.h"
@@ -37,7 +37,9 @@ constexpr DumpedFile kDumpedFiles[] = {
 
 constexpr const char* kBarItems[] = {"Next", "Swap", "Copy", "Paste", "Clear", "Done"};
 
-std::string quoted(const std::string& text) { return JsonWriter::escape(text); }
+std::string quoted(const std::string& text) {
+  return JsonWriter::escape(text);
+}
 
 bool parseCoordinate(std::string_view text, double& value) {
   if (text.empty()) return false;
@@ -216,7 +218,8 @@ std::string Simulator::overlayPoint(CGPoint& point) {
   const auto visible = touch::visibleRect(*overlay, *list_.window());
   if (!visible) return "tap: overlay: the overlay has no visible part";
   constexpr CGFloat kStep = 2;
-  for (CGFloat y = visible->origin.y + 1; y < visible->origin.y + visible->size.height; y += kStep) {
+  for (CGFloat y = visible->origin.y + 1; y < visible->origin.y + visible->size.height;
+       y += kStep) {
     for (CGFloat x = visible->origin.x + 1; x < visible->origin.x + visible->size.width;
          x += kStep) {
       if (touch::hitTest(list_.window(), {x, y}) == overlay) {
@@ -241,7 +244,8 @@ std::string Simulator::locate(const std::string& target, CGPoint& point) {
   if (target == "overlay") return overlayPoint(point);
   if (target.starts_with("button:")) {
     const auto view = findButton(after("button:"), false, false);
-    if (!view) return "tap: no button titled " + quoted(after("button:")) + " outside a scroll view";
+    if (!view)
+      return "tap: no button titled " + quoted(after("button:")) + " outside a scroll view";
     return centreOf(view);
   }
   if (target.starts_with("image:")) {
@@ -489,7 +493,8 @@ std::string Simulator::dump() {
   }
   out.endArray();
 
-  out.key("networkActivity").boolean(UIApplication::sharedApplication().isNetworkActivityIndicatorVisible());
+  out.key("networkActivity")
+      .boolean(UIApplication::sharedApplication().isNetworkActivityIndicatorVisible());
   out.key("pasteboard");
   if (const auto text = UIPasteboard::generalPasteboard().string()) {
     out.string(*text);

@@ -58,7 +58,9 @@ bool hasEnabledRecognizer(const UIView& view) {
 
 }  // namespace
 
-bool isShown(const UIView& view) { return !view.isHidden() && view.alpha() >= 0.01f; }
+bool isShown(const UIView& view) {
+  return !view.isHidden() && view.alpha() >= 0.01f;
+}
 
 std::shared_ptr<UIView> hitTest(const std::shared_ptr<UIView>& root, CGPoint point) {
   if (!root) return nullptr;

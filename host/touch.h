@@ -29,8 +29,9 @@ std::optional<CGRect> visibleRect(const UIView& view, const UIView& root);
 
 // Visits the tree front to back until `visit` answers true; `inScrollView` tells whether a
 // scroll view other than `ignoredScrollView` lies between the root and the view.
-void frontToBack(const std::shared_ptr<UIView>& root, const UIView* ignoredScrollView,
-                 const std::function<bool(const std::shared_ptr<UIView>&, bool inScrollView)>& visit);
+void frontToBack(
+    const std::shared_ptr<UIView>& root, const UIView* ignoredScrollView,
+    const std::function<bool(const std::shared_ptr<UIView>&, bool inScrollView)>& visit);
 
 enum class TapOutcome {
   Recognizer,       // a tap recognizer ran; the control under it got nothing

@@ -56,8 +56,8 @@ TEST_F(EndToEndTest, InstallShowHideAndReleaseThroughTheRealBundle) {
   EXPECT_TRUE(std::filesystem::exists(plugins + "Tessary.so"));
   EXPECT_TRUE(std::filesystem::exists(plugins + "Info.plist"));
   EXPECT_TRUE(std::filesystem::is_directory(root_.path() + "/var/mobile/Library/Preferences"));
-  EXPECT_FALSE(std::filesystem::exists(root_.path() +
-                                       "/var/mobile/Library/Preferences/orvendel.plist"));
+  EXPECT_FALSE(
+      std::filesystem::exists(root_.path() + "/var/mobile/Library/Preferences/orvendel.plist"));
 
   for (const Json* dump : {&dumps[0], &dumps[2]}) {
     const Json& widget = (*dump)["widget"];
@@ -99,8 +99,8 @@ TEST_F(EndToEndTest, LayoutsFollowDeviceOrientationAndDetail) {
       {{"--device", "old"}, "settings Detail true\n", {0, 0, 316, 85}, {0, 0, 320, 480}, true},
   };
   for (const Case& c : cases) {
-    const auto run = runScript(root_.path(), "install\nsettings -\n" + c.settings + "show\ndump\n",
-                               c.args);
+    const auto run =
+        runScript(root_.path(), "install\nsettings -\n" + c.settings + "show\ndump\n", c.args);
     ASSERT_EQ(run.status, 0) << run.err;
     const auto dumps = run.dumps();
     ASSERT_EQ(dumps.size(), 1u);
@@ -109,8 +109,9 @@ TEST_F(EndToEndTest, LayoutsFollowDeviceOrientationAndDetail) {
     EXPECT_EQ(dumps[0]["flags"]["portraitmode"].boolean(), c.portrait) << c.args[1];
   }
   // Rotating a shown widget keeps its row at the screen's width minus 4.
-  const auto run = runScript(root_.path(), "install\nsettings -\nshow\nrotate landscapeleft\ndump\n"
-                                              "rotate 1\ndump\n");
+  const auto run = runScript(root_.path(),
+                             "install\nsettings -\nshow\nrotate landscapeleft\ndump\n"
+                             "rotate 1\ndump\n");
   ASSERT_EQ(run.status, 0) << run.err;
   const auto dumps = run.dumps();
   ASSERT_EQ(dumps.size(), 2u);
@@ -192,18 +193,19 @@ TEST_F(EndToEndTest, CommandLineMistakesAreRefused) {
   const auto windowed = runSimulator({"--root", root_.path(), "--script", "-"}, nullptr);
   EXPECT_EQ(windowed.status, 2);
   EXPECT_TRUE(windowed.err.starts_with("tessary-sim: only the headless host")) << windowed.err;
-  const auto missing =
-      runSimulator({"--root", root_.path(), "--headless", "--script", root_.path() + "/none"}, nullptr);
+  const auto missing = runSimulator(
+      {"--root", root_.path(), "--headless", "--script", root_.path() + "/none"}, nullptr);
   EXPECT_EQ(missing.status, 2);
   EXPECT_EQ(missing.err, "tessary-sim: cannot read the script " + root_.path() + "/none\n");
   const auto badBundle =
       runSimulator({"--root", root_.path(), "--bundle", root_.path(), "install"}, nullptr);
   EXPECT_EQ(badBundle.status, 2);
-  EXPECT_TRUE(badBundle.err.starts_with("tessary-sim: install: the bundle folder's name")) << badBundle.err;
+  EXPECT_TRUE(badBundle.err.starts_with("tessary-sim: install: the bundle folder's name"))
+      << badBundle.err;
   const auto installed = runSimulator({"--root", root_.path() + "/fresh", "install"}, nullptr);
   EXPECT_EQ(installed.status, 0) << installed.err;
-  EXPECT_TRUE(std::filesystem::exists(root_.path() +
-                                      "/fresh/var/mobile/Library/Tessary/Currencies.plist"));
+  EXPECT_TRUE(
+      std::filesystem::exists(root_.path() + "/fresh/var/mobile/Library/Tessary/Currencies.plist"));
 }
 
 TEST_F(EndToEndTest, HostileDataFilesNeverCrashTheHost) {

@@ -71,5 +71,7 @@ TESSARY_EXPORT std::shared_ptr<NSString> titleString = NSStr("Fake \"title\"");
 TESSARY_EXPORT void FakeWidgetCreate(std::shared_ptr<BBWeeAppController>* out) {
   *out = std::make_shared<FakeController>();
 }
-TESSARY_EXPORT std::vector<std::string>* FakeWidgetCalls() { return &calls(); }
+TESSARY_EXPORT std::vector<std::string>* FakeWidgetCalls() {
+  return &calls();
+}
 }

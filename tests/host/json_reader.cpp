@@ -19,7 +19,8 @@ class Reader {
 
  private:
   void skipSpace() {
-    while (i_ < s_.size() && (s_[i_] == ' ' || s_[i_] == '\n' || s_[i_] == '\r' || s_[i_] == '\t')) ++i_;
+    while (i_ < s_.size() && (s_[i_] == ' ' || s_[i_] == '\n' || s_[i_] == '\r' || s_[i_] == '\t'))
+      ++i_;
   }
   bool literal(std::string_view word) {
     if (s_.substr(i_, word.size()) != word) return false;
@@ -49,7 +50,9 @@ class Reader {
     const size_t start = i_;
     if (i_ < s_.size() && s_[i_] == '-') ++i_;
     if (i_ >= s_.size() || s_[i_] < '0' || s_[i_] > '9') return std::nullopt;
-    while (i_ < s_.size() && std::string_view("0123456789.eE+-").find(s_[i_]) != std::string_view::npos) ++i_;
+    while (i_ < s_.size() &&
+           std::string_view("0123456789.eE+-").find(s_[i_]) != std::string_view::npos)
+      ++i_;
     double value = 0;
     const auto result = std::from_chars(s_.data() + start, s_.data() + i_, value);
     if (result.ec != std::errc() || result.ptr != s_.data() + i_) return std::nullopt;
@@ -97,14 +100,30 @@ class Reader {
       if (i_ >= s_.size()) return std::nullopt;
       const char e = s_[i_++];
       switch (e) {
-        case '"': out += '"'; break;
-        case '\\': out += '\\'; break;
-        case '/': out += '/'; break;
-        case 'b': out += '\b'; break;
-        case 'f': out += '\f'; break;
-        case 'n': out += '\n'; break;
-        case 'r': out += '\r'; break;
-        case 't': out += '\t'; break;
+        case '"':
+          out += '"';
+          break;
+        case '\\':
+          out += '\\';
+          break;
+        case '/':
+          out += '/';
+          break;
+        case 'b':
+          out += '\b';
+          break;
+        case 'f':
+          out += '\f';
+          break;
+        case 'n':
+          out += '\n';
+          break;
+        case 'r':
+          out += '\r';
+          break;
+        case 't':
+          out += '\t';
+          break;
         case 'u': {
           auto cp = hex4();
           if (!cp) return std::nullopt;
@@ -117,7 +136,8 @@ class Reader {
           appendUtf8(out, *cp);
           break;
         }
-        default: return std::nullopt;
+        default:
+          return std::nullopt;
       }
     }
     return std::nullopt;
@@ -183,6 +203,8 @@ class Reader {
 
 }  // namespace
 
-std::optional<Json> parseJson(std::string_view text) { return Reader(text).document(); }
+std::optional<Json> parseJson(std::string_view text) {
+  return Reader(text).document();
+}
 
 }  // namespace tessary::test

@@ -22,10 +22,15 @@ TEST(JsonWriter, EscapesEveryStringIntoValidJson) {
   EXPECT_EQ(back->string(), hostile);
 
   // Valid UTF-8 passes unchanged; each invalid byte becomes U+FFFD.
-  EXPECT_EQ(JsonWriter::escape("\xE2\x82\xAC \xF0\x9F\x98\x80"), "\"\xE2\x82\xAC \xF0\x9F\x98\x80\"");
-  EXPECT_EQ(JsonWriter::escape("a\xFF" "b\xC3"), "\"a\xEF\xBF\xBD" "b\xEF\xBF\xBD\"");
-  EXPECT_EQ(JsonWriter::escape("\xC0\xAF"), "\"\xEF\xBF\xBD\xEF\xBF\xBD\"");          // overlong
-  EXPECT_EQ(JsonWriter::escape("\xED\xA0\x80"), "\"\xEF\xBF\xBD\xEF\xBF\xBD\xEF\xBF\xBD\"");  // surrogate
+  EXPECT_EQ(JsonWriter::escape("\xE2\x82\xAC \xF0\x9F\x98\x80"),
+            "\"\xE2\x82\xAC \xF0\x9F\x98\x80\"");
+  EXPECT_EQ(JsonWriter::escape("a\xFF"
+                               "b\xC3"),
+            "\"a\xEF\xBF\xBD"
+            "b\xEF\xBF\xBD\"");
+  EXPECT_EQ(JsonWriter::escape("\xC0\xAF"), "\"\xEF\xBF\xBD\xEF\xBF\xBD\"");  // overlong
+  EXPECT_EQ(JsonWriter::escape("\xED\xA0\x80"),
+            "\"\xEF\xBF\xBD\xEF\xBF\xBD\xEF\xBF\xBD\"");  // surrogate
 }
 
 TEST(JsonWriter, NumbersRoundTripAndNonFiniteRealsAreStrings) {

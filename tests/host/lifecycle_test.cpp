@@ -73,9 +73,9 @@ TEST_F(LifecycleTest, DrivesTheProtocolInOrder) {
   EXPECT_EQ(take(*sim), (Calls{"didEndEditing", "unloadView", "dealloc"}));
   ASSERT_EQ(sim->release(), "");
   ASSERT_EQ(sim->show(), "");
-  EXPECT_EQ(take(*sim), (Calls{"create", "willRotate 3", "didRotate 1", "viewHeight",
-                               "loadPlaceholderView",
-                               "loadFullView width=476 x=0 cell=UITableViewCell"}));
+  EXPECT_EQ(take(*sim),
+            (Calls{"create", "willRotate 3", "didRotate 1", "viewHeight", "loadPlaceholderView",
+                   "loadFullView width=476 x=0 cell=UITableViewCell"}));
   EXPECT_EQ(sim->list().table()->rectForSection(sim->list().widgetSection()).size.height, 85);
 }
 
@@ -116,12 +116,15 @@ TEST_F(LifecycleTest, BrokenBundlesAreSkippedWithAReason) {
                   "{ CFBundleExecutable = \"../../evil.so\"; TessaryFactorySymbol = Make; }");
   root_.writeFile("/System/Library/WeeAppPlugins/D.bundle/Info.plist",
                   "{ CFBundleExecutable = \"D.so\"; TessaryFactorySymbol = Make; }");
-  root_.writeFile("/System/Library/WeeAppPlugins/D.bundle/D.so", "\x7f" "ELF garbage");
+  root_.writeFile("/System/Library/WeeAppPlugins/D.bundle/D.so",
+                  "\x7f"
+                  "ELF garbage");
   Simulator sim(options);
   const std::string problem = sim.show();
-  EXPECT_TRUE(problem.starts_with("show: no widget bundle could be loaded; A.bundle: no readable "
-                                  "Info.plist; B.bundle: no readable Info.plist; C.bundle: "
-                                  "Info.plist names no executable in the bundle; D.bundle: "))
+  EXPECT_TRUE(
+      problem.starts_with("show: no widget bundle could be loaded; A.bundle: no readable "
+                          "Info.plist; B.bundle: no readable Info.plist; C.bundle: "
+                          "Info.plist names no executable in the bundle; D.bundle: "))
       << problem;
   EXPECT_FALSE(sim.controller());
 

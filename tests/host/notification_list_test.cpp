@@ -38,7 +38,7 @@ TEST(NotificationList, AnswersCellsOnlyForRowsInSight) {
   const auto lastPath = NSIndexPath::indexPathForRowInSection(0, last);
   EXPECT_FALSE(table.cellForRowAtIndexPath(lastPath));
   list.table()->scrollToRowAtIndexPathAtScrollPositionAnimated(lastPath,
-                                                                UITableViewScrollPositionTop, true);
+                                                               UITableViewScrollPositionTop, true);
   // Scrolling stops where the content ends.
   EXPECT_EQ(table.contentOffset().y, table.contentSize().height - 480);
   EXPECT_TRUE(table.cellForRowAtIndexPath(lastPath));

@@ -112,8 +112,10 @@ TEST_F(ScriptRunnerTest, StopsAtTheFirstFailureWithItsLineNumber) {
       {"settings Detail maybe",
        "line 1: settings: the value is true, false, an integer, a real with a point or a quoted "
        "string"},
-      {"settings Decimal 99999999999999999999", "line 1: settings: the integer 99999999999999999999 is out of range"},
-      {"settings Detail", "line 1: settings: usage: settings KEY VALUE | settings KEY - | settings -"},
+      {"settings Decimal 99999999999999999999",
+       "line 1: settings: the integer 99999999999999999999 is out of range"},
+      {"settings Detail",
+       "line 1: settings: usage: settings KEY VALUE | settings KEY - | settings -"},
       {"snapshot /tmp/x.png", "line 1: snapshot: drawing is not available yet"},
       {"show extra", "line 1: show: usage: show"},
       {"type \"unterminated", "line 1: unterminated quote"},
@@ -131,10 +133,12 @@ TEST_F(ScriptRunnerTest, SettingsWriteTypedValuesAndRemoveThem) {
                 "settings Update -\nsettings Missing -\n"),
             0)
       << err_.str();
-  const auto settings = NSDictionary::dictionaryWithContentsOfFile(
-      "/var/mobile/Library/Preferences/orvendel.plist");
+  const auto settings =
+      NSDictionary::dictionaryWithContentsOfFile("/var/mobile/Library/Preferences/orvendel.plist");
   ASSERT_TRUE(settings);
-  const auto number = [&](const char* key) { return kindOf<NSNumber>(settings->objectForKey(key)); };
+  const auto number = [&](const char* key) {
+    return kindOf<NSNumber>(settings->objectForKey(key));
+  };
   ASSERT_TRUE(number("Detail"));
   EXPECT_EQ(number("Detail")->kind(), NSNumber::Kind::Boolean);
   EXPECT_EQ(number("Decimal")->kind(), NSNumber::Kind::Integer);
@@ -149,8 +153,8 @@ TEST_F(ScriptRunnerTest, SettingsWriteTypedValuesAndRemoveThem) {
   // A corrupt file is started afresh; `settings -` removes the file.
   root_.writeFile("/var/mobile/Library/Preferences/orvendel.plist", "<plist><dict><key>");
   ASSERT_EQ(run("settings Clear false\n"), 0) << err_.str();
-  const auto fresh = NSDictionary::dictionaryWithContentsOfFile(
-      "/var/mobile/Library/Preferences/orvendel.plist");
+  const auto fresh =
+      NSDictionary::dictionaryWithContentsOfFile("/var/mobile/Library/Preferences/orvendel.plist");
   ASSERT_TRUE(fresh);
   EXPECT_EQ(fresh->count(), 1u);
   ASSERT_EQ(run("settings -\nsettings -\n"), 0) << err_.str();
@@ -164,7 +168,8 @@ TEST_F(ScriptRunnerTest, TimeCommandsMoveTheManualClock) {
   ASSERT_TRUE(dump);
   EXPECT_EQ((*dump)["time"]["wall"].number(), 102.5);
   EXPECT_EQ((*dump)["time"]["monotonic"].number(), 1002.5);
-  EXPECT_EQ(err_.str(), "line 4: clock: SECONDS is a number of seconds since 2001-01-01 within 2.5e11\n");
+  EXPECT_EQ(err_.str(),
+            "line 4: clock: SECONDS is a number of seconds since 2001-01-01 within 2.5e11\n");
 }
 
 }  // namespace

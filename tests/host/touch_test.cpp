@@ -145,7 +145,8 @@ TEST_F(TouchTest, RecognizerWinsOverTheControlAndControlsGetBothEvents) {
 
   // A recognizer on a plain ancestor takes taps on plain views under it.
   auto panel = UIView::initWithFrame(CGRectMake(100, 0, 100, 100));
-  panel->addGestureRecognizer(UITapGestureRecognizer::initWithTargetAction(counter_, &Counter::tapped));
+  panel->addGestureRecognizer(
+      UITapGestureRecognizer::initWithTargetAction(counter_, &Counter::tapped));
   panel->addSubview(UIView::initWithFrame(CGRectMake(0, 0, 50, 50)));
   root_->addSubview(panel);
   EXPECT_EQ(touch::tapAt(root_, {110, 10}), TapOutcome::Recognizer);
