@@ -1,8 +1,6 @@
 #include "platform/uikit/ui_label.h"
 
-#include <cmath>
-
-#include "platform/foundation/utf16.h"
+#include "platform/uikit/text_measure_pango.h"
 
 namespace {
 TextMeasurer& measurerSlot() {
@@ -15,8 +13,7 @@ void setTextMeasurer(TextMeasurer measurer) { measurerSlot() = measurer; }
 
 CGSize measureText(const std::string& text, const UIFont& font) {
   if (measurerSlot()) return measurerSlot()(text, font);
-  const auto units = static_cast<CGFloat>(utf16::length(text));
-  return {std::ceil(units * font.pointSize() * 0.6f), std::ceil(font.pointSize() * 1.2f)};
+  return estimateTextSize(text, font);
 }
 
 UILabel::UILabel(CGRect frame)
