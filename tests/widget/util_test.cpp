@@ -1,5 +1,8 @@
 #include <dlfcn.h>
 
+#include <cstdio>
+#include <set>
+
 #include "build_paths.h"
 #include "tests/widget/widget_fixture.h"
 #include "widget/util/perform_block_after_delay.h"
@@ -60,8 +63,28 @@ TEST(PlugIn, TheFlagsAndOperationsAreExportedByName) {
         << flag;
   }
   EXPECT_NE(dlsym(handle, "titleString"), nullptr);
-  // Everything else stays hidden.
+  // Everything else stays hidden: the dynamic symbol table holds exactly the factory, the
+  // flags and the five operations.
   EXPECT_EQ(dlsym(handle, "_ZN17TessaryController4loadEv"), nullptr);
+  const std::string command =
+      std::string("nm -D --defined-only '") + tessary::build::kWidgetLibrary + "' | c++filt";
+  FILE* listing = popen(command.c_str(), "r");
+  ASSERT_NE(listing, nullptr);
+  std::set<std::string> exported;
+  char line[512];
+  while (std::fgets(line, sizeof line, listing)) {
+    std::string name = line;
+    name = name.substr(name.find(' ', name.find(' ') + 1) + 1);
+    name.erase(name.find_last_not_of("\n") + 1);
+    name = name.substr(0, name.find('('));
+    if (name != "_init" && name != "_fini") exported.insert(name);
+  }
+  pclose(listing);
+  EXPECT_EQ(exported, (std::set<std::string>{
+                          "TessaryControllerCreate", "left", "portraitmode", "animate", "exclude",
+                          "detailMode", "editing", "titleString", "setQuickQlertTitle",
+                          "quickAlert", "quickAlertWithObjectWithObject", "performBlockAfterDelay",
+                          "fireBlockAfterDelay"}));
   // The host never unloads a bundle, so neither does this test.
 }
 
