@@ -5,7 +5,9 @@
 #include "platform/uikit/ui_image.h"
 #include "platform/uikit/ui_label.h"
 #include "platform/uikit/ui_scroll_view.h"
+#include "platform/uikit/ui_segmented_control.h"
 #include "platform/uikit/ui_text_field.h"
+#include "platform/uikit/ui_toolbar.h"
 
 namespace dump {
 
@@ -93,6 +95,37 @@ void writeView(JsonWriter& out, const UIView& view) {
     writeFont(out, field->font().get());
     out.key("textColor");
     writeColor(out, field->textColor().get());
+  }
+  if (const auto* segments = dynamic_cast<const UISegmentedControl*>(&view)) {
+    out.key("segments").beginArray();
+    for (NSUInteger i = 0; i < segments->numberOfSegments(); ++i) {
+      out.string(segments->titleForSegmentAtIndex(i));
+    }
+    out.endArray();
+    out.key("selectedSegmentIndex").integer(segments->selectedSegmentIndex());
+    out.key("momentary").boolean(segments->isMomentary());
+    out.key("segmentedControlStyle").integer(segments->segmentedControlStyle());
+  }
+  if (const auto* bar = dynamic_cast<const UIToolbar*>(&view)) {
+    out.key("barStyle").integer(bar->barStyle());
+    out.key("items").beginArray();
+    for (const auto& item : bar->items()) {
+      if (!item) {
+        out.null();
+        continue;
+      }
+      out.beginObject();
+      out.key("title").string(item->displayTitle());
+      out.key("image");
+      writeImageName(out, item->image().get());
+      out.key("style").integer(item->style());
+      out.key("systemItem").integer(item->systemItem());
+      out.key("customView").boolean(item->customView() != nullptr);
+      out.key("frame");
+      writeRect(out, item->frame());
+      out.endObject();
+    }
+    out.endArray();
   }
   if (const auto* imageView = dynamic_cast<const UIImageView*>(&view)) {
     out.key("image");

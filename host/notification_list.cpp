@@ -114,10 +114,16 @@ HostListView::HostListView()
 NotificationList::NotificationList()
     : controller_(std::make_shared<HostListController>()),
       window_(std::make_shared<UIView>()),
+      statusBar_(std::make_shared<UIView>()),
       sliding_(controller_->hostListView()->slidingView()),
-      table_(controller_->hostListView()->hostTable()) {
+      table_(controller_->hostListView()->hostTable()),
+      handle_(std::make_shared<UIView>()) {
   window_->setBackgroundColor(UIColor::blackColor());
+  statusBar_->setBackgroundColor(UIColor::blackColor());
+  handle_->setBackgroundColor(UIColor::darkGrayColor());
+  window_->addSubview(statusBar_);
   window_->addSubview(sliding_);
+  sliding_->addSubview(handle_);
   for (const Sample& sample : kSamplesAbove) addSampleRow(sample.title, sample.message);
   widgetSection_ = table_->addSection(0);
   for (const Sample& sample : kSamplesBelow) addSampleRow(sample.title, sample.message);
@@ -152,11 +158,14 @@ void NotificationList::addSampleRow(const std::string& title, const std::string&
 
 void NotificationList::setScreenSize(CGSize size) {
   screen_ = size;
-  const CGRect bounds = CGRectMake(0, 0, size.width, size.height);
-  window_->setFrame(bounds);
-  sliding_->setFrame(bounds);
-  // A new screen size gives the table the whole sliding view again.
-  table_->setFrame(bounds);
+  window_->setFrame(CGRectMake(0, 0, size.width, size.height));
+  statusBar_->setFrame(CGRectMake(0, 0, size.width, kStatusBarHeight));
+  const CGFloat sliding = std::max(CGFloat{0}, size.height - kStatusBarHeight);
+  const CGFloat table = std::max(CGFloat{0}, sliding - kHandleHeight);
+  sliding_->setFrame(CGRectMake(0, kStatusBarHeight, size.width, sliding));
+  // A new screen size gives the table its resting height again.
+  table_->setFrame(CGRectMake(0, 0, size.width, table));
+  handle_->setFrame(CGRectMake(0, table, size.width, sliding - table));
   table_->layoutRows();
   table_->setContentOffset(
       {0, std::clamp(table_->contentOffset().y, CGFloat{0}, table_->maximumOffsetY())});
@@ -200,7 +209,7 @@ void NotificationList::removeWidgetView() {
 std::shared_ptr<UIView> NotificationList::overlay() const {
   const auto& views = sliding_->subviews();
   for (auto it = views.rbegin(); it != views.rend(); ++it) {
-    if (*it != std::static_pointer_cast<UIView>(table_)) return *it;
+    if (*it != std::static_pointer_cast<UIView>(table_) && *it != handle_) return *it;
   }
   return nullptr;
 }

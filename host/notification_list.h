@@ -64,8 +64,10 @@ class HostListController : public SBBulletinListController {
   std::shared_ptr<HostListView> listView_;
 };
 
-// The list as the screen shows it: a window of the screen's size holding the sliding view,
-// which holds the table; the widget's row among sample notification rows.
+// The list as the screen shows it: a window of the screen's size with the status bar on top
+// and the sliding view below it (460 high on a portrait phone, 300 in landscape). The sliding
+// view holds the table and, under it, the list's 40-point handle, so the table's resting
+// height is the sliding view's height less 40. The widget's row lies among sample rows.
 class NotificationList {
  public:
   NotificationList();
@@ -76,12 +78,16 @@ class NotificationList {
   // Makes the list findable as "SBBulletinListController" (and stops it at destruction).
   void registerAsHost();
 
+  static constexpr CGFloat kStatusBarHeight = 20;
+  static constexpr CGFloat kHandleHeight = 40;
+
   // Fits the window, sliding view, table and rows to a screen of that size.
   void setScreenSize(CGSize size);
   CGSize screenSize() const { return screen_; }
 
   const std::shared_ptr<UIView>& window() const { return window_; }
   const std::shared_ptr<UIView>& slidingView() const { return sliding_; }
+  const std::shared_ptr<UIView>& handle() const { return handle_; }
   const std::shared_ptr<HostTableView>& table() const { return table_; }
   const std::shared_ptr<HostListController>& controller() const { return controller_; }
 
@@ -93,7 +99,7 @@ class NotificationList {
   // The width the widget's view is given: the screen's width minus 4.
   CGFloat widgetWidth() const { return screen_.width - 4; }
 
-  // The frontmost view lying on the sliding view other than the table, or null.
+  // The frontmost view lying on the sliding view other than the table and the handle, or null.
   std::shared_ptr<UIView> overlay() const;
 
  private:
@@ -101,8 +107,10 @@ class NotificationList {
 
   std::shared_ptr<HostListController> controller_;
   std::shared_ptr<UIView> window_;
+  std::shared_ptr<UIView> statusBar_;
   std::shared_ptr<UIView> sliding_;
   std::shared_ptr<HostTableView> table_;
+  std::shared_ptr<UIView> handle_;
   NSInteger widgetSection_ = 0;
   CGSize screen_{320, 480};
   bool registered_ = false;

@@ -8,6 +8,7 @@
 #include "platform/foundation/url_connection.h"
 #include "platform/uikit/ui_alert_view.h"
 #include "platform/uikit/ui_button.h"
+#include "platform/uikit/ui_pasteboard.h"
 #include "platform/uikit/ui_text_field.h"
 
 namespace {
@@ -76,6 +77,20 @@ std::string settingValue(const Argument& argument, id& value) {
            "string";
   }
   return {};
+}
+
+std::string numberText(CGFloat value) {
+  if (std::isfinite(value) && value == std::floor(value) && std::fabs(value) < 1e9) {
+    return std::to_string(static_cast<long long>(value));
+  }
+  JsonWriter out;
+  out.real(value);
+  return out.str();
+}
+
+std::string rectText(CGRect rect) {
+  return "[" + numberText(rect.origin.x) + ", " + numberText(rect.origin.y) + ", " +
+         numberText(rect.size.width) + ", " + numberText(rect.size.height) + "]";
 }
 
 std::string arity(const Command& command, size_t least, size_t most, const char* usage) {
@@ -238,6 +253,7 @@ void ScriptRunner::writeTranscript(const Command& command) {
     struct Item {
       CGFloat x;
       std::string text;
+      bool editing = false;
     };
     std::vector<Item> fields, codes;
     const UIView& window = *sim_.list().window();
@@ -245,7 +261,7 @@ void ScriptRunner::writeTranscript(const Command& command) {
       const auto rect = touch::screenRect(*v, window);
       if (!rect || !touch::visibleRect(*v, window)) return false;
       if (const auto field = std::dynamic_pointer_cast<UITextField>(v)) {
-        fields.push_back({rect->origin.x, field->text()});
+        fields.push_back({rect->origin.x, field->text(), field->isFirstResponder()});
       } else if (const auto button = std::dynamic_pointer_cast<UIButton>(v)) {
         const std::string title = button->currentTitle();
         if (title.size() == 3 &&
@@ -261,10 +277,25 @@ void ScriptRunner::writeTranscript(const Command& command) {
     out_ << ' ';
     for (size_t i = 0; i < fields.size(); ++i) {
       out_ << ' ' << (i < codes.size() ? codes[i].text : std::string("???")) << ' '
-           << JsonWriter::escape(fields[i].text);
+           << JsonWriter::escape(fields[i].text) << (fields[i].editing ? "|" : "");
     }
     out_ << '\n';
   }
+  const Keyboard& keyboard = sim_.keyboard();
+  const auto keyboardFrame = keyboard.frame();
+  const std::string keyboardText =
+      (keyboard.isVisible() && keyboardFrame ? "up " + rectText(*keyboardFrame) : "down") +
+      ", list " + rectText(sim_.list().table()->frame());
+  if (keyboardText != keyboardSeen_) {
+    out_ << "  keyboard: " << keyboardText << '\n';
+    keyboardSeen_ = keyboardText;
+  }
+  const auto pasteboard = UIPasteboard::generalPasteboard().string();
+  const std::string pasteboardText = pasteboard ? JsonWriter::escape(*pasteboard) : "nothing";
+  if (pasteboardText != pasteboardSeen_ && !(pasteboardSeen_.empty() && !pasteboard)) {
+    out_ << "  pasteboard: " << pasteboardText << '\n';
+  }
+  pasteboardSeen_ = pasteboardText;
   const auto& requests = NSURLConnection::startedRequests();
   for (size_t i = std::min(requestsSeen_, requests.size()); i < requests.size(); ++i) {
     out_ << "  request: " << requests[i].url << '\n';

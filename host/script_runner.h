@@ -16,7 +16,9 @@ class ScriptRunner {
 
   ScriptRunner(Simulator& simulator, std::ostream& out, std::ostream& err)
       : sim_(simulator), out_(out), err_(err) {}
-  // After each command, a short human account of what the widget shows.
+  // After each command, a short human account of what the widget shows (the field being
+  // edited is marked with a bar after its text), and of the keyboard, the list's frame and
+  // the pasteboard whenever they change.
   void setTranscript(bool on) { transcript_ = on; }
 
   // Answers the exit status: 0 when the script ran to its end, 2 at the first failure.
@@ -32,6 +34,8 @@ class ScriptRunner {
   std::ostream& err_;
   bool transcript_ = false;
   size_t requestsSeen_ = 0;
+  // What the transcript said last about the keyboard and the list, and the pasteboard.
+  std::string keyboardSeen_, pasteboardSeen_;
 };
 
 // The orientation a `rotate` argument names (1 to 4, or portrait, upsidedown,

@@ -1,5 +1,6 @@
 #include "host/simulator.h"
 
+#include <algorithm>
 #include <charconv>
 #include <chrono>
 #include <cmath>
@@ -17,7 +18,9 @@
 #include "platform/uikit/ui_application.h"
 #include "platform/uikit/ui_button.h"
 #include "platform/uikit/ui_pasteboard.h"
+#include "platform/uikit/ui_segmented_control.h"
 #include "platform/uikit/ui_text_field.h"
+#include "platform/uikit/ui_toolbar.h"
 
 namespace {
 
@@ -164,6 +167,7 @@ std::string Simulator::rotate(int orientation) {
   orientation_ = orientation;
   applyScreenSize();
   if (protector) protector->didRotateFromInterfaceOrientation(from);
+  keyboard_.orientationChanged();
   return {};
 }
 
@@ -231,6 +235,47 @@ std::string Simulator::overlayPoint(CGPoint& point) {
   return "tap: overlay: every point of the overlay is covered";
 }
 
+std::string Simulator::barPoint(const std::string& item, CGPoint& point) {
+  const std::string target = "tap: bar:" + item + ": ";
+  const auto bar =
+      keyboard_.isVisible() ? std::dynamic_pointer_cast<UIToolbar>(keyboard_.accessory()) : nullptr;
+  if (!bar) return target + "no keyboard bar is shown";
+  const UIView& window = *list_.window();
+  const auto barRect = touch::screenRect(*bar, window);
+  const auto barVisible = touch::visibleRect(*bar, window);
+  if (!barRect || !barVisible) return target + "the keyboard bar has no visible part";
+
+  // The item's rectangle in the bar's coordinates.
+  std::optional<CGRect> place;
+  for (const auto& entry : bar->items()) {
+    if (!entry || entry->isFlexibleSpace() || place) continue;
+    if (const auto segments = std::dynamic_pointer_cast<UISegmentedControl>(entry->customView())) {
+      for (NSUInteger i = 0; i < segments->numberOfSegments() && !place; ++i) {
+        if (segments->titleForSegmentAtIndex(i) != item) continue;
+        const CGRect segment = segments->segmentFrame(i);
+        const CGRect control = segments->frame();
+        place = CGRectMake(control.origin.x + segment.origin.x, control.origin.y + segment.origin.y,
+                           segment.size.width, segment.size.height);
+      }
+    } else if (!entry->customView()) {
+      const bool match = item == "Swap" ? entry->image() && entry->displayTitle().empty()
+                                        : entry->displayTitle() == item;
+      if (match) place = entry->frame();
+    }
+  }
+  if (!place) return target + "the keyboard bar has no such item";
+  // The part of the item that shows.
+  const CGFloat x0 = std::max(barRect->origin.x + place->origin.x, barVisible->origin.x);
+  const CGFloat y0 = std::max(barRect->origin.y + place->origin.y, barVisible->origin.y);
+  const CGFloat x1 = std::min(barRect->origin.x + place->origin.x + place->size.width,
+                              barVisible->origin.x + barVisible->size.width);
+  const CGFloat y1 = std::min(barRect->origin.y + place->origin.y + place->size.height,
+                              barVisible->origin.y + barVisible->size.height);
+  if (x1 <= x0 || y1 <= y0) return target + "the item has no visible part";
+  point = {(x0 + x1) / 2, (y0 + y1) / 2};
+  return {};
+}
+
 std::string Simulator::locate(const std::string& target, CGPoint& point) {
   const auto centreOf = [&](const std::shared_ptr<UIView>& view) -> std::string {
     const auto visible = touch::visibleRect(*view, *list_.window());
@@ -268,7 +313,7 @@ std::string Simulator::locate(const std::string& target, CGPoint& point) {
   if (target.starts_with("bar:")) {
     const std::string item = after("bar:");
     for (const char* known : kBarItems) {
-      if (item == known) return "tap: " + target + ": no keyboard bar is shown";
+      if (item == known) return barPoint(item, point);
     }
     return "tap: unknown bar item " + quoted(item);
   }
@@ -466,10 +511,25 @@ std::string Simulator::dump() {
   }
 
   out.key("keyboard").beginObject();
-  out.key("visible").boolean(false);
-  out.key("frame").null();
-  out.key("type").null();
-  out.key("accessory").null();
+  out.key("visible").boolean(keyboard_.isVisible());
+  out.key("frame");
+  if (const auto frame = keyboard_.frame()) {
+    dump::writeRect(out, *frame);
+  } else {
+    out.null();
+  }
+  out.key("type");
+  if (keyboard_.isOnScreen()) {
+    out.integer(keyboard_.type());
+  } else {
+    out.null();
+  }
+  out.key("accessory");
+  if (const auto accessory = keyboard_.accessory()) {
+    dump::writeView(out, *accessory);
+  } else {
+    out.null();
+  }
   out.endObject();
 
   out.key("table").beginObject();

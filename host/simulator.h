@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "host/bundles.h"
+#include "host/keyboard.h"
 #include "host/notification_list.h"
 #include "host/touch.h"
 #include "platform/foundation/clock.h"
@@ -18,6 +19,7 @@
 // The widget row's states: no controller; a controller, hidden (placeholder not loaded or
 // unloaded); shown (placeholder and full view loaded). `show` creates the controller when
 // there is none; `hide` ends editing and unloads; `release` hides and lets the controller go.
+// The keyboard follows the first responder (host/keyboard.h).
 //
 // Every operation answers an empty string on success, or the reason it failed.
 class Simulator {
@@ -71,6 +73,7 @@ class Simulator {
   std::string setPasteboard(const std::string& text);
 
   NotificationList& list() { return list_; }
+  Keyboard& keyboard() { return keyboard_; }
   const std::shared_ptr<BBWeeAppController>& controller() const { return controller_; }
   bool isShown() const { return shown_; }
   int orientation() const { return orientation_; }
@@ -86,10 +89,13 @@ class Simulator {
   std::shared_ptr<UIView> findButton(const std::string& title, bool byImage, bool inScrollView);
   std::shared_ptr<UIView> findField(bool leftmost);
   std::string overlayPoint(CGPoint& point);
+  // Where the keyboard bar's item (Next, Swap, Copy, Paste, Clear or Done) is touched.
+  std::string barPoint(const std::string& item, CGPoint& point);
 
   Options options_;
   std::shared_ptr<ManualClock> clock_;
   NotificationList list_;
+  Keyboard keyboard_{list_.window()};
   std::vector<bundles::Bundle> bundles_;
   std::vector<std::string> problems_;
   bool loaded_ = false;

@@ -5,6 +5,9 @@
 
 #include "platform/uikit/ui_control.h"
 #include "platform/uikit/ui_scroll_view.h"
+#include "platform/uikit/ui_segmented_control.h"
+#include "platform/uikit/ui_text_field.h"
+#include "platform/uikit/ui_toolbar.h"
 
 namespace touch {
 
@@ -125,6 +128,9 @@ TapOutcome dispatchTap(const std::shared_ptr<UIView>& hitView) {
       control->sendActionsForControlEvents(UIControlEventTouchDown);
       control->setHighlighted(false);
       control->sendActionsForControlEvents(UIControlEventTouchUpInside);
+      // A tap into a text field puts the cursor there: the field becomes first responder.
+      if (auto field = std::dynamic_pointer_cast<UITextField>(control))
+        field->becomeFirstResponder();
       return TapOutcome::Control;
     }
   }
@@ -132,7 +138,33 @@ TapOutcome dispatchTap(const std::shared_ptr<UIView>& hitView) {
 }
 
 TapOutcome tapAt(const std::shared_ptr<UIView>& root, CGPoint point) {
-  return dispatchTap(hitTest(root, point));
+  const auto view = hitTest(root, point);
+  if (!view) return TapOutcome::Nothing;
+  const auto rect = screenRect(*view, *root);
+  const CGPoint local = rect ? CGPoint{point.x - rect->origin.x, point.y - rect->origin.y} : point;
+  // A segmented control and a toolbar's items answer by where the finger lands on them.
+  if (const auto segments = std::dynamic_pointer_cast<UISegmentedControl>(view)) {
+    if (!segments->isEnabled()) return TapOutcome::DisabledControl;
+    for (NSUInteger i = 0; i < segments->numberOfSegments(); ++i) {
+      if (CGRectContainsPoint(segments->segmentFrame(i), local)) {
+        segments->touchSegment(i);
+        return TapOutcome::Segment;
+      }
+    }
+    return TapOutcome::Nothing;
+  }
+  if (const auto bar = std::dynamic_pointer_cast<UIToolbar>(view)) {
+    const auto items = bar->items();  // a copy: an action may set new items
+    for (const auto& item : items) {
+      if (!item || item->isFlexibleSpace() || item->customView()) continue;
+      if (CGRectContainsPoint(item->frame(), local)) {
+        item->sendAction();
+        return TapOutcome::BarItem;
+      }
+    }
+    return TapOutcome::Nothing;
+  }
+  return dispatchTap(view);
 }
 
 }  // namespace touch

@@ -37,6 +37,8 @@ enum class TapOutcome {
   Recognizer,       // a tap recognizer ran; the control under it got nothing
   Control,          // a control got touch down and touch up inside
   DisabledControl,  // the touch ended on a control that is not enabled
+  Segment,          // a segment of a segmented control was touched
+  BarItem,          // a toolbar's item sent its action
   Nothing,          // no view took it
   Swallowed,        // a modal alert was up, so no view saw it
 };
@@ -44,10 +46,12 @@ enum class TapOutcome {
 // One tap on the hit view: walking from it towards the root, the first view that has an
 // enabled tap recognizer, or that is a control, takes the tap. A recognizer runs once and the
 // control's touch-up-inside is not sent; a control is highlighted while the finger is down
-// and gets TouchDown, then TouchUpInside.
+// and gets TouchDown, then TouchUpInside; a text field then becomes first responder.
 TapOutcome dispatchTap(const std::shared_ptr<UIView>& hitView);
 
-// A tap at the screen point: hit-test, then dispatch.
+// A tap at the screen point: hit-test, then dispatch. On a segmented control the segment under
+// the point is touched; on a toolbar the item under the point sends its action. A tap that
+// reaches a text field makes it first responder.
 TapOutcome tapAt(const std::shared_ptr<UIView>& root, CGPoint point);
 
 }  // namespace touch

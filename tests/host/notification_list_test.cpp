@@ -40,7 +40,7 @@ TEST(NotificationList, AnswersCellsOnlyForRowsInSight) {
   list.table()->scrollToRowAtIndexPathAtScrollPositionAnimated(lastPath,
                                                                UITableViewScrollPositionTop, true);
   // Scrolling stops where the content ends.
-  EXPECT_EQ(table.contentOffset().y, table.contentSize().height - 480);
+  EXPECT_EQ(table.contentOffset().y, table.contentSize().height - 420);
   EXPECT_TRUE(table.cellForRowAtIndexPath(lastPath));
   EXPECT_FALSE(table.cellForRowAtIndexPath(NSIndexPath::indexPathForRowInSection(0, widget)));
 
@@ -52,9 +52,12 @@ TEST(NotificationList, AnswersCellsOnlyForRowsInSight) {
   EXPECT_TRUE(table.cellForRowAtIndexPath(NSIndexPath::indexPathForRowInSection(0, widget)));
   EXPECT_FALSE(table.cellForRowAtIndexPath(NSIndexPath::indexPathForRowInSection(0, 0)));
 
-  // Rotation: the table fills the screen again and the view keeps the screen's width minus 4.
+  // Rotation: the table takes its resting height again (the screen less the status bar and
+  // the handle) and the view keeps the screen's width minus 4.
   list.setScreenSize({480, 320});
-  EXPECT_EQ(table.frame(), CGRectMake(0, 0, 480, 320));
+  EXPECT_EQ(list.slidingView()->frame(), CGRectMake(0, 20, 480, 300));
+  EXPECT_EQ(table.frame(), CGRectMake(0, 0, 480, 260));
+  EXPECT_EQ(list.handle()->frame(), CGRectMake(0, 260, 480, 40));
   EXPECT_EQ(view->frame(), CGRectMake(0, 0, 476, 40));
   EXPECT_EQ(cell->frame().size.width, 480);
 
@@ -70,6 +73,8 @@ TEST(NotificationList, OverlayIsWhatLiesOnTheSlidingView) {
   list.slidingView()->addSubview(dim);
   EXPECT_EQ(list.overlay(), dim);
   dim->removeFromSuperview();
+  // Neither the table nor the list's handle counts.
+  EXPECT_TRUE(list.handle()->superview() == list.slidingView());
   EXPECT_FALSE(list.overlay());
 }
 

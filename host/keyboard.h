@@ -1,0 +1,94 @@
+#pragma once
+
+#include <memory>
+#include <optional>
+
+#include "platform/uikit/ui_application.h"
+#include "platform/uikit/ui_text_field.h"
+#include "platform/uikit/ui_view.h"
+
+// The on-screen keyboard as the host draws it: the keys, with the first responder's input
+// accessory view riding on top of them.
+class KeyboardView : public UIView {
+ public:
+  const char* className() const override { return "UIKeyboard"; }
+};
+
+namespace keyboard {
+
+inline constexpr double kAnimationDuration = 0.25;
+
+// The keys' height without any accessory view: a phone's keyboard is 216 high in portrait and
+// 162 in landscape, a tablet's 264 and 352.
+CGFloat keysHeight(bool tablet, bool landscape);
+
+// The keyboard's rectangle in portrait screen coordinates, as the notifications carry it: up
+// (lying on the interface's bottom edge) or down (just off that edge). `height` is the
+// keyboard's extent across that edge, accessory included; in landscape it is the rectangle's
+// width. Landscape right has the interface's bottom on the portrait screen's left side,
+// landscape left on its right side; upside down puts it at the portrait top.
+CGRect portraitFrame(CGSize portraitScreen, UIInterfaceOrientation orientation, CGFloat height,
+                     bool up);
+
+}  // namespace keyboard
+
+// Follows the first responder: when a text field becomes first responder and no keyboard is
+// up, the keyboard of the field's type rises over 0.25 s with the field's accessory view on
+// top, after UIKeyboardWillShowNotification; when the field resigns and no other takes over,
+// UIKeyboardWillHideNotification is posted and the keyboard goes down over 0.25 s. Moving
+// from one field to another keeps the keyboard up and posts nothing; the new field's accessory
+// view takes the old one's place.
+//
+// A rotation with the keyboard up posts a hide and then a show with the new orientation's
+// begin frame, so that observers lay themselves out afresh; the keys and the accessory take
+// the new screen width at once, and the accessory keeps its height.
+//
+// One keyboard per process: it installs the text fields' responder observer while it lives.
+class Keyboard {
+ public:
+  // The keyboard's view is added to `window`, in front of everything else, while it shows.
+  explicit Keyboard(std::shared_ptr<UIView> window);
+  ~Keyboard();
+  Keyboard(const Keyboard&) = delete;
+  Keyboard& operator=(const Keyboard&) = delete;
+
+  // Up, or rising; false from the start of the hide on.
+  bool isVisible() const { return visible_; }
+  // In the window: up, rising or going down.
+  bool isOnScreen() const { return view_->superview() != nullptr; }
+  // The keyboard's rectangle in the current orientation's screen coordinates, accessory
+  // included, while it is on screen; it is the rectangle the animation ends at.
+  std::optional<CGRect> frame() const;
+  UIKeyboardType type() const { return type_; }
+  // The accessory view riding on the keyboard, while it does.
+  std::shared_ptr<UIView> accessory() const;
+  const std::shared_ptr<KeyboardView>& view() const { return view_; }
+
+  // Lays the keyboard out for the screen's present orientation (see above).
+  void orientationChanged();
+
+ private:
+  void responderChanged(UITextField* became, UITextField* resigned);
+  void show(UITextField& field);
+  void hide();
+  // Puts the field's accessory view on the keys and sizes everything to the screen's width;
+  // answers the keyboard's height with the accessory.
+  CGFloat layOut(UITextField& field);
+  // The view's frame in the window, up or just below the screen.
+  CGRect windowFrame(bool up) const;
+  void post(const char* name, CGRect portraitBegin);
+  void dropAccessory();
+
+  std::shared_ptr<UIView> window_;
+  std::shared_ptr<KeyboardView> view_;
+  std::shared_ptr<UIView> keys_;
+  std::weak_ptr<UIView> accessory_;
+  UIKeyboardType type_ = UIKeyboardTypeDefault;
+  CGFloat height_ = 0;
+  bool visible_ = false;
+  // Where the keyboard stands when up, in portrait screen coordinates: a hide's begin frame.
+  CGRect shownPortraitFrame_{};
+  // Counts shows and hides, so that a hide's end does nothing once the keyboard came back or
+  // the keyboard has gone.
+  std::shared_ptr<unsigned long> generation_;
+};
