@@ -82,21 +82,34 @@ TEST_F(CycleTest, ShowTypeHideAndReleaseLeaveNothingBehind) {
   dates->setObjectForKey(NSNumber::numberWithDouble(now), "EUR-USD");
   ASSERT_TRUE(dates->writeToFileAtomically("/var/mobile/Library/Tessary/Dates.plist", true));
 
+  bool done = false;
   const auto cycle = [&](bool check) {
     ASSERT_EQ(sim.show(), "");
     const auto field = this->field(sim, true);
     ASSERT_TRUE(field);
-    ASSERT_TRUE(field->becomeFirstResponder());
+    // Through the keyboard: a tap into the field, keys, the bar's Next and Copy, and on every
+    // other cycle Done before the hide.
+    ASSERT_EQ(sim.tap("field:left"), "");
+    ASSERT_TRUE(field->isFirstResponder());
     ASSERT_EQ(sim.type("12"), "");
     if (check) {
       // The other side converts at the cached rate as the keys arrive.
       EXPECT_EQ(field->text(), "12");
       ASSERT_TRUE(this->field(sim, false));
       EXPECT_EQ(this->field(sim, false)->text(), "14.04");
+      EXPECT_TRUE(sim.keyboard().isVisible());
     }
+    ASSERT_EQ(sim.tap("bar:Next"), "");
+    ASSERT_EQ(sim.type("3"), "");
+    ASSERT_EQ(sim.tap("bar:Copy"), "");
+    if (done) {
+      ASSERT_EQ(sim.tap("bar:Done"), "");
+    }
+    done = !done;
     std::weak_ptr<BBWeeAppController> controller = sim.controller();
     ASSERT_EQ(sim.hide(), "");
     EXPECT_FALSE(UITextField::firstResponder());
+    EXPECT_FALSE(sim.keyboard().isVisible());
     ASSERT_EQ(sim.release(), "");
     NSRunLoop::mainRunLoop().advanceBy(2.0);  // highlights, fades and delayed blocks run out
     EXPECT_TRUE(controller.expired());
@@ -109,6 +122,7 @@ TEST_F(CycleTest, ShowTypeHideAndReleaseLeaveNothingBehind) {
   EXPECT_EQ(baseline.requests, 0u);
   for (int i = 1; i < kCycles && !HasFatalFailure(); ++i) cycle(false);
   EXPECT_EQ(census(sim), baseline);
+  EXPECT_FALSE(sim.keyboard().isOnScreen());
   EXPECT_TRUE(NSURLConnection::startedRequests().empty());
 }
 
