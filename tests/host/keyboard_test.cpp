@@ -219,11 +219,11 @@ TEST_F(KeyboardTest, TapsReachFieldsBarItemsAndSegments) {
   auto segments = UISegmentedControl::initWithItems({"Copy", "Paste", "Clear"});
   segments->setMomentary(true);
   auto bar = UIToolbar::init();
-  bar->setItemsAnimated({UIBarButtonItem::initWithTitleStyleTargetAction(
-                             "Next", UIBarButtonItemStyleBordered, actions, &Actions::onNext),
-                         UIBarButtonItem::flexibleSpace(),
-                         UIBarButtonItem::initWithCustomView(segments)},
-                        false);
+  bar->setItemsAnimated(
+      {UIBarButtonItem::initWithTitleStyleTargetAction("Next", UIBarButtonItemStyleBordered,
+                                                       actions, &Actions::onNext),
+       UIBarButtonItem::flexibleSpace(), UIBarButtonItem::initWithCustomView(segments)},
+      false);
   bar->sizeToFit();
   left_->setInputAccessoryView(bar);
 
