@@ -3,6 +3,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdint>
 
@@ -11,8 +12,6 @@
 namespace file_io {
 namespace {
 
-// No file of ours comes near this; a bigger one is refused rather than read into memory.
-constexpr size_t kMaxFileSize = 16 << 20;
 
 class FileDescriptor {
  public:
@@ -71,7 +70,8 @@ std::optional<size_t> readInto(const std::string& hostPath, std::string& buffer)
   for (;;) {
     if (filled == buffer.size()) {
       if (buffer.size() > kMaxFileSize) return std::nullopt;
-      buffer.resize(buffer.size() * 2);
+      // One byte past the limit is enough to know a file is too big.
+      buffer.resize(std::min(buffer.size() * 2, kMaxFileSize + 1));
     }
     const ssize_t got = ::read(file.get(), buffer.data() + filled, buffer.size() - filled);
     if (got < 0 && errno == EINTR) continue;

@@ -27,6 +27,8 @@ class TESSARY_EXPORT NSFileManager {
 
 // Whole-file I/O on host paths, for the property-list layer and the tests.
 namespace file_io {
+// No file of ours comes near this; a bigger one is neither read nor written.
+inline constexpr size_t kMaxFileSize = 16 << 20;
 // nullopt when the file is missing or unreadable.
 TESSARY_EXPORT std::optional<std::string> readAll(const std::string& hostPath);
 // Reads the whole file into the front of `buffer`, which only grows; the length read, or

@@ -37,7 +37,12 @@ class BinaryReader {
   struct Entry {
     id value;
     State state = kUnvisited;
+    // How many objects the value holds once shared references are written out in full.
+    uint64_t expanded = 0;
   };
+  // Sharing lets a tiny file stand for an exponentially large tree, which everything that
+  // walks the value (the writer, comparisons) would expand; such a file reads as nothing.
+  static constexpr uint64_t kMaxExpanded = uint64_t{1} << 21;
   // Each object is decoded once and shared by every reference to it, so a file cannot make
   // us build the same subtree over and over. Files with many objects get a sparse table,
   // whose size follows the references actually made rather than the count claimed.
@@ -97,10 +102,13 @@ class BinaryReader {
       if (known.state == kReading || depth > kMaxDepth) return nullptr;
       known.state = kReading;
     }
+    expanded_ = 1;
     id value = decode(index, depth);
+    if (expanded_ > kMaxExpanded) value = nullptr;
     // Decoding may have grown the sparse table, so look the entry up again.
     Entry& known = entry(index);
     known.value = value;
+    known.expanded = expanded_;
     known.state = kDone;
     return value;
   }
@@ -228,13 +236,17 @@ class BinaryReader {
     if (!readRefs(at, count, 1)) return nullptr;
     std::vector<id> objects;
     objects.reserve(count);
+    uint64_t expanded = 1;
     for (uint64_t i = 0; i < count; ++i) {
       uint64_t ref;
       if (!refAt(at + i * refSize_, ref)) return nullptr;
       id element = object(ref, depth + 1);
       if (!element) return nullptr;
+      expanded += entry(ref).expanded;
+      if (expanded > kMaxExpanded) return nullptr;
       objects.push_back(std::move(element));
     }
+    expanded_ = expanded;
     return std::make_shared<NSArray>(std::move(objects));
   }
 
@@ -242,6 +254,7 @@ class BinaryReader {
     uint64_t count;
     if (!readRefs(at, count, 2)) return nullptr;
     NSDictionary::Storage entries;
+    uint64_t expanded = 1;
     for (uint64_t i = 0; i < count; ++i) {
       uint64_t keyRef, valueRef;
       if (!refAt(at + i * refSize_, keyRef) || !refAt(at + (count + i) * refSize_, valueRef)) {
@@ -251,9 +264,12 @@ class BinaryReader {
       if (!key) return nullptr;
       id value = object(valueRef, depth + 1);
       if (!value) return nullptr;
+      expanded += 1 + entry(valueRef).expanded;
+      if (expanded > kMaxExpanded) return nullptr;
       // A repeated key keeps its last value, as in XML.
       entries.insert_or_assign(key->UTF8String(), std::move(value));
     }
+    expanded_ = expanded;
     return std::make_shared<NSDictionary>(std::move(entries));
   }
 
@@ -264,6 +280,7 @@ class BinaryReader {
   uint64_t count_ = 0;
   uint64_t top_ = 0;
   uint64_t tableOffset_ = 0;
+  uint64_t expanded_ = 0;  // of the object decode() has just made
   std::vector<Entry> dense_;
   std::unordered_map<uint64_t, Entry> sparse_;
 };

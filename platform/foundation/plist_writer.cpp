@@ -5,6 +5,7 @@
 #include <cmath>
 #include <vector>
 
+#include "platform/foundation/file_manager.h"
 #include "platform/foundation/property_list.h"
 #include "platform/foundation/utf16.h"
 
@@ -37,7 +38,8 @@ std::string formatReal(double value) {
 class XMLWriter {
  public:
   bool write(const NSObject& object, int depth) {
-    if (depth > kMaxDepth) return false;
+    // Nothing is written that could not be read back.
+    if (depth > kMaxDepth || out_.size() > file_io::kMaxFileSize) return false;
     if (const auto* string = dynamic_cast<const NSString*>(&object)) {
       return element("string", string->UTF8String(), depth);
     }

@@ -331,9 +331,10 @@ TEST(PropertyListBinary, ReadsEveryKindOfObject) {
                   NSData::dataWithBytes("abc"), NSStr("abc"),
                   NSStr("\xc3\xa9\xf0\x9f\x92\xb6\xef\xbf\xbd"), dict({{"CF$UID", integer(256)}})}),
            parse(file)));
-  // The same object may be referred to many times, and is read once.
+  // The same object may be referred to many times, and is read once (within a bound on the
+  // tree it stands for; see SharedObjectsCannotStandForAnEnormousTree).
   std::vector<std::string> levels;
-  for (int i = 0; i < 40; ++i) levels.push_back("\xa2"s + char(i + 1) + char(i + 1));
+  for (int i = 0; i < 16; ++i) levels.push_back("\xa2"s + char(i + 1) + char(i + 1));
   levels.push_back("\x51x");
   const id wide = parse(bplist(levels));
   ASSERT_TRUE(wide);
@@ -395,6 +396,38 @@ TEST(PropertyListBinary, RefusesHostileFiles) {
           bigEndian(0, 8) + bigEndian(tableOffset, 8);
   EXPECT_FALSE(parse(deep));
   EXPECT_TRUE(parse(withTrailerField(deep, 16, 2)));  // starting two levels down fits
+}
+
+// Arrays nested `levels` deep, each holding the next one twice: a few bytes that share one
+// object per level, and 2^levels objects once written out.
+std::string sharedChain(int levels) {
+  std::string bytes = "bplist00";
+  std::string offsets;
+  for (int i = 0; i < levels; ++i) {
+    offsets += static_cast<char>(bytes.size());
+    bytes += '\xA2';
+    bytes += static_cast<char>(i + 1);
+    bytes += static_cast<char>(i + 1);
+  }
+  offsets += static_cast<char>(bytes.size());
+  bytes += '\xA0';
+  const size_t table = bytes.size();
+  bytes += offsets;
+  bytes += std::string(6, '\0');
+  bytes += '\x01';  // offset size
+  bytes += '\x01';  // reference size
+  for (const uint64_t v : {static_cast<uint64_t>(levels + 1), uint64_t{0}, uint64_t{table}}) {
+    for (int shift = 56; shift >= 0; shift -= 8) bytes += static_cast<char>((v >> shift) & 0xFF);
+  }
+  return bytes;
+}
+
+TEST(PropertyListBinary, SharedObjectsCannotStandForAnEnormousTree) {
+  const id small = property_list::parse(sharedChain(10));
+  ASSERT_NE(small, nullptr);
+  EXPECT_TRUE(property_list::writeXML(*small));
+  // 2^40 objects written out: the file reads as nothing instead of hanging the writer.
+  EXPECT_EQ(property_list::parse(sharedChain(40)), nullptr);
 }
 
 TEST(PropertyListText, ReadsTheOldTextFormAsStrings) {
