@@ -121,7 +121,9 @@ bool writeAtomically(const std::string& hostPath, std::string_view bytes) {
 }
 
 bool writeInPlace(const std::string& hostPath, std::string_view bytes) {
-  FileDescriptor file(::open(hostPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644));
+  // A link in the last component is not followed: it could lead out of the device root.
+  FileDescriptor file(
+      ::open(hostPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC | O_NOFOLLOW, 0644));
   return file.get() >= 0 && writeAll(file.get(), bytes) && file.close();
 }
 

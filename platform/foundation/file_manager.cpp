@@ -3,7 +3,9 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <climits>
 #include <cerrno>
+#include <cstdlib>
 #include <vector>
 
 namespace {
@@ -55,6 +57,31 @@ std::optional<std::string> DeviceRoot::map(std::string_view platformPath) {
   return mapped;
 }
 
+std::optional<std::string> DeviceRoot::mapForWriting(std::string_view platformPath) {
+  auto mapped = map(platformPath);
+  if (!mapped) return std::nullopt;
+  char resolvedRoot[PATH_MAX];
+  // An empty root is the host's own file system, as build tools use it.
+  if (!::realpath(rootSlot().empty() ? "/" : rootSlot().c_str(), resolvedRoot)) return std::nullopt;
+  // The nearest folder above the path that exists, with every link in it resolved, must lie
+  // in the root; the last component itself is replaced, never followed.
+  std::string folder = *mapped;
+  char resolved[PATH_MAX];
+  for (;;) {
+    const size_t slash = folder.rfind('/');
+    if (slash == std::string::npos || slash == 0) return std::nullopt;
+    folder.resize(slash);
+    if (::realpath(folder.c_str(), resolved)) break;
+    if (errno != ENOENT) return std::nullopt;
+  }
+  const std::string inside = resolved;
+  const std::string root = resolvedRoot;
+  if (root != "/" && inside != root && inside.compare(0, root.size() + 1, root + "/") != 0) {
+    return std::nullopt;
+  }
+  return mapped;
+}
+
 NSFileManager& NSFileManager::defaultManager() {
   static NSFileManager manager;
   return manager;
@@ -67,9 +94,16 @@ bool NSFileManager::fileExistsAtPath(std::string_view platformPath) const {
 }
 
 bool NSFileManager::createDirectoryAtPath(std::string_view platformPath) const {
-  const auto path = DeviceRoot::map(platformPath);
+  // The root itself may be new; every folder below it is checked before it is made.
+  const std::string& root = rootSlot();
+  for (size_t slash = 1; !root.empty() && slash != std::string::npos;) {
+    slash = root.find('/', slash + 1);
+    const std::string prefix = root.substr(0, slash);
+    if (::mkdir(prefix.c_str(), 0755) != 0 && errno != EEXIST) return false;
+  }
+  const auto path = DeviceRoot::mapForWriting(platformPath);
   if (!path) return false;
-  for (size_t slash = 0; slash != std::string::npos;) {
+  for (size_t slash = root.size(); slash != std::string::npos;) {
     slash = path->find('/', slash + 1);
     const std::string prefix = path->substr(0, slash);
     if (::mkdir(prefix.c_str(), 0755) != 0 && errno != EEXIST) return false;
@@ -78,6 +112,6 @@ bool NSFileManager::createDirectoryAtPath(std::string_view platformPath) const {
 }
 
 bool NSFileManager::removeItemAtPath(std::string_view platformPath) const {
-  const auto path = DeviceRoot::map(platformPath);
+  const auto path = DeviceRoot::mapForWriting(platformPath);
   return path && ::unlink(path->c_str()) == 0;
 }

@@ -15,6 +15,9 @@ class TESSARY_EXPORT DeviceRoot {
   static const std::string& get();
   // The host path for a platform path, or nullopt for a relative path or one with "..".
   static std::optional<std::string> map(std::string_view platformPath);
+  // The same for a path about to be written or removed, and nullopt also when a link inside
+  // the root would lead the write outside it.
+  static std::optional<std::string> mapForWriting(std::string_view platformPath);
 };
 
 class TESSARY_EXPORT NSFileManager {

@@ -1,5 +1,8 @@
 #include "platform/foundation/format.h"
 
+#include <climits>
+#include <cmath>
+
 #include "platform/foundation/number_text.h"
 
 std::string FormatArg::text() const {
@@ -11,7 +14,11 @@ std::string FormatArg::text() const {
 long long FormatArg::integer() const {
   if (const auto* i = std::get_if<long long>(&value_)) return *i;
   if (const auto* d = std::get_if<double>(&value_)) {
-    return *d != *d ? 0 : static_cast<long long>(*d);
+    // Casting a double out of range is undefined; saturate as the integer readings do.
+    if (std::isnan(*d)) return 0;
+    if (*d >= 9.2e18) return LLONG_MAX;
+    if (*d <= -9.2e18) return LLONG_MIN;
+    return static_cast<long long>(*d);
   }
   return number_text::intValue(std::get<std::string>(value_));
 }

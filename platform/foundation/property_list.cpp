@@ -142,7 +142,7 @@ id readPlatformFile(const std::string& platformPath) {
 }
 
 bool writePlatformFile(const NSObject& root, const std::string& platformPath, bool atomically) {
-  const auto hostPath = DeviceRoot::map(platformPath);
+  const auto hostPath = DeviceRoot::mapForWriting(platformPath);
   if (!hostPath) return false;
   const auto xml = writeXML(root);
   if (!xml) return false;

@@ -127,7 +127,10 @@ void NSRunLoop::advanceBy(double seconds) {
     if (clockQueue_.empty()) break;
     const double due = clockQueue_.begin()->first.first;
     if (due > target) break;
-    if (due > manual->monotonic()) manual->advance(due - manual->monotonic());
+    // Still due now after a full runUntilIdle: timers that keep re-arming at once. Move on
+    // rather than spin; they run again at the next step.
+    if (due <= manual->monotonic()) break;
+    manual->advance(due - manual->monotonic());
   }
   if (target > manual->monotonic()) manual->advance(target - manual->monotonic());
   runUntilIdle();

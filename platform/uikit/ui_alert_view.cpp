@@ -23,14 +23,15 @@ std::shared_ptr<UIAlertView> UIAlertView::initWithTitleMessageCancelButtonTitle(
 }
 
 void UIAlertView::show() {
-  if (visible_) return;
+  auto self = std::static_pointer_cast<UIAlertView>(weak_from_this().lock());
+  if (visible_ || !self) return;  // the platform keeps only alerts it can hold on to
   visible_ = true;
-  auto self = std::static_pointer_cast<UIAlertView>(shared_from_this());
   shown().push_back(self);
   if (presenter()) presenter()(self);
 }
 
 void UIAlertView::dismissWithClickedButtonIndex(NSInteger) {
+  const auto protector = weak_from_this().lock();  // the list may hold the last reference
   visible_ = false;
   std::erase_if(shown(), [this](const auto& alert) { return alert.get() == this; });
 }

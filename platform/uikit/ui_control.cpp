@@ -18,7 +18,7 @@ void UIControl::removeTarget(const NSObject* target, UIControlEvents events) {
 void UIControl::sendActionsForControlEvents(UIControlEvents events) {
   // The control and its targets stay alive while the actions run, even if one of them drops
   // the view tree.
-  const auto protector = shared_from_this();
+  const auto protector = weak_from_this().lock();
   const std::vector<Action> snapshot = actions_;
   for (const Action& action : snapshot) {
     if ((action.events & events) == 0) continue;

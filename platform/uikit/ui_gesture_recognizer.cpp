@@ -4,6 +4,6 @@
 
 void UITapGestureRecognizer::handleTap() {
   if (!enabled_ || !action_) return;
-  const auto protector = shared_from_this();
+  const auto protector = weak_from_this().lock();
   if (const auto target = target_.lock()) action_(*target, *this);
 }

@@ -39,7 +39,7 @@ CGRect UISegmentedControl::segmentFrame(NSUInteger index) const {
 
 void UISegmentedControl::touchSegment(NSUInteger index) {
   if (index >= titles_.size() || !isEnabled()) return;
-  const auto protector = shared_from_this();
+  const auto protector = weak_from_this().lock();
   selected_ = static_cast<NSInteger>(index);
   sendActionsForControlEvents(UIControlEventValueChanged);
   if (momentary_) selected_ = UISegmentedControlNoSegment;

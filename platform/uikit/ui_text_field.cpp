@@ -8,7 +8,7 @@ UITextField::UITextField(CGRect frame)
     : UIControl(frame), font_(UIFont::systemFontOfSize(17)), textColor_(UIColor::blackColor()) {}
 
 bool UITextField::replaceRangeByUser(NSRange range, const std::string& replacement) {
-  const auto protector = shared_from_this();
+  const auto protector = weak_from_this().lock();
   const NSUInteger length = utf16::length(text_);
   if (range.location > length) range.location = length;
   if (range.length > length - range.location) range.length = length - range.location;
@@ -50,7 +50,8 @@ void UITextField::endEditing() {
 
 bool UITextField::becomeFirstResponder() {
   if (isFirstResponder()) return true;
-  auto self = std::static_pointer_cast<UITextField>(shared_from_this());
+  auto self = std::static_pointer_cast<UITextField>(weak_from_this().lock());
+  if (!self) return false;
   if (const auto delegate = delegate_.lock()) {
     if (!delegate->textFieldShouldBeginEditing(*this)) return false;
   }
@@ -69,7 +70,7 @@ bool UITextField::becomeFirstResponder() {
 
 bool UITextField::resignFirstResponder() {
   if (!isFirstResponder()) return true;
-  const auto protector = shared_from_this();
+  const auto protector = weak_from_this().lock();
   if (const auto delegate = delegate_.lock()) {
     if (!delegate->textFieldShouldEndEditing(*this)) return false;
   }

@@ -31,7 +31,7 @@ std::string UIBarButtonItem::displayTitle() const {
 
 void UIBarButtonItem::sendAction() {
   if (!action_) return;
-  const auto protector = shared_from_this();
+  const auto protector = weak_from_this().lock();
   if (const auto target = target_.lock()) action_(*target);
 }
 

@@ -73,7 +73,7 @@ std::vector<UIViewAnimationRecord> UIView::runningAnimations() {
 
 void UIView::addGestureRecognizer(const std::shared_ptr<UITapGestureRecognizer>& recognizer) {
   if (!recognizer) return;
-  recognizer->view_ = std::static_pointer_cast<UIView>(shared_from_this());
+  recognizer->view_ = std::static_pointer_cast<UIView>(weak_from_this().lock());
   recognizers_.push_back(recognizer);
 }
 
@@ -82,12 +82,14 @@ void UIView::addSubview(const std::shared_ptr<UIView>& view) {
 }
 
 void UIView::insertSubviewAtIndex(const std::shared_ptr<UIView>& view, size_t index) {
-  if (!view || view.get() == this || isDescendantOfView(*view)) return;
+  // A view that no shared pointer owns cannot be anyone's superview.
+  const auto self = std::static_pointer_cast<UIView>(weak_from_this().lock());
+  if (!self || !view || view.get() == this || isDescendantOfView(*view)) return;
   const std::shared_ptr<UIView> keep = view;  // alive while it moves between superviews
   view->removeFromSuperview();
   index = std::min(index, subviews_.size());
   subviews_.insert(subviews_.begin() + static_cast<std::ptrdiff_t>(index), keep);
-  keep->superview_ = std::static_pointer_cast<UIView>(shared_from_this());
+  keep->superview_ = self;
 }
 
 void UIView::removeFromSuperview() {
@@ -112,7 +114,7 @@ bool UIView::isDescendantOfView(const UIView& view) const {
 }
 
 std::shared_ptr<UIView> UIView::viewWithTag(NSInteger tag) {
-  if (tag_ == tag) return std::static_pointer_cast<UIView>(shared_from_this());
+  if (tag_ == tag) return std::static_pointer_cast<UIView>(weak_from_this().lock());
   for (const auto& child : subviews_) {
     if (auto found = child->viewWithTag(tag)) return found;
   }
