@@ -54,9 +54,17 @@ TEST_F(QuoteReply, TheScreenAtArrivalDecidesTheConversionNotTheStoredKey) {
   // The source was emptied meanwhile: the target empties and the rate is still stored.
   leftField->setText("");
   rightField->setText("5.00");
-  reply("GBP", "EUR", "1.2");
+  reply("USD", "EUR", "0.8");
   EXPECT_EQ(rightField->text(), "");
-  EXPECT_NE(rates()->objectForKey("GBP-EUR"), nullptr);
+  EXPECT_NE(rates()->objectForKey("USD-EUR"), nullptr);
+
+  // A currency changed meanwhile: the reply is stored but converts nothing.
+  setCodes("EUR", "JPY");
+  leftField->setText("10");
+  rightField->setText("kept");
+  reply("EUR", "USD", "1.25");
+  EXPECT_EQ(rightField->text(), "kept");
+  EXPECT_EQ(rates()->objectForKey("EUR-USD")->description(), "1.25");
 
   // Two replies for one key: the later decides.
   setCodes("EUR", "USD");

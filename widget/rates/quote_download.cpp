@@ -72,8 +72,11 @@ void TessaryController::connectionDidReceiveData(NSURLConnection& connection, co
 
   const Sides s = sides();
   const bool forward = pair->first == s.sourceCode && pair->second == s.targetCode;
-  const float rate = forward ? quoted : 1.0f / quoted;
-  if (s.source && s.target) {
+  const bool reverse = pair->first == s.targetCode && pair->second == s.sourceCode;
+  // A reply for a pair the screen no longer shows (a currency was changed meanwhile) is
+  // stored but converts nothing: neither it nor its reciprocal is the rate shown.
+  if (s.source && s.target && (forward || reverse)) {
+    const float rate = forward ? quoted : 1.0f / quoted;
     s.target->setText(convertedAmountText(s.source->text(), rate, decimalPlaces));
   }
   rate_store::storeReply(rate_store::pairKey(pair->first, pair->second), reply->UTF8String(),
