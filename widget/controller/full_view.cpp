@@ -1,25 +1,20 @@
 #include "platform/foundation/file_manager.h"
-#include "platform/uikit/ui_device.h"
 #include "platform/uikit/ui_keyboard.h"
+#include "widget/controller/device.h"
 #include "widget/controller/flags.h"
 #include "widget/controller/paths.h"
 #include "widget/controller/settings.h"
 #include "widget/controller/tessary_controller.h"
 #include "widget/picker/catalogue.h"
+#include "widget/rates/rate_store.h"
 
 namespace {
 
-constexpr NSInteger kWidgetCellTag = 69;
 
 std::shared_ptr<UIImage> bundleImage(const char* name) {
   return UIImage::imageWithContentsOfFile(std::string(paths::kBundle) + name);
 }
 
-bool isTablet() {
-  const UIDevice& device = UIDevice::currentDevice();
-  return device.respondsToUserInterfaceIdiom() &&
-         device.userInterfaceIdiom() == UIUserInterfaceIdiomPad;
-}
 
 void styleDetailLabel(UILabel& label, NSTextAlignment alignment) {
   label.setTextAlignment(alignment);
@@ -47,10 +42,9 @@ std::shared_ptr<UIButton> TessaryController::makeImageButton(const char* image,
 void TessaryController::loadFullView() {
   if (!_view) return;  // legal only after loadPlaceholderView
 
-  for (const char* path : {paths::kRates, paths::kDates, paths::kRecent}) {
-    if (!NSFileManager::defaultManager().fileExistsAtPath(path)) {
-      NSDictionary().writeToFileAtomically(path, true);
-    }
+  rate_store::createMissingFiles();
+  if (!NSFileManager::defaultManager().fileExistsAtPath(paths::kRecent)) {
+    NSDictionary().writeToFileAtomically(paths::kRecent, true);
   }
 
   auto container = UIView::initWithFrame(_view->frame());

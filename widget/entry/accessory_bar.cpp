@@ -1,18 +1,10 @@
-#include "platform/uikit/ui_device.h"
 #include "platform/uikit/ui_pasteboard.h"
 #include "platform/uikit/ui_segmented_control.h"
+#include "widget/controller/device.h"
 #include "widget/controller/flags.h"
 #include "widget/controller/paths.h"
 #include "widget/controller/tessary_controller.h"
 #include "widget/entry/amount_text.h"
-
-namespace {
-bool isTablet() {
-  const UIDevice& device = UIDevice::currentDevice();
-  return device.respondsToUserInterfaceIdiom() &&
-         device.userInterfaceIdiom() == UIUserInterfaceIdiomPad;
-}
-}  // namespace
 
 void TessaryController::buildBar() {
   auto toolbar = UIToolbar::init();

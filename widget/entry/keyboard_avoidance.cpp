@@ -1,7 +1,7 @@
 #include "platform/hostlist/bulletin_list.h"
 #include "platform/uikit/ns_value.h"
-#include "platform/uikit/ui_device.h"
 #include "platform/uikit/ui_keyboard.h"
+#include "widget/controller/device.h"
 #include "widget/controller/flags.h"
 #include "widget/controller/tessary_controller.h"
 #include "widget/util/perform_block_after_delay.h"
@@ -10,13 +10,7 @@ namespace {
 
 constexpr CGFloat kKeyboardAllowance = 20.0f;
 constexpr CGFloat kListMargin = 40.0f;
-constexpr NSInteger kWidgetCellTag = 69;
 
-bool isTablet() {
-  const UIDevice& device = UIDevice::currentDevice();
-  return device.respondsToUserInterfaceIdiom() &&
-         device.userInterfaceIdiom() == UIUserInterfaceIdiomPad;
-}
 
 float durationOf(const NSNotification& notification) {
   const auto& info = notification.userInfo();
