@@ -45,8 +45,18 @@ void RequestLog::add(std::string_view line) {
   {
     std::lock_guard lock(mutex_);
     wasEmpty = pending_.empty();
-    pending_.append(line);
-    pending_.push_back('\n');
+    // A standard error that blocks must not make the service grow: past the cap, lines are
+    // counted and dropped, and the count is logged once the writer catches up.
+    if (pending_.size() + line.size() < kMaxPending) {
+      if (dropped_ > 0) {
+        pending_.append("log: ").append(std::to_string(dropped_)).append(" lines dropped\n");
+        dropped_ = 0;
+      }
+      pending_.append(line);
+      pending_.push_back('\n');
+    } else {
+      ++dropped_;
+    }
     ++added_;
   }
   if (wasEmpty) wake_.notify_one();

@@ -32,7 +32,10 @@ class RequestLog {
   std::mutex mutex_;
   std::condition_variable wake_;
   std::condition_variable written_;
+  static constexpr std::size_t kMaxPending = 4 << 20;
+
   std::string pending_;
+  std::uint64_t dropped_ = 0;
   std::uint64_t added_ = 0;
   std::uint64_t done_ = 0;
   bool stopping_ = false;

@@ -2,6 +2,8 @@
 
 #include <cstdint>
 
+#include "platform/foundation/utf16.h"
+
 namespace json {
 
 const Value* Value::member(std::string_view key) const {
@@ -170,24 +172,6 @@ class Parser {
     return true;
   }
 
-  static void appendUTF8(std::string& out, uint32_t cp) {
-    if (cp < 0x80) {
-      out += static_cast<char>(cp);
-    } else if (cp < 0x800) {
-      out += static_cast<char>(0xC0 | (cp >> 6));
-      out += static_cast<char>(0x80 | (cp & 0x3F));
-    } else if (cp < 0x10000) {
-      out += static_cast<char>(0xE0 | (cp >> 12));
-      out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-      out += static_cast<char>(0x80 | (cp & 0x3F));
-    } else {
-      out += static_cast<char>(0xF0 | (cp >> 18));
-      out += static_cast<char>(0x80 | ((cp >> 12) & 0x3F));
-      out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-      out += static_cast<char>(0x80 | (cp & 0x3F));
-    }
-  }
-
   bool escape(std::string& out) {
     if (atEnd()) return fail("unexpected end of input");
     const char c = text_[pos_++];
@@ -214,7 +198,7 @@ class Parser {
       if (low < 0xDC00 || low > 0xDFFF) return fail("unpaired surrogate");
       cp = 0x10000 + ((cp - 0xD800) << 10) + (low - 0xDC00);
     }
-    appendUTF8(out, cp);
+    utf16::appendUTF8(out, cp);
     return true;
   }
 
