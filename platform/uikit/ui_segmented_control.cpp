@@ -5,7 +5,7 @@
 #include "platform/uikit/ui_label.h"
 
 namespace {
-constexpr CGFloat kSegmentPadding = 10;
+constexpr CGFloat kSegmentPadding = 8;
 }
 
 UISegmentedControl::UISegmentedControl(std::vector<std::string> titles)

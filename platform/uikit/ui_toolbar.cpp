@@ -8,7 +8,7 @@
 
 namespace {
 constexpr CGFloat kEdgeMargin = 6;
-constexpr CGFloat kItemPadding = 10;
+constexpr CGFloat kItemPadding = 6;
 }  // namespace
 
 std::shared_ptr<UIBarButtonItem> UIBarButtonItem::flexibleSpace() {
