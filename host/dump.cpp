@@ -2,6 +2,7 @@
 
 #include "platform/foundation/property_list.h"
 #include "platform/uikit/ui_button.h"
+#include "platform/uikit/ui_callout_view.h"
 #include "platform/uikit/ui_image.h"
 #include "platform/uikit/ui_label.h"
 #include "platform/uikit/ui_scroll_view.h"
@@ -130,6 +131,18 @@ void writeView(JsonWriter& out, const UIView& view) {
   if (const auto* imageView = dynamic_cast<const UIImageView*>(&view)) {
     out.key("image");
     writeImageName(out, imageView->image().get());
+  }
+  if (const auto* bubble = dynamic_cast<const UICalloutView*>(&view)) {
+    const CGPoint anchor = bubble->anchorPoint();
+    out.key("anchorPoint").beginArray().real(anchor.x).real(anchor.y).endArray();
+    out.key("title").string(bubble->title());
+    out.key("subtitle");
+    if (bubble->subtitle()) {
+      out.string(*bubble->subtitle());
+    } else {
+      out.null();
+    }
+    out.key("above").boolean(bubble->isAbove());
   }
   if (const auto* scroll = dynamic_cast<const UIScrollView*>(&view)) {
     const CGSize size = scroll->contentSize();

@@ -8,9 +8,11 @@
 #include "platform/hostlist/wee_app_controller.h"
 #include "platform/foundation/values.h"
 #include "platform/uikit/ui_button.h"
+#include "platform/uikit/ui_callout_view.h"
 #include "platform/uikit/ui_gesture_recognizer.h"
 #include "platform/uikit/ui_image.h"
 #include "platform/uikit/ui_label.h"
+#include "platform/uikit/ui_scroll_view.h"
 #include "platform/uikit/ui_text_field.h"
 #include "platform/uikit/ui_toolbar.h"
 #include "platform/uikit/ui_view.h"
@@ -60,6 +62,14 @@ class TessaryController : public NSObject,
   // The currency buttons' recognizers open the picker.
   void tapLeft(UITapGestureRecognizer& recognizer);
   void tapRight(UITapGestureRecognizer& recognizer);
+  // Shows the overlay when none is shown, prepares the bubble and builds a fresh row of codes.
+  void alloc();
+  // A code button of the row: the side under the bubble takes its code.
+  void changed(UIControl& sender);
+  // Closes the picker: the row and bubble at once, the overlay over a fade.
+  void hide();
+  // Takes away the row and the bubble.
+  void dismiss();
 
   // Conversion: the source side's amount into the target side, from the store or by a
   // download.
@@ -84,12 +94,15 @@ class TessaryController : public NSObject,
   std::shared_ptr<UIImageView> _backgroundView;
   std::shared_ptr<UIControl> dim;
   std::shared_ptr<UIToolbar> bar;
+  std::shared_ptr<UIScrollView> mini;
 
   // Views owned by the view tree.
   std::weak_ptr<UIView> sub;
   std::weak_ptr<UITextField> leftField, rightField;
   std::weak_ptr<UILabel> leftDetail, rightDetail, eq;
   std::weak_ptr<UIButton> refresh, shuffle, rightButton, leftButton, clear;
+  // The platform's shared bubble while the picker shows it.
+  std::weak_ptr<UICalloutView> callout;
 
   std::shared_ptr<NSString> returnString;
   int32_t decimalPlaces = 0;
@@ -106,6 +119,8 @@ class TessaryController : public NSObject,
   void buildBar();
   void sizeBar();
   void alignOverlay();
+  void openPicker(bool leftSide);
+  void expandPicker(CGPoint anchor, CGFloat buttonTop, bool leftSide, bool above, CGFloat shift);
   std::shared_ptr<UIButton> makeImageButton(const char* image, void (TessaryController::*action)());
 };
 

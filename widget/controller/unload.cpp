@@ -19,14 +19,18 @@ void TessaryController::unloadView() {
   leftDetail.reset();
   rightDetail.reset();
   bar.reset();
+  // The host's list outlives the widget's view: an open picker's overlay must not stay on it.
+  if (dim) dim->removeFromSuperview();
   dim.reset();
   sub.reset();
   leftField.reset();
   rightField.reset();
   rightButton.reset();
   leftButton.reset();
+  mini.reset();
   eq.reset();
   returnString.reset();
+  callout.reset();
 
   auto& center = NSNotificationCenter::defaultCenter();
   center.removeObserver(this, UIKeyboardWillShowNotification, nullptr);

@@ -111,6 +111,12 @@ void TessaryController::alignOverlay() {
   // The root view's origin in the overlay's coordinates is where the lifted views belong.
   const CGPoint origin = dim->convertPointFromView(CGPointZero, _view.get());
   const CGFloat dy = origin.y - container->frame().origin.y;
+  if (const auto bubble = callout.lock()) {
+    const CGPoint anchor = bubble->anchorPoint();
+    bubble->setAnchorPointBoundaryRectAnimate(CGPointMake(anchor.x, anchor.y + dy), dim->frame(),
+                                              false);
+  }
+  moveTo(mini, dy);
   moveTo(container, dy);
   moveTo(_backgroundView, dy);
 }

@@ -1,5 +1,236 @@
+#include <string>
+
+#include "platform/hostlist/bulletin_list.h"
+#include "widget/controller/device.h"
+#include "widget/controller/flags.h"
+#include "widget/controller/paths.h"
+#include "widget/controller/settings.h"
 #include "widget/controller/tessary_controller.h"
+#include "widget/picker/catalogue.h"
+#include "widget/util/perform_block_after_delay.h"
 
-void TessaryController::tapLeft(UITapGestureRecognizer&) {}
+namespace {
 
-void TessaryController::tapRight(UITapGestureRecognizer&) {}
+constexpr CGFloat kAnchorOffset = 24;  // the middle of the 48-point currency button
+constexpr CGFloat kButtonHeight = 30;
+constexpr CGFloat kRowHeight = 35;
+constexpr CGFloat kRowAbove = 56;      // the row's top above the button's top
+constexpr CGFloat kRowBelow = 49;      // the row's top below the button's top
+constexpr CGFloat kDetailShift = 45;   // a bubble below the button clears the detail labels
+constexpr CGFloat kRowWidth = 295;
+constexpr CGFloat kWideExtra = 160;
+constexpr CGFloat kCodePitch = 53;
+constexpr CGFloat kLeftRowStart = -18;   // from the anchor
+constexpr CGFloat kRightRowStart = 16;   // from the anchor, before the row grows to the left
+constexpr CGFloat kRightRowEnd = 19;     // from the anchor, once grown
+constexpr double kFadeIn = 0.6;
+constexpr double kExpansionDelay = 0.3;
+constexpr double kExpansion = 0.3;
+constexpr double kFadeOut = 0.3;
+const char* const kTitle = "    ";
+
+bool fieldIsFirstResponder(const std::weak_ptr<UITextField>& field) {
+  const auto f = field.lock();
+  return f && f->isFirstResponder();
+}
+
+CGRect withOrigin(const CGRect& frame, CGFloat x, CGFloat y) {
+  return CGRectMake(x, y, frame.size.width, frame.size.height);
+}
+
+std::string titleOf(const std::weak_ptr<UIButton>& button) {
+  const auto b = button.lock();
+  return b ? b->titleLabel()->text() : std::string();
+}
+
+}  // namespace
+
+void TessaryController::tapLeft(UITapGestureRecognizer&) { openPicker(true); }
+
+void TessaryController::tapRight(UITapGestureRecognizer&) { openPicker(false); }
+
+void TessaryController::openPicker(bool leftSide) {
+  // The overlay is fading out and takes whatever is on it; a tap then is not an opening.
+  if (dim && dim->superview() && dim->actionCount() == 0) return;
+
+  const auto bubble = callout.lock();
+  if (bubble && bubble->superview()) {
+    const CGFloat x = bubble->anchorPoint().x;
+    const CGFloat half = (_view ? _view->frame().size.width : 0) * 0.5f;
+    if (leftSide ? x < half : x > half) {
+      hide();
+      return;
+    }
+  }
+  dismiss();
+  alloc();
+  const auto shown = callout.lock();
+  if (!dim || !shown || !mini) return;
+  dim->addSubview(shown);
+
+  const auto button = (leftSide ? leftButton : rightButton).lock();
+  const CGPoint origin = dim->convertPointFromView(CGPointZero, button.get());
+  const CGPoint anchor = CGPointMake(origin.x + kAnchorOffset, origin.y);
+  shown->setAnchorPointBoundaryRectAnimate(anchor, dim->frame(), false);
+  mini->setAlpha(0);
+
+  const bool above = !shown->subviews().empty() && shown->subviews()[0]->frame().origin.y == 0;
+  const CGFloat start = anchor.x + (leftSide ? kLeftRowStart : kRightRowStart);
+  const CGFloat shift = !above && detailMode ? kDetailShift : 0;
+  dim->addSubview(mini);
+  if (above) {
+    shown->setAnchorPointBoundaryRectAnimate(anchor, dim->frame(), true);
+    mini->setFrame(CGRectMake(start, origin.y - kRowAbove, 0, kRowHeight));
+  } else {
+    const CGRect overlay = dim->frame();
+    const CGFloat drop = kButtonHeight + shift;
+    shown->setAnchorPointBoundaryRectAnimate(
+        CGPointMake(anchor.x, origin.y + drop),
+        CGRectMake(overlay.origin.x, overlay.origin.y + drop, overlay.size.width,
+                   overlay.size.height - drop),
+        true);
+    mini->setFrame(CGRectMake(start, origin.y + kRowBelow + shift, 0, kRowHeight));
+  }
+
+  performBlockAfterDelay(
+      self(),
+      [controller = self(), anchor, top = origin.y, leftSide, above, shift] {
+        controller->expandPicker(anchor, top, leftSide, above, shift);
+      },
+      kExpansionDelay);
+}
+
+void TessaryController::expandPicker(CGPoint anchor, CGFloat buttonTop, bool leftSide, bool above,
+                                     CGFloat shift) {
+  const auto bubble = callout.lock();
+  const bool wide = !portraitmode || isTablet();
+  const CGFloat extra = wide ? kWideExtra : 0;
+  if (bubble) bubble->setSubtitleAnimated(std::string(wide ? 140 : 85, ' '), true);
+  const CGFloat width = kRowWidth + extra;
+  const CGFloat x = leftSide ? anchor.x + kLeftRowStart : anchor.x + kRightRowEnd - width;
+  const CGFloat y = above ? buttonTop - kRowAbove : buttonTop + kRowBelow + shift;
+  const auto row = mini;
+  UIView::animateWithDurationAnimations(kExpansion, [&] {
+    if (!row) return;
+    row->setAlpha(1);
+    row->setFrame(CGRectMake(x, y, width, kRowHeight));
+  });
+}
+
+void TessaryController::alloc() {
+  const auto list = sharedBulletinListController();
+  const auto listView = list ? list->listView() : nullptr;
+  const auto sliding = listView ? listView->slidingView() : nullptr;
+
+  if (!(dim && dim->superview())) {
+    dim = std::make_shared<UIControl>(sliding ? sliding->bounds() : CGRectZero);
+    dim->setBackgroundColor(UIColor::colorWithWhiteAlpha(0, 0));
+    dim->addTarget(self(), &TessaryController::hide, UIControlEventAllTouchEvents);
+    if (sliding) sliding->addSubview(dim);
+    const auto container = sub.lock();
+    if (container) {
+      const CGPoint at = dim->convertPointFromView(CGPointZero, container.get());
+      container->setFrame(withOrigin(container->frame(), at.x, at.y));
+    }
+    if (_backgroundView) {
+      const CGPoint at = dim->convertPointFromView(CGPointZero, _backgroundView.get());
+      _backgroundView->setFrame(withOrigin(_backgroundView->frame(), at.x, at.y));
+    }
+    const auto overlay = dim;
+    UIView::animateWithDurationAnimations(kFadeIn, [&] {
+      overlay->setBackgroundColor(UIColor::colorWithWhiteAlpha(0, settings::alpha()));
+      if (_backgroundView) overlay->addSubview(_backgroundView);
+      if (container) overlay->addSubview(container);
+    });
+  }
+
+  const auto& bubble = UICalloutView::sharedCalloutView();
+  callout = bubble;
+  bubble->setTitle(kTitle);
+  bubble->setSubtitleAnimated(std::nullopt, false);
+
+  mini = UIScrollView::initWithFrame(CGRectZero);
+  // The row scrolls; turning scrolling on is the scroll view's default here.
+  const auto codes = catalogue::entries(titleOf(leftButton), titleOf(rightButton), exclude);
+  mini->setContentSize(
+      CGSizeMake(kCodePitch * static_cast<CGFloat>(codes.size()), mini->frame().size.height));
+  mini->setUserInteractionEnabled(true);
+  mini->setPagingEnabled(true);
+  for (size_t i = 0; i < codes.size(); ++i) {
+    auto button = UIButton::buttonWithType(UIButtonTypeCustom);
+    button->setBackgroundImageForState(
+        UIImage::imageWithContentsOfFile(std::string(paths::kBundle) + "ButtonBG.png"),
+        UIControlStateNormal);
+    button->titleLabel()->setShadowColor(UIColor::darkTextColor());
+    button->titleLabel()->setShadowOffset(CGSizeMake(-1, 1));
+    button->setTitleForState(codes[i], UIControlStateNormal);
+    button->titleLabel()->setFont(UIFont::systemFontOfSize(16));
+    button->setFrame(CGRectMake(kCodePitch * static_cast<CGFloat>(i), 3, 48, 30));
+    button->setUserInteractionEnabled(true);
+    button->addTarget(self(), &TessaryController::changed, UIControlEventTouchUpInside);
+    mini->addSubview(button);
+  }
+}
+
+void TessaryController::changed(UIControl& sender) {
+  const auto bubble = callout.lock();
+  bool leftSide = false;
+  if (bubble && bubble->superview()) {
+    const CGFloat half = (_view ? _view->frame().size.width : 0) * 0.5f;
+    leftSide = bubble->anchorPoint().x < half;
+  }
+  if (!fieldIsFirstResponder(leftField) && !fieldIsFirstResponder(rightField)) {
+    left = leftSide ? YES : NO;
+  }
+  const auto* codeButton = dynamic_cast<UIButton*>(&sender);
+  const std::string code = codeButton ? codeButton->titleLabel()->text() : std::string();
+  const auto button = (leftSide ? leftButton : rightButton).lock();
+  if (button) button->setTitleForState(code, UIControlStateNormal);
+  if (!titleOf(leftSide ? rightButton : leftButton).empty()) load();
+  if (detailMode) {
+    if (const auto label = (leftSide ? leftDetail : rightDetail).lock()) {
+      label->setText(catalogue::nameForCode(titleOf(leftSide ? leftButton : rightButton))
+                         .value_or(""));
+    }
+  }
+  // The choice and the button that made it outlive the row that hide() releases.
+  const auto keep = sender.weak_from_this().lock();
+  hide();
+  catalogue::recordChoice(leftSide ? "left" : "right", code);
+}
+
+void TessaryController::dismiss() {
+  if (mini) {
+    mini->removeFromSuperview();
+    mini.reset();
+  }
+  if (const auto bubble = callout.lock()) {
+    bubble->setSubtitleAnimated(std::nullopt, true);
+    bubble->fadeOutWithDuration(kFadeOut);
+    callout.reset();
+  }
+  if (!fieldIsFirstResponder(leftField) && !fieldIsFirstResponder(rightField)) left = YES;
+}
+
+void TessaryController::hide() {
+  if (dim) dim->removeTarget(this, UIControlEventAllTouchEvents);
+  dismiss();
+  const auto overlay = dim;
+  UIView::animateWithDurationAnimations(
+      kFadeOut,
+      [&] {
+        if (overlay) overlay->setBackgroundColor(UIColor::colorWithWhiteAlpha(0, 0));
+      },
+      [controller = self()](bool) {
+        const auto container = controller->sub.lock();
+        if (container) container->setFrame(withOrigin(container->frame(), 0, 0));
+        const auto& background = controller->_backgroundView;
+        if (background) background->setFrame(withOrigin(background->frame(), 2, 0));
+        if (controller->_view) {
+          if (background) controller->_view->addSubview(background);
+          if (container) controller->_view->addSubview(container);
+        }
+        if (controller->dim) controller->dim->removeFromSuperview();
+        controller->dim.reset();
+      });
+}
