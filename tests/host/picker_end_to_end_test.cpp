@@ -1,0 +1,154 @@
+// The currency picker through the real tessary-sim and bundle: touches on the currency
+// buttons, the code row and the overlay.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+
+#include "tests/host/host_test_support.h"
+#include "tests/support/test_environment.h"
+
+namespace {
+
+using tessary::test::Json;
+using tessary::test::runScript;
+using Texts = std::vector<std::string>;
+
+class PickerEndToEndTest : public ::testing::Test {
+ protected:
+  PickerEndToEndTest() {
+    EXPECT_EQ(runScript(root_.path(), "install\n").status, 0);
+    root_.writeFile("/var/mobile/Library/Tessary/Rates.plist",
+                    "<plist version=\"1.0\"><dict><key>EUR-USD</key><string>1.17</string>"
+                    "<key>EUR-GBP</key><string>0.5</string></dict></plist>");
+    root_.writeFile("/var/mobile/Library/Tessary/Dates.plist",
+                    "<plist version=\"1.0\"><dict><key>EUR-USD</key><real>800000000</real>"
+                    "<key>EUR-GBP</key><real>800000000</real></dict></plist>");
+  }
+
+  std::vector<Json> run(const std::string& script) {
+    const auto result = runScript(root_.path(), "clock 800000000\n" + script);
+    EXPECT_EQ(result.status, 0) << result.err;
+    EXPECT_EQ(result.err, "");
+    return result.dumps();
+  }
+
+  static void collect(const Json& view, const std::string& className,
+                      std::vector<const Json*>& found) {
+    if (view["class"].string() == className) found.push_back(&view);
+    for (const auto& child : view["subviews"].array()) collect(child, className, found);
+  }
+  // The views of a class in the widget's row or, while the picker is open, on the overlay.
+  static std::vector<const Json*> find(const Json& dump, const std::string& className) {
+    std::vector<const Json*> found;
+    for (const char* tree : {"widget", "overlay"}) {
+      if (!dump[tree].isNull()) collect(dump[tree], className, found);
+    }
+    return found;
+  }
+  // The converter's field texts or currency codes, left to right; the code row is not counted.
+  static Texts converter(const Json& dump, const std::string& className, const char* key) {
+    std::vector<const Json*> views;
+    const Json& tree = dump["overlay"].isNull() ? dump["widget"] : dump["overlay"];
+    for (const auto& child : tree["subviews"].array()) {
+      if (child["class"].string() == "UIView") collect(child, className, views);
+    }
+    std::stable_sort(views.begin(), views.end(), [](const Json* a, const Json* b) {
+      return (*a)["frame"][0].number() < (*b)["frame"][0].number();
+    });
+    Texts out;
+    for (const Json* view : views) {
+      if (className != "UIButton" || (*view)["title"].string().size() == 3)
+        out.push_back((*view)[key].string());
+    }
+    return out;
+  }
+
+  tessary::test::TempDeviceRoot root_;
+};
+
+TEST_F(PickerEndToEndTest, ChoosingACodeForTheRightSideConvertsAndCloses) {
+  const auto dumps = run(
+      "show\nwait 1\n"
+      "tap field:left\ntype 10\ntap bar:Done\nwait 1\n"
+      "tap button:USD\ndump\n"
+      "wait 0.6\ndump\n"
+      "tap code:GBP\ndump\n"
+      "wait 0.3\ndump\n");
+  ASSERT_EQ(dumps.size(), 4u);
+
+  // Just opened: the dark overlay over the list holds the converter, the bubble and the row.
+  const Json& opened = dumps[0];
+  ASSERT_FALSE(opened["overlay"].isNull());
+  EXPECT_EQ(opened["overlay"]["class"].string(), "UIControl");
+  EXPECT_NEAR(opened["overlay"]["backgroundColor"][3].number(), 0.7, 1e-6);
+  EXPECT_EQ(converter(opened, "UITextField", "text"), (Texts{"10", "11.70"}));
+  const auto bubbles = find(opened, "UICalloutView");
+  ASSERT_EQ(bubbles.size(), 1u);
+  EXPECT_EQ((*bubbles[0])["title"].string(), "    ");
+  EXPECT_TRUE((*bubbles[0])["subtitle"].isNull());
+  const double anchorX = (*bubbles[0])["anchorPoint"][0].number();
+  EXPECT_GT(anchorX, 160);  // the right button's side
+  const auto rows = find(opened, "UIScrollView");
+  ASSERT_EQ(rows.size(), 1u);
+  EXPECT_EQ((*rows[0])["frame"][2].number(), 0);
+
+  // Expanded: the row is 295 wide and ends 19 right of the anchor.
+  const Json& expanded = dumps[1];
+  const auto bubble = find(expanded, "UICalloutView");
+  ASSERT_EQ(bubble.size(), 1u);
+  EXPECT_EQ((*bubble[0])["subtitle"].string(), std::string(85, ' '));
+  const auto row = find(expanded, "UIScrollView");
+  ASSERT_EQ(row.size(), 1u);
+  const auto frame = (*row[0])["frame"].numbers();
+  EXPECT_EQ(frame[2], 295);
+  EXPECT_EQ(frame[0] + frame[2], anchorX + 19);
+  EXPECT_EQ((*row[0])["alpha"].number(), 1);
+
+  // The choice: the right side takes GBP and is the source, so 11.70 GBP converts into EUR.
+  const Json& chosen = dumps[2];
+  EXPECT_EQ(converter(chosen, "UIButton", "title"), (Texts{"EUR", "GBP"}));
+  EXPECT_EQ(converter(chosen, "UITextField", "text"), (Texts{"23.40", "11.70"}));
+  EXPECT_TRUE(chosen["flags"]["left"].boolean());
+  EXPECT_EQ(chosen["files"]["Recent.plist"]["right"].string(), "GBP");
+  // Closing: the row is gone at once, the overlay fades to clear.
+  ASSERT_FALSE(chosen["overlay"].isNull());
+  EXPECT_EQ(chosen["overlay"]["backgroundColor"][3].number(), 0);
+  EXPECT_TRUE(find(chosen, "UIScrollView").empty());
+
+  const Json& closed = dumps[3];
+  EXPECT_TRUE(closed["overlay"].isNull());
+  EXPECT_EQ(converter(closed, "UIButton", "title"), (Texts{"EUR", "GBP"}));
+}
+
+TEST_F(PickerEndToEndTest, OverlayTouchesAndTheSameButtonClose) {
+  const auto dumps = run(
+      "show\nwait 1\n"
+      "tap button:EUR\nwait 1\ntap overlay\ndump\nwait 0.3\ndump\n"
+      "tap button:EUR\nwait 1\ntap button:USD\nwait 1\ndump\n"
+      "tap button:USD\nwait 0.3\ndump\n"
+      "tap button:EUR\nhide\ndump\nshow\nwait 1\ndump\n");
+  ASSERT_EQ(dumps.size(), 6u);
+  // A touch on the overlay closes without a choice; the overlay fades, then goes.
+  ASSERT_FALSE(dumps[0]["overlay"].isNull());
+  EXPECT_EQ(dumps[0]["overlay"]["backgroundColor"][3].number(), 0);
+  EXPECT_TRUE(find(dumps[0], "UIScrollView").empty());
+  EXPECT_TRUE(dumps[1]["overlay"].isNull());
+  EXPECT_EQ(converter(dumps[1], "UIButton", "title"), (Texts{"EUR", "USD"}));
+
+  // The other button moves the picker to the right under the same dark overlay.
+  ASSERT_FALSE(dumps[2]["overlay"].isNull());
+  EXPECT_NEAR(dumps[2]["overlay"]["backgroundColor"][3].number(), 0.7, 1e-6);
+  const auto bubbles = find(dumps[2], "UICalloutView");
+  ASSERT_EQ(bubbles.size(), 1u);
+  EXPECT_GT((*bubbles[0])["anchorPoint"][0].number(), 160);
+  EXPECT_EQ(find(dumps[2], "UIScrollView").size(), 1u);
+  // The same button again closes it.
+  EXPECT_TRUE(dumps[3]["overlay"].isNull());
+
+  // Hiding the list while the picker is open leaves no overlay behind for the next showing.
+  EXPECT_TRUE(dumps[4]["overlay"].isNull());
+  EXPECT_TRUE(dumps[5]["overlay"].isNull());
+  EXPECT_EQ(converter(dumps[5], "UIButton", "title"), (Texts{"EUR", "USD"}));
+}
+
+}  // namespace
