@@ -37,8 +37,7 @@ CGSize UICalloutView::contentSize() const {
   const CGSize subtitle =
       subtitle_ ? measureText(*subtitle_, *UIFont::systemFontOfSize(12)) : CGSize{};
   const CGFloat width = std::max(title.width, subtitle.width) + 2 * kSidePadding;
-  return {std::max(width, kMinimumWidth),
-          2 * kVerticalPadding + title.height + subtitle.height};
+  return {std::max(width, kMinimumWidth), 2 * kVerticalPadding + title.height + subtitle.height};
 }
 
 void UICalloutView::setAnchorPointBoundaryRectAnimate(CGPoint point, CGRect boundary,
@@ -85,10 +84,11 @@ void UICalloutView::fadeOutWithDuration(double seconds) {
   const auto self = std::static_pointer_cast<UICalloutView>(weak_from_this().lock());
   if (!self) return;
   const unsigned generation = generation_;
-  UIView::animateWithDurationAnimations(seconds, [&] { setAlpha(0); },
-                                        [self, generation](bool) {
-                                          if (self->generation_ != generation) return;
-                                          self->removeFromSuperview();
-                                          self->setAlpha(1);
-                                        });
+  UIView::animateWithDurationAnimations(
+      seconds, [&] { setAlpha(0); },
+      [self, generation](bool) {
+        if (self->generation_ != generation) return;
+        self->removeFromSuperview();
+        self->setAlpha(1);
+      });
 }

@@ -67,13 +67,13 @@ class PickerEndToEndTest : public ::testing::Test {
 };
 
 TEST_F(PickerEndToEndTest, ChoosingACodeForTheRightSideConvertsAndCloses) {
-  const auto dumps = run(
-      "show\nwait 1\n"
-      "tap field:left\ntype 10\ntap bar:Done\nwait 1\n"
-      "tap button:USD\ndump\n"
-      "wait 0.6\ndump\n"
-      "tap code:GBP\ndump\n"
-      "wait 0.3\ndump\n");
+  const auto dumps =
+      run("show\nwait 1\n"
+          "tap field:left\ntype 10\ntap bar:Done\nwait 1\n"
+          "tap button:USD\ndump\n"
+          "wait 0.6\ndump\n"
+          "tap code:GBP\ndump\n"
+          "wait 0.3\ndump\n");
   ASSERT_EQ(dumps.size(), 4u);
 
   // Just opened: the dark overlay over the list holds the converter, the bubble and the row.
@@ -121,12 +121,12 @@ TEST_F(PickerEndToEndTest, ChoosingACodeForTheRightSideConvertsAndCloses) {
 }
 
 TEST_F(PickerEndToEndTest, OverlayTouchesAndTheSameButtonClose) {
-  const auto dumps = run(
-      "show\nwait 1\n"
-      "tap button:EUR\nwait 1\ntap overlay\ndump\nwait 0.3\ndump\n"
-      "tap button:EUR\nwait 1\ntap button:USD\nwait 1\ndump\n"
-      "tap button:USD\nwait 0.3\ndump\n"
-      "tap button:EUR\nhide\ndump\nshow\nwait 1\ndump\n");
+  const auto dumps =
+      run("show\nwait 1\n"
+          "tap button:EUR\nwait 1\ntap overlay\ndump\nwait 0.3\ndump\n"
+          "tap button:EUR\nwait 1\ntap button:USD\nwait 1\ndump\n"
+          "tap button:USD\nwait 0.3\ndump\n"
+          "tap button:EUR\nhide\ndump\nshow\nwait 1\ndump\n");
   ASSERT_EQ(dumps.size(), 6u);
   // A touch on the overlay closes without a choice; the overlay fades, then goes.
   ASSERT_FALSE(dumps[0]["overlay"].isNull());

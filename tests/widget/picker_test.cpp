@@ -44,8 +44,9 @@ class Picker : public WidgetTest {
     leftButton->setFrame(CGRectMake(7, 5, 48, 30));
     rightButton->setFrame(CGRectMake(265, 5, 48, 30));
 
-    root_.writeFile(std::string(paths::kBundle) + "ButtonBG.png",
-                    std::string("\x89PNG\r\n\x1a\n\0\0\0\rIHDR\0\0\0\x30\0\0\0\x1e\x08\x06\0\0\0", 29));
+    root_.writeFile(
+        std::string(paths::kBundle) + "ButtonBG.png",
+        std::string("\x89PNG\r\n\x1a\n\0\0\0\rIHDR\0\0\0\x30\0\0\0\x1e\x08\x06\0\0\0", 29));
     writeEntries({"EUR", "USD", "GBP", "JPY", "CHF", "AUD"});
     NSArray({std::make_shared<NSDictionary>(
                 NSDictionary::Storage{{"ISO", NSStr("GBP")}, {"Currency", NSStr("Pound")}})})
@@ -118,8 +119,8 @@ TEST_F(Picker, OpensClosesAndMovesBetweenSidesUnderOneOverlay) {
   EXPECT_EQ(dim()->allControlEvents(), UIControlEventAllTouchEvents);
   EXPECT_FLOAT_EQ(overlayAlpha(), 0.7f);
   // Bottom to top: background, converter, bubble, row; the converter stays where it was.
-  EXPECT_EQ(dim()->subviews(), (std::vector<std::shared_ptr<UIView>>{
-                                  controller->_backgroundView, container, bubble(), mini()}));
+  EXPECT_EQ(dim()->subviews(), (std::vector<std::shared_ptr<UIView>>{controller->_backgroundView,
+                                                                     container, bubble(), mini()}));
   EXPECT_EQ(container->frame(), CGRectMake(0, 100, 316, 40));
   EXPECT_EQ(controller->_backgroundView->frame(), CGRectMake(2, 100, 312, 40));
   EXPECT_EQ(bubble()->title(), "    ");
@@ -148,8 +149,7 @@ TEST_F(Picker, OpensClosesAndMovesBetweenSidesUnderOneOverlay) {
   EXPECT_EQ(mini()->frame(), CGRectMake(305, 49, 0, 35));
   advance(0.3);
   EXPECT_EQ(mini()->frame(), CGRectMake(13, 49, 295, 35));
-  EXPECT_EQ(mini()->frame().origin.x + mini()->frame().size.width,
-            bubble()->anchorPoint().x + 19);
+  EXPECT_EQ(mini()->frame().origin.x + mini()->frame().size.width, bubble()->anchorPoint().x + 19);
   advance(1);
   // The fade-out begun by the move does not take the bubble from the new opening.
   EXPECT_EQ(bubble()->superview(), dim());
@@ -229,9 +229,10 @@ TEST_F(Picker, ExpandedWidthFollowsOrientationAndDevice) {
     CGFloat width;
     size_t spaces;
   };
-  for (const Case& c : {Case{YES, UIDevice::Kind::Phone, CGRectMake(0, 20, 320, 460), 295, 85},
-                        Case{NO, UIDevice::Kind::Phone, CGRectMake(0, 20, 480, 300), 455, 140},
-                        Case{YES, UIDevice::Kind::Tablet, CGRectMake(0, 20, 768, 1004), 455, 140}}) {
+  for (const Case& c :
+       {Case{YES, UIDevice::Kind::Phone, CGRectMake(0, 20, 320, 460), 295, 85},
+        Case{NO, UIDevice::Kind::Phone, CGRectMake(0, 20, 480, 300), 455, 140},
+        Case{YES, UIDevice::Kind::Tablet, CGRectMake(0, 20, 768, 1004), 455, 140}}) {
     portraitmode = c.portrait;
     UIDevice::currentDevice().setKind(c.device);
     list->view->sliding->setFrame(c.sliding);
@@ -286,7 +287,8 @@ TEST_F(Picker, BubbleAboveOrBelowTheButton) {
     EXPECT_EQ(bubble()->frame().origin.y, origin.y + 30 + shift);
     EXPECT_EQ(mini()->frame(), CGRectMake(origin.x + 40, origin.y + 49 + shift, 0, 35));
     advance(0.6);
-    EXPECT_EQ(mini()->frame(), CGRectMake(origin.x + 24 + 19 - 295, origin.y + 49 + shift, 295, 35));
+    EXPECT_EQ(mini()->frame(),
+              CGRectMake(origin.x + 24 + 19 - 295, origin.y + 49 + shift, 295, 35));
     EXPECT_TRUE(contains(body(), mini()->frame()));
     controller->hide();
     advance(0.3);
@@ -361,7 +363,8 @@ TEST_F(Picker, ChoosingACodeConvertsRecordsAndCloses) {
   code(3)->sendActionsForControlEvents(UIControlEventTouchUpInside);  // JPY
   EXPECT_EQ(leftButton->titleForState(UIControlStateNormal), "JPY");
   EXPECT_EQ(rightField->text(), "");
-  EXPECT_EQ(NSDictionary::dictionaryWithContentsOfFile(paths::kRecent)->objectForKey("left")
+  EXPECT_EQ(NSDictionary::dictionaryWithContentsOfFile(paths::kRecent)
+                ->objectForKey("left")
                 ->description(),
             "JPY");
   advance(0.3);

@@ -14,15 +14,15 @@ namespace {
 constexpr CGFloat kAnchorOffset = 24;  // the middle of the 48-point currency button
 constexpr CGFloat kButtonHeight = 30;
 constexpr CGFloat kRowHeight = 35;
-constexpr CGFloat kRowAbove = 56;      // the row's top above the button's top
-constexpr CGFloat kRowBelow = 49;      // the row's top below the button's top
-constexpr CGFloat kDetailShift = 45;   // a bubble below the button clears the detail labels
+constexpr CGFloat kRowAbove = 56;     // the row's top above the button's top
+constexpr CGFloat kRowBelow = 49;     // the row's top below the button's top
+constexpr CGFloat kDetailShift = 45;  // a bubble below the button clears the detail labels
 constexpr CGFloat kRowWidth = 295;
 constexpr CGFloat kWideExtra = 160;
 constexpr CGFloat kCodePitch = 53;
-constexpr CGFloat kLeftRowStart = -18;   // from the anchor
-constexpr CGFloat kRightRowStart = 16;   // from the anchor, before the row grows to the left
-constexpr CGFloat kRightRowEnd = 19;     // from the anchor, once grown
+constexpr CGFloat kLeftRowStart = -18;  // from the anchor
+constexpr CGFloat kRightRowStart = 16;  // from the anchor, before the row grows to the left
+constexpr CGFloat kRightRowEnd = 19;    // from the anchor, once grown
 constexpr double kFadeIn = 0.6;
 constexpr double kExpansionDelay = 0.3;
 constexpr double kExpansion = 0.3;
@@ -45,9 +45,13 @@ std::string titleOf(const std::weak_ptr<UIButton>& button) {
 
 }  // namespace
 
-void TessaryController::tapLeft(UITapGestureRecognizer&) { openPicker(true); }
+void TessaryController::tapLeft(UITapGestureRecognizer&) {
+  openPicker(true);
+}
 
-void TessaryController::tapRight(UITapGestureRecognizer&) { openPicker(false); }
+void TessaryController::tapRight(UITapGestureRecognizer&) {
+  openPicker(false);
+}
 
 void TessaryController::openPicker(bool leftSide) {
   // The overlay is fading out and takes whatever is on it; a tap then is not an opening.
@@ -189,8 +193,8 @@ void TessaryController::changed(UIControl& sender) {
   if (!titleOf(leftSide ? rightButton : leftButton).empty()) load();
   if (detailMode) {
     if (const auto label = (leftSide ? leftDetail : rightDetail).lock()) {
-      label->setText(catalogue::nameForCode(titleOf(leftSide ? leftButton : rightButton))
-                         .value_or(""));
+      label->setText(
+          catalogue::nameForCode(titleOf(leftSide ? leftButton : rightButton)).value_or(""));
     }
   }
   // The choice and the button that made it outlive the row that hide() releases.
