@@ -31,4 +31,11 @@ inline SimulatorRun runScript(const std::string& root, const std::string& script
   return runSimulator(args, &script, environment);
 }
 
+// Appends every view of the dumped tree whose class is `className`, in tree order.
+inline void collectViews(const Json& view, const std::string& className,
+                         std::vector<const Json*>& found) {
+  if (view["class"].string() == className) found.push_back(&view);
+  for (const auto& child : view["subviews"].array()) collectViews(child, className, found);
+}
+
 }  // namespace tessary::test

@@ -37,15 +37,10 @@ class KeyboardEndToEndTest : public ::testing::Test {
     return result.dumps();
   }
 
-  static void collect(const Json& view, const std::string& className,
-                      std::vector<const Json*>& found) {
-    if (view["class"].string() == className) found.push_back(&view);
-    for (const auto& child : view["subviews"].array()) collect(child, className, found);
-  }
   // The widget's views of that class, left to right.
   static std::vector<const Json*> leftToRight(const Json& dump, const std::string& className) {
     std::vector<const Json*> found;
-    collect(dump["widget"], className, found);
+    collectViews(dump["widget"], className, found);
     std::stable_sort(found.begin(), found.end(), [](const Json* a, const Json* b) {
       return (*a)["frame"][0].number() < (*b)["frame"][0].number();
     });

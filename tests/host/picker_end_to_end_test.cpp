@@ -32,16 +32,11 @@ class PickerEndToEndTest : public ::testing::Test {
     return result.dumps();
   }
 
-  static void collect(const Json& view, const std::string& className,
-                      std::vector<const Json*>& found) {
-    if (view["class"].string() == className) found.push_back(&view);
-    for (const auto& child : view["subviews"].array()) collect(child, className, found);
-  }
   // The views of a class in the widget's row or, while the picker is open, on the overlay.
   static std::vector<const Json*> find(const Json& dump, const std::string& className) {
     std::vector<const Json*> found;
     for (const char* tree : {"widget", "overlay"}) {
-      if (!dump[tree].isNull()) collect(dump[tree], className, found);
+      if (!dump[tree].isNull()) collectViews(dump[tree], className, found);
     }
     return found;
   }
@@ -50,7 +45,7 @@ class PickerEndToEndTest : public ::testing::Test {
     std::vector<const Json*> views;
     const Json& tree = dump["overlay"].isNull() ? dump["widget"] : dump["overlay"];
     for (const auto& child : tree["subviews"].array()) {
-      if (child["class"].string() == "UIView") collect(child, className, views);
+      if (child["class"].string() == "UIView") collectViews(child, className, views);
     }
     std::stable_sort(views.begin(), views.end(), [](const Json* a, const Json* b) {
       return (*a)["frame"][0].number() < (*b)["frame"][0].number();
