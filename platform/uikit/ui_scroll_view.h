@@ -16,6 +16,8 @@ class TESSARY_EXPORT UIScrollView : public UIView {
   CGPoint contentOffset() const { return contentOffset_; }
   virtual void setContentOffset(CGPoint offset) { contentOffset_ = offset; }
   void setContentOffsetAnimated(CGPoint offset, bool) { setContentOffset(offset); }
+  bool isScrollEnabled() const { return scrollEnabled_; }
+  void setScrollEnabled(bool enabled) { scrollEnabled_ = enabled; }
   bool isPagingEnabled() const { return paging_; }
   void setPagingEnabled(bool paging) { paging_ = paging; }
   bool showsHorizontalScrollIndicator() const { return horizontalIndicator_; }
@@ -26,6 +28,7 @@ class TESSARY_EXPORT UIScrollView : public UIView {
  private:
   CGSize contentSize_{};
   CGPoint contentOffset_{};
+  bool scrollEnabled_ = true;
   bool paging_ = false;
   bool horizontalIndicator_ = true;
   bool verticalIndicator_ = true;

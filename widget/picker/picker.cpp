@@ -154,7 +154,7 @@ void TessaryController::alloc() {
   bubble->setSubtitleAnimated(std::nullopt, false);
 
   mini = UIScrollView::initWithFrame(CGRectZero);
-  // The row scrolls; turning scrolling on is the scroll view's default here.
+  mini->setScrollEnabled(true);
   const auto codes = catalogue::entries(titleOf(leftButton), titleOf(rightButton), exclude);
   mini->setContentSize(
       CGSizeMake(kCodePitch * static_cast<CGFloat>(codes.size()), mini->frame().size.height));
