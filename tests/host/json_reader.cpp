@@ -2,6 +2,8 @@
 
 #include <charconv>
 
+#include "platform/foundation/utf16.h"
+
 namespace tessary::test {
 
 namespace {
@@ -57,24 +59,6 @@ class Reader {
     const auto result = std::from_chars(s_.data() + start, s_.data() + i_, value);
     if (result.ec != std::errc() || result.ptr != s_.data() + i_) return std::nullopt;
     return Json{value};
-  }
-
-  static void appendUtf8(std::string& out, uint32_t cp) {
-    if (cp < 0x80) {
-      out += static_cast<char>(cp);
-    } else if (cp < 0x800) {
-      out += static_cast<char>(0xC0 | (cp >> 6));
-      out += static_cast<char>(0x80 | (cp & 0x3F));
-    } else if (cp < 0x10000) {
-      out += static_cast<char>(0xE0 | (cp >> 12));
-      out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-      out += static_cast<char>(0x80 | (cp & 0x3F));
-    } else {
-      out += static_cast<char>(0xF0 | (cp >> 18));
-      out += static_cast<char>(0x80 | ((cp >> 12) & 0x3F));
-      out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-      out += static_cast<char>(0x80 | (cp & 0x3F));
-    }
   }
 
   std::optional<uint32_t> hex4() {
@@ -133,7 +117,7 @@ class Reader {
             if (!low || *low < 0xDC00 || *low > 0xDFFF) return std::nullopt;
             *cp = 0x10000 + ((*cp - 0xD800) << 10) + (*low - 0xDC00);
           }
-          appendUtf8(out, *cp);
+          utf16::appendUTF8(out, *cp);
           break;
         }
         default:
