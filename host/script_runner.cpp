@@ -88,9 +88,15 @@ std::string numberText(CGFloat value) {
   return out.str();
 }
 
+// Appends into one string: chained operator+ on temporaries trips gcc 12's false -Wrestrict at -O3.
 std::string rectText(CGRect rect) {
-  return "[" + numberText(rect.origin.x) + ", " + numberText(rect.origin.y) + ", " +
-         numberText(rect.size.width) + ", " + numberText(rect.size.height) + "]";
+  std::string text = "[";
+  for (const CGFloat value : {rect.origin.x, rect.origin.y, rect.size.width, rect.size.height}) {
+    if (text.size() > 1) text += ", ";
+    text += numberText(value);
+  }
+  text += ']';
+  return text;
 }
 
 std::string arity(const Command& command, size_t least, size_t most, const char* usage) {
