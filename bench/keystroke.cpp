@@ -44,8 +44,10 @@ class Store {
       for (size_t b = 0; b < 170 && made < pairs; ++b) {
         if (a == b) continue;
         const std::string key = code(a) + "-" + code(b);
-        rates.setObjectForKey(NSStr(std::to_string(1.0 + static_cast<double>(made % 97) / 7.0) + "\n"), key);
-        dates.setObjectForKey(NSNumber::numberWithDouble(now - 3600.0 - static_cast<double>(made)), key);
+        rates.setObjectForKey(
+            NSStr(std::to_string(1.0 + static_cast<double>(made % 97) / 7.0) + "\n"), key);
+        dates.setObjectForKey(NSNumber::numberWithDouble(now - 3600.0 - static_cast<double>(made)),
+                              key);
         ++made;
       }
     }
@@ -89,8 +91,8 @@ void BM_Load(benchmark::State& state) {
   auto rightField = UITextField::initWithFrame(CGRectZero);
   auto leftButton = UIButton::buttonWithType(UIButtonTypeCustom);
   auto rightButton = UIButton::buttonWithType(UIButtonTypeCustom);
-  for (const auto& view : std::vector<std::shared_ptr<UIView>>{leftField, rightField, leftButton,
-                                                               rightButton}) {
+  for (const auto& view :
+       std::vector<std::shared_ptr<UIView>>{leftField, rightField, leftButton, rightButton}) {
     controller->_view->addSubview(view);
   }
   leftButton->setTitleForState("EUR", UIControlStateNormal);

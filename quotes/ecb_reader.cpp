@@ -127,9 +127,11 @@ TableResult fetchEcbDaily(const HttpUrl& url, std::chrono::seconds timeout) {
     body.append(data, length);
     return true;
   });
-  if (tooLarge) return {nullptr, "reply larger than " + std::to_string(kMaxRatesFileBytes) + " bytes"};
+  if (tooLarge)
+    return {nullptr, "reply larger than " + std::to_string(kMaxRatesFileBytes) + " bytes"};
   if (!result) return {nullptr, "fetch failed: " + httplib::to_string(result.error())};
-  if (result->status != 200) return {nullptr, "fetch answered status " + std::to_string(result->status)};
+  if (result->status != 200)
+    return {nullptr, "fetch answered status " + std::to_string(result->status)};
   auto parsed = parseEcbDaily(body);
   if (!parsed) parsed.error = "reply does not parse: " + parsed.error;
   return parsed;

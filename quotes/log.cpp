@@ -1,10 +1,10 @@
+#include "quotes/log.h"
+
 #include <unistd.h>
 
 #include <algorithm>
 #include <cerrno>
 #include <string>
-
-#include "quotes/log.h"
 
 namespace tessary::quotes {
 

@@ -4,9 +4,9 @@
 #include <cstddef>
 #include <cstdint>
 #include <mutex>
-#include <thread>
 #include <string>
 #include <string_view>
+#include <thread>
 
 namespace tessary::quotes {
 

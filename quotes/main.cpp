@@ -42,15 +42,17 @@ int main(int argc, char** argv) {
   sigaddset(&stopSignals, SIGINT);
   pthread_sigmask(SIG_BLOCK, &stopSignals, nullptr);
 
-  auto loaded = options.ecbXmlFile ? loadEcbDaily(*options.ecbXmlFile)
-                                   : loadReferenceTable(options.ratesFile.value_or(TESSARY_DEFAULT_RATES));
+  auto loaded = options.ecbXmlFile
+                    ? loadEcbDaily(*options.ecbXmlFile)
+                    : loadReferenceTable(options.ratesFile.value_or(TESSARY_DEFAULT_RATES));
   if (!loaded) {
     std::fprintf(stderr, "tessary-quoted: %s\n", loaded.error.c_str());
     return 1;
   }
   logLine("rates: " + std::to_string(loaded.table->size()) + " currencies of " +
           (loaded.table->date.empty() ? "unknown date" : loaded.table->date) + " from " +
-          (options.ecbXmlFile ? *options.ecbXmlFile : options.ratesFile.value_or(TESSARY_DEFAULT_RATES)));
+          (options.ecbXmlFile ? *options.ecbXmlFile
+                              : options.ratesFile.value_or(TESSARY_DEFAULT_RATES)));
   RateStore store(std::move(loaded.table));
 
   std::unique_ptr<EcbRefresher> refresher;
@@ -67,7 +69,8 @@ int main(int argc, char** argv) {
     return 1;
   }
   bool v6 = options.host.find(':') != std::string::npos;
-  std::printf("listening on http://%s%s%s:%d\n", v6 ? "[" : "", options.host.c_str(), v6 ? "]" : "", port);
+  std::printf("listening on http://%s%s%s:%d\n", v6 ? "[" : "", options.host.c_str(), v6 ? "]" : "",
+              port);
   std::fflush(stdout);
 
   if (refresher) refresher->start();

@@ -87,13 +87,15 @@ OptionsResult parseOptions(int argc, const char* const* argv) {
     auto v = value();
     if (!v) return fail(flag + " needs a value");
     if (flag == "--listen") {
-      if (!parseListen(*v, o.host, o.port)) return fail("--listen wants HOST:PORT, not \"" + std::string(*v) + "\"");
+      if (!parseListen(*v, o.host, o.port))
+        return fail("--listen wants HOST:PORT, not \"" + std::string(*v) + "\"");
     } else if (flag == "--rates" || flag == "--ecb-xml") {
       if (v->empty()) return fail(flag + " needs a file name");
       (flag == "--rates" ? o.ratesFile : o.ecbXmlFile) = std::string(*v);
     } else if (flag == "--ecb-url") {
       o.ecbUrl = parseHttpUrl(*v);
-      if (!o.ecbUrl) return fail("--ecb-url wants an http:// or https:// URL, not \"" + std::string(*v) + "\"");
+      if (!o.ecbUrl)
+        return fail("--ecb-url wants an http:// or https:// URL, not \"" + std::string(*v) + "\"");
     } else if (flag == "--refresh") {
       auto n = parseInteger(*v, 1, 7 * 24 * 3600);
       if (!n) return fail("--refresh wants whole seconds from 1 to 604800");

@@ -43,7 +43,8 @@ QuoteQuery parseQuoteQuery(std::string_view rawQuery) {
     if (!pair.empty()) {
       auto eq = pair.find('=');
       auto key = percentDecode(pair.substr(0, eq));
-      auto value = percentDecode(eq == std::string_view::npos ? std::string_view() : pair.substr(eq + 1));
+      auto value =
+          percentDecode(eq == std::string_view::npos ? std::string_view() : pair.substr(eq + 1));
       if (!key || !value) return {{}, {}, "malformed percent-encoding"};
       if (*key == "s" || *key == "f") {
         auto& slot = *key == "s" ? symbol : format;
@@ -64,7 +65,8 @@ QuoteQuery parseQuoteQuery(std::string_view rawQuery) {
   if (s.size() != 8 || s.substr(6) != "=X") return {{}, {}, "s must be AAABBB=X"};
   std::string from = s.substr(0, 3);
   std::string to = s.substr(3, 3);
-  if (!isCurrencyCode(from) || !isCurrencyCode(to)) return {{}, {}, "currency codes are three letters"};
+  if (!isCurrencyCode(from) || !isCurrencyCode(to))
+    return {{}, {}, "currency codes are three letters"};
   return {std::move(from), std::move(to), {}};
 }
 

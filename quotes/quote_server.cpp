@@ -198,7 +198,9 @@ class QuoteServer::Impl {
       requestLog_ = std::make_unique<RequestLog>();
       http_.set_logger([this](const httplib::Request& req, const httplib::Response& res) {
         if (tDropResponse) return;
-        auto micros = std::chrono::duration_cast<std::chrono::microseconds>(Clock::now() - tRequestStart).count();
+        auto micros =
+            std::chrono::duration_cast<std::chrono::microseconds>(Clock::now() - tRequestStart)
+                .count();
         std::string line;
         line.reserve(req.target.size() + 40);
         line += req.method.empty() ? std::string_view("-") : std::string_view(req.method);
@@ -218,7 +220,8 @@ class QuoteServer::Impl {
   }
 
   int bind(const std::string& host, int port) {
-    int bound = port == 0 ? http_.bind_to_any_port(host) : (http_.bind_to_port(host, port) ? port : -1);
+    int bound =
+        port == 0 ? http_.bind_to_any_port(host) : (http_.bind_to_port(host, port) ? port : -1);
     if (bound < 0) return -1;
     // httplib listens with a backlog of 5; a burst of connections needs more room.
     ::listen(http_.listeningSocket(), SOMAXCONN);
@@ -382,8 +385,14 @@ class QuoteServer::Impl {
 QuoteServer::QuoteServer(ServerConfig config, const RateStore& store)
     : impl_(std::make_unique<Impl>(std::move(config), store)) {}
 QuoteServer::~QuoteServer() = default;
-int QuoteServer::bind(const std::string& host, int port) { return impl_->bind(host, port); }
-bool QuoteServer::run() { return impl_->run(); }
-void QuoteServer::stop() { impl_->stop(); }
+int QuoteServer::bind(const std::string& host, int port) {
+  return impl_->bind(host, port);
+}
+bool QuoteServer::run() {
+  return impl_->run();
+}
+void QuoteServer::stop() {
+  impl_->stop();
+}
 
 }  // namespace tessary::quotes

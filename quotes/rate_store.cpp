@@ -9,7 +9,9 @@ namespace tessary::quotes {
 EcbRefresher::EcbRefresher(HttpUrl url, std::chrono::seconds interval, RateStore& store)
     : url_(std::move(url)), interval_(interval), store_(store) {}
 
-EcbRefresher::~EcbRefresher() { stop(); }
+EcbRefresher::~EcbRefresher() {
+  stop();
+}
 
 bool EcbRefresher::refreshNow() {
   // A fetch never takes longer than the interval, so refreshes cannot pile up.

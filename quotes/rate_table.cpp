@@ -14,7 +14,8 @@ bool isCurrencyCode(std::string_view code) {
 }
 
 std::optional<std::string> RateTable::add(std::string_view code, double unitsPerEuro) {
-  if (!isCurrencyCode(code)) return "not a currency code: \"" + std::string(code.substr(0, 16)) + "\"";
+  if (!isCurrencyCode(code))
+    return "not a currency code: \"" + std::string(code.substr(0, 16)) + "\"";
   if (!std::isfinite(unitsPerEuro) || unitsPerEuro < kMinUnitsPerEuro ||
       unitsPerEuro > kMaxUnitsPerEuro) {
     return "implausible rate for " + std::string(code);
@@ -64,7 +65,8 @@ namespace {
 
 std::string_view trimmed(std::string_view s) {
   while (!s.empty() && (s.front() == ' ' || s.front() == '\t')) s.remove_prefix(1);
-  while (!s.empty() && (s.back() == ' ' || s.back() == '\t' || s.back() == '\r')) s.remove_suffix(1);
+  while (!s.empty() && (s.back() == ' ' || s.back() == '\t' || s.back() == '\r'))
+    s.remove_suffix(1);
   return s;
 }
 
@@ -140,8 +142,8 @@ std::string formatRate(double rate) {
   int magnitude = static_cast<int>(std::floor(std::log10(rate)));
   int decimals = std::clamp(5 - magnitude, 0, 30);
   char buffer[96];
-  auto [end, ec] = std::to_chars(buffer, buffer + sizeof buffer, rate, std::chars_format::fixed,
-                                 decimals);
+  auto [end, ec] =
+      std::to_chars(buffer, buffer + sizeof buffer, rate, std::chars_format::fixed, decimals);
   if (ec != std::errc()) return "N/A";
   return std::string(buffer, end);
 }

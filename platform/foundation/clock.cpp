@@ -11,8 +11,12 @@ std::shared_ptr<Clock>& slot() {
 }
 }  // namespace
 
-Clock& Clock::current() { return *slot(); }
-std::shared_ptr<Clock> Clock::currentShared() { return slot(); }
+Clock& Clock::current() {
+  return *slot();
+}
+std::shared_ptr<Clock> Clock::currentShared() {
+  return slot();
+}
 void Clock::setCurrent(std::shared_ptr<Clock> clock) {
   slot() = clock ? std::move(clock) : std::make_shared<SystemClock>();
 }

@@ -12,7 +12,6 @@
 namespace file_io {
 namespace {
 
-
 class FileDescriptor {
  public:
   explicit FileDescriptor(int fd) : fd_(fd) {}

@@ -3,8 +3,8 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <climits>
 #include <cerrno>
+#include <climits>
 #include <cstdlib>
 #include <vector>
 
@@ -20,7 +20,9 @@ void DeviceRoot::set(std::string directory) {
   rootSlot() = std::move(directory);
 }
 
-const std::string& DeviceRoot::get() { return rootSlot(); }
+const std::string& DeviceRoot::get() {
+  return rootSlot();
+}
 
 std::optional<std::string> DeviceRoot::map(std::string_view platformPath) {
   if (platformPath.empty() || platformPath.front() != '/') return std::nullopt;

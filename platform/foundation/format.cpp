@@ -58,9 +58,12 @@ std::string stringWithFormat(std::string_view format, std::initializer_list<Form
     } else if (conversion == '@' || conversion == 'i' || conversion == 'd' || conversion == 'f') {
       if (next != args.end()) {
         const FormatArg& arg = *next++;
-        if (conversion == '@') out += arg.text();
-        else if (conversion == 'f') out += number_text::formatFixed(arg.real(), precision < 0 ? 6 : precision);
-        else out += number_text::formatInt(arg.integer());
+        if (conversion == '@')
+          out += arg.text();
+        else if (conversion == 'f')
+          out += number_text::formatFixed(arg.real(), precision < 0 ? 6 : precision);
+        else
+          out += number_text::formatInt(arg.integer());
       }
     } else {
       // Not a conversion this layer knows: written as it stands.

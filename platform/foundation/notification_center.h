@@ -29,16 +29,17 @@ class TESSARY_EXPORT NSNotificationCenter {
   static NSNotificationCenter& defaultCenter();
 
   // An empty name matches every name; a null object matches every sender.
-  void addObserver(const std::shared_ptr<NSObject>& observer, Handler handler,
-                   std::string name, const id& object = nullptr);
+  void addObserver(const std::shared_ptr<NSObject>& observer, Handler handler, std::string name,
+                   const id& object = nullptr);
   template <class T>
   void addObserver(const std::shared_ptr<T>& observer, void (T::*selector)(const NSNotification&),
                    std::string name, const id& object = nullptr) {
-    addObserver(std::static_pointer_cast<NSObject>(observer),
-                [selector](NSObject& target, const NSNotification& note) {
-                  (static_cast<T&>(target).*selector)(note);
-                },
-                std::move(name), object);
+    addObserver(
+        std::static_pointer_cast<NSObject>(observer),
+        [selector](NSObject& target, const NSNotification& note) {
+          (static_cast<T&>(target).*selector)(note);
+        },
+        std::move(name), object);
   }
 
   void removeObserver(const NSObject* observer);

@@ -17,7 +17,9 @@ bool isWhiteSpace(char32_t c) {
   return c < 0x21 || (c >= 0x7F && c <= 0xA0) || (c >= 0x2000 && c <= 0x200B) || c == 0x3000;
 }
 
-bool isDigit(char c) { return c >= '0' && c <= '9'; }
+bool isDigit(char c) {
+  return c >= '0' && c <= '9';
+}
 
 locale_t cLocale() {
   static locale_t locale = newlocale(LC_ALL_MASK, "C", nullptr);
@@ -77,7 +79,9 @@ double doubleValue(std::string_view text) {
   return strtod_l(digits.c_str(), nullptr, cLocale());
 }
 
-float floatValue(std::string_view text) { return static_cast<float>(doubleValue(text)); }
+float floatValue(std::string_view text) {
+  return static_cast<float>(doubleValue(text));
+}
 
 int intValue(std::string_view text) {
   size_t i = skipWhiteSpace(text);
@@ -116,8 +120,8 @@ std::string formatFixed(double value, int fractionDigits) {
   if (fractionDigits < 0) fractionDigits = 0;
   // to_chars is locale-independent and rounds from the exact binary value, as printf does.
   char stack[128];
-  auto result = std::to_chars(stack, stack + sizeof stack, value, std::chars_format::fixed,
-                              fractionDigits);
+  auto result =
+      std::to_chars(stack, stack + sizeof stack, value, std::chars_format::fixed, fractionDigits);
   if (result.ec == std::errc()) return std::string(stack, result.ptr);
   std::string big(400 + static_cast<size_t>(fractionDigits), '\0');
   result = std::to_chars(big.data(), big.data() + big.size(), value, std::chars_format::fixed,
@@ -126,6 +130,8 @@ std::string formatFixed(double value, int fractionDigits) {
   return big;
 }
 
-std::string formatInt(long long value) { return std::to_string(value); }
+std::string formatInt(long long value) {
+  return std::to_string(value);
+}
 
 }  // namespace number_text

@@ -39,7 +39,9 @@ void NSRunLoop::addSource(int fd, short events, IoCallback callback) {
   sources_[fd] = {events, std::make_shared<IoCallback>(std::move(callback))};
 }
 
-void NSRunLoop::removeSource(int fd) { sources_.erase(fd); }
+void NSRunLoop::removeSource(int fd) {
+  sources_.erase(fd);
+}
 
 bool NSRunLoop::runDueTimers(uint64_t limit) {
   // Only timers already due when the turn starts run in it; those they schedule wait for
@@ -52,9 +54,8 @@ bool NSRunLoop::runDueTimers(uint64_t limit) {
       if (timer <= limit) due.push_back(timer);
     }
   }
-  std::sort(due.begin(), due.end(), [this](TimerId a, TimerId b) {
-    return timers_.at(a).first < timers_.at(b).first;
-  });
+  std::sort(due.begin(), due.end(),
+            [this](TimerId a, TimerId b) { return timers_.at(a).first < timers_.at(b).first; });
   bool ran = false;
   for (const TimerId timer : due) {
     const auto found = timers_.find(timer);
@@ -78,7 +79,7 @@ bool NSRunLoop::pollSources(int timeoutMs) {
   for (const pollfd& p : fds) {
     if (p.revents == 0) continue;
     const auto found = sources_.find(p.fd);
-    if (found == sources_.end()) continue;  // removed by an earlier callback
+    if (found == sources_.end()) continue;       // removed by an earlier callback
     const auto callback = found->second.second;  // kept alive across its own removal
     (*callback)(p.revents);
     ran = true;

@@ -25,11 +25,21 @@ std::shared_ptr<NSString> NSString::stringWithUTF8Data(std::string_view bytes) {
   return std::make_shared<NSString>(std::string(bytes));
 }
 
-NSUInteger NSString::length() const { return utf16::length(utf8_); }
-BOOL NSString::boolValue() const { return number_text::boolValue(utf8_); }
-int NSString::intValue() const { return number_text::intValue(utf8_); }
-float NSString::floatValue() const { return number_text::floatValue(utf8_); }
-double NSString::doubleValue() const { return number_text::doubleValue(utf8_); }
+NSUInteger NSString::length() const {
+  return utf16::length(utf8_);
+}
+BOOL NSString::boolValue() const {
+  return number_text::boolValue(utf8_);
+}
+int NSString::intValue() const {
+  return number_text::intValue(utf8_);
+}
+float NSString::floatValue() const {
+  return number_text::floatValue(utf8_);
+}
+double NSString::doubleValue() const {
+  return number_text::doubleValue(utf8_);
+}
 
 bool NSString::isEqual(const NSObject& other) const {
   const auto* string = dynamic_cast<const NSString*>(&other);
@@ -90,7 +100,9 @@ int NSNumber::intValue() const {
   return static_cast<int>(integer_);
 }
 
-float NSNumber::floatValue() const { return static_cast<float>(doubleValue()); }
+float NSNumber::floatValue() const {
+  return static_cast<float>(doubleValue());
+}
 
 double NSNumber::doubleValue() const {
   if (kind_ == Kind::Real) return real_;
@@ -100,13 +112,16 @@ double NSNumber::doubleValue() const {
 bool NSNumber::isEqual(const NSObject& other) const {
   const auto* number = dynamic_cast<const NSNumber*>(&other);
   if (!number) return false;
-  if (kind_ == Kind::Real || number->kind_ == Kind::Real) return doubleValue() == number->doubleValue();
+  if (kind_ == Kind::Real || number->kind_ == Kind::Real)
+    return doubleValue() == number->doubleValue();
   return integer_ == number->integer_ && unsigned_ == number->unsigned_;
 }
 
 // NSDate
 
-std::shared_ptr<NSDate> NSDate::date() { return std::make_shared<NSDate>(Clock::current().wall()); }
+std::shared_ptr<NSDate> NSDate::date() {
+  return std::make_shared<NSDate>(Clock::current().wall());
+}
 
 std::string NSDate::description() const {
   const double unix = std::floor(seconds_ + kReferenceDateUnixTime);

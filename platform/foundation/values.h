@@ -152,8 +152,7 @@ class TESSARY_EXPORT NSDictionary : public NSObject {
 class TESSARY_EXPORT NSMutableDictionary : public NSDictionary {
  public:
   using NSDictionary::NSDictionary;
-  static std::shared_ptr<NSMutableDictionary> dictionaryWithContentsOfFile(
-      const std::string& path);
+  static std::shared_ptr<NSMutableDictionary> dictionaryWithContentsOfFile(const std::string& path);
   void setObjectForKey(id object, std::string key) { entries_[std::move(key)] = std::move(object); }
   void removeObjectForKey(std::string_view key);
 };

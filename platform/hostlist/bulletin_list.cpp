@@ -13,7 +13,9 @@ void NSClassRegistry::registerClass(const std::string& name, SharedInstance shar
   classes()[name] = std::move(sharedInstance);
 }
 
-void NSClassRegistry::unregisterClass(const std::string& name) { classes().erase(name); }
+void NSClassRegistry::unregisterClass(const std::string& name) {
+  classes().erase(name);
+}
 
 const NSClassRegistry::SharedInstance* NSClassRegistry::lookUp(const std::string& name) {
   const auto found = classes().find(name);

@@ -27,12 +27,21 @@ struct NSRange {
 inline constexpr CGPoint CGPointZero{};
 inline constexpr CGRect CGRectZero{};
 
-inline CGRect CGRectMake(CGFloat x, CGFloat y, CGFloat w, CGFloat h) { return {{x, y}, {w, h}}; }
-inline CGPoint CGPointMake(CGFloat x, CGFloat y) { return {x, y}; }
-inline CGSize CGSizeMake(CGFloat w, CGFloat h) { return {w, h}; }
-inline NSRange NSMakeRange(NSUInteger location, NSUInteger length) { return {location, length}; }
+inline CGRect CGRectMake(CGFloat x, CGFloat y, CGFloat w, CGFloat h) {
+  return {{x, y}, {w, h}};
+}
+inline CGPoint CGPointMake(CGFloat x, CGFloat y) {
+  return {x, y};
+}
+inline CGSize CGSizeMake(CGFloat w, CGFloat h) {
+  return {w, h};
+}
+inline NSRange NSMakeRange(NSUInteger location, NSUInteger length) {
+  return {location, length};
+}
 inline CGRect CGRectInset(CGRect r, CGFloat dx, CGFloat dy) {
-  return CGRectMake(r.origin.x + dx, r.origin.y + dy, r.size.width - 2 * dx, r.size.height - 2 * dy);
+  return CGRectMake(r.origin.x + dx, r.origin.y + dy, r.size.width - 2 * dx,
+                    r.size.height - 2 * dy);
 }
 inline bool CGRectContainsPoint(CGRect r, CGPoint p) {
   return p.x >= r.origin.x && p.y >= r.origin.y && p.x < r.origin.x + r.size.width &&

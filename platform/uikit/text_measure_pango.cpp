@@ -102,8 +102,10 @@ std::string validUTF8(const std::string& text) {
   std::string withoutNul;
   withoutNul.reserve(text.size());
   for (char c : text) {
-    if (c == '\0') withoutNul += "\xEF\xBF\xBD";
-    else withoutNul += c;
+    if (c == '\0')
+      withoutNul += "\xEF\xBF\xBD";
+    else
+      withoutNul += c;
   }
   gchar* repaired = g_utf8_make_valid(withoutNul.data(), static_cast<gssize>(withoutNul.size()));
   std::string result(repaired);

@@ -36,7 +36,9 @@ void UIAlertView::dismissWithClickedButtonIndex(NSInteger) {
   std::erase_if(shown(), [this](const auto& alert) { return alert.get() == this; });
 }
 
-const std::vector<std::shared_ptr<UIAlertView>>& UIAlertView::visibleAlerts() { return shown(); }
+const std::vector<std::shared_ptr<UIAlertView>>& UIAlertView::visibleAlerts() {
+  return shown();
+}
 
 void UIAlertView::dismissAll() {
   for (const auto& alert : shown()) alert->visible_ = false;

@@ -28,7 +28,9 @@ void UIButton::setTitleForState(std::string title, UIControlState state) {
   refreshTitle();
 }
 
-std::string UIButton::titleForState(UIControlState state) const { return lookup(titles_, state); }
+std::string UIButton::titleForState(UIControlState state) const {
+  return lookup(titles_, state);
+}
 
 std::string UIButton::currentTitle() const {
   return lookup(titles_, isHighlighted() ? UIControlStateHighlighted : UIControlStateNormal);
@@ -80,7 +82,7 @@ void UIButton::refreshTitle() {
   // Setting a title changes the label's text; the label keeps a text set on it directly
   // until the next title change, as the platform's does.
   titleLabel_->setText(currentTitle());
-  const auto color = lookup(titleColors_, isHighlighted() ? UIControlStateHighlighted
-                                                          : UIControlStateNormal);
+  const auto color =
+      lookup(titleColors_, isHighlighted() ? UIControlStateHighlighted : UIControlStateNormal);
   if (color) titleLabel_->setTextColor(color);
 }

@@ -37,7 +37,8 @@ class TESSARY_EXPORT UIColor : public NSObject {
 
 class TESSARY_EXPORT UIFont : public NSObject {
  public:
-  UIFont(std::string name, CGFloat size, bool bold) : name_(std::move(name)), size_(size), bold_(bold) {}
+  UIFont(std::string name, CGFloat size, bool bold)
+      : name_(std::move(name)), size_(size), bold_(bold) {}
   static std::shared_ptr<UIFont> systemFontOfSize(CGFloat size) {
     return std::make_shared<UIFont>("DejaVu Sans", size, false);
   }

@@ -42,14 +42,14 @@ class TESSARY_EXPORT UIControl : public UIView {
 
   template <class T>
   void addTarget(const std::shared_ptr<T>& target, void (T::*action)(), UIControlEvents events) {
-    addAction(target, [action](NSObject& t, UIControl&) { (static_cast<T&>(t).*action)(); },
-              events);
+    addAction(
+        target, [action](NSObject& t, UIControl&) { (static_cast<T&>(t).*action)(); }, events);
   }
   template <class T>
   void addTarget(const std::shared_ptr<T>& target, void (T::*action)(UIControl& sender),
                  UIControlEvents events) {
-    addAction(target, [action](NSObject& t, UIControl& s) { (static_cast<T&>(t).*action)(s); },
-              events);
+    addAction(
+        target, [action](NSObject& t, UIControl& s) { (static_cast<T&>(t).*action)(s); }, events);
   }
   void removeTarget(const NSObject* target, UIControlEvents events);
   void sendActionsForControlEvents(UIControlEvents events);

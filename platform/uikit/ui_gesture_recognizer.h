@@ -16,7 +16,8 @@ class TESSARY_EXPORT UITapGestureRecognizer : public NSObject {
   static std::shared_ptr<UITapGestureRecognizer> initWithTargetAction(
       const std::shared_ptr<T>& target, void (T::*action)(UITapGestureRecognizer&)) {
     return std::make_shared<UITapGestureRecognizer>(
-        target, [action](NSObject& t, UITapGestureRecognizer& r) { (static_cast<T&>(t).*action)(r); });
+        target,
+        [action](NSObject& t, UITapGestureRecognizer& r) { (static_cast<T&>(t).*action)(r); });
   }
   template <class T>
   static std::shared_ptr<UITapGestureRecognizer> initWithTargetAction(

@@ -22,12 +22,12 @@ std::shared_ptr<UIImage> UIImage::imageWithContentsOfFile(const std::string& pla
   };
   const uint32_t width = be32(16), height = be32(20);
   if (width == 0 || height == 0 || width > 16384 || height > 16384) return nullptr;
-  return std::make_shared<UIImage>(platformPath,
-                                   CGSize{static_cast<CGFloat>(width), static_cast<CGFloat>(height)});
+  return std::make_shared<UIImage>(
+      platformPath, CGSize{static_cast<CGFloat>(width), static_cast<CGFloat>(height)});
 }
 
-std::shared_ptr<UIImage> UIImage::stretchableImageWithLeftCapWidthTopCapHeight(NSInteger left,
-                                                                               NSInteger top) const {
+std::shared_ptr<UIImage> UIImage::stretchableImageWithLeftCapWidthTopCapHeight(
+    NSInteger left, NSInteger top) const {
   auto image = std::make_shared<UIImage>(path_, size_);
   image->leftCap_ = left < 0 ? 0 : left;
   image->topCap_ = top < 0 ? 0 : top;

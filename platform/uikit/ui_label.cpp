@@ -9,7 +9,9 @@ TextMeasurer& measurerSlot() {
 }
 }  // namespace
 
-void setTextMeasurer(TextMeasurer measurer) { measurerSlot() = measurer; }
+void setTextMeasurer(TextMeasurer measurer) {
+  measurerSlot() = measurer;
+}
 
 CGSize measureText(const std::string& text, const UIFont& font) {
   if (measurerSlot()) return measurerSlot()(text, font);
@@ -17,6 +19,4 @@ CGSize measureText(const std::string& text, const UIFont& font) {
 }
 
 UILabel::UILabel(CGRect frame)
-    : UIView(frame),
-      font_(UIFont::systemFontOfSize(17)),
-      textColor_(UIColor::blackColor()) {}
+    : UIView(frame), font_(UIFont::systemFontOfSize(17)), textColor_(UIColor::blackColor()) {}

@@ -31,7 +31,9 @@ class TESSARY_EXPORT UILabel : public UIView {
   const std::string& text() const { return text_; }
   void setText(std::string text) { text_ = std::move(text); }
   const std::shared_ptr<UIFont>& font() const { return font_; }
-  void setFont(std::shared_ptr<UIFont> font) { if (font) font_ = std::move(font); }
+  void setFont(std::shared_ptr<UIFont> font) {
+    if (font) font_ = std::move(font);
+  }
   const std::shared_ptr<UIColor>& textColor() const { return textColor_; }
   void setTextColor(std::shared_ptr<UIColor> color) { textColor_ = std::move(color); }
   NSTextAlignment textAlignment() const { return alignment_; }

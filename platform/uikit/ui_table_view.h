@@ -42,6 +42,6 @@ class TESSARY_EXPORT UITableView : public UIScrollView {
   virtual std::shared_ptr<UITableViewCell> cellForRowAtIndexPath(NSIndexPath) const {
     return nullptr;
   }
-  virtual void scrollToRowAtIndexPathAtScrollPositionAnimated(NSIndexPath, UITableViewScrollPosition,
-                                                              bool) {}
+  virtual void scrollToRowAtIndexPathAtScrollPositionAnimated(NSIndexPath,
+                                                              UITableViewScrollPosition, bool) {}
 };

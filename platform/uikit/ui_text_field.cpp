@@ -34,13 +34,17 @@ UITextField::ResponderObserver& observerSlot() {
 }
 }  // namespace
 
-std::shared_ptr<UITextField> UITextField::firstResponder() { return responderSlot().lock(); }
+std::shared_ptr<UITextField> UITextField::firstResponder() {
+  return responderSlot().lock();
+}
 
 void UITextField::setResponderObserver(ResponderObserver observer) {
   observerSlot() = std::move(observer);
 }
 
-bool UITextField::isFirstResponder() const { return responderSlot().lock().get() == this; }
+bool UITextField::isFirstResponder() const {
+  return responderSlot().lock().get() == this;
+}
 
 void UITextField::endEditing() {
   editing_ = false;

@@ -61,7 +61,9 @@ class TESSARY_EXPORT UITextField : public UIControl {
   NSTextAlignment textAlignment() const { return alignment_; }
   void setTextAlignment(NSTextAlignment alignment) { alignment_ = alignment; }
   const std::shared_ptr<UIFont>& font() const { return font_; }
-  void setFont(std::shared_ptr<UIFont> font) { if (font) font_ = std::move(font); }
+  void setFont(std::shared_ptr<UIFont> font) {
+    if (font) font_ = std::move(font);
+  }
   const std::shared_ptr<UIColor>& textColor() const { return textColor_; }
   void setTextColor(std::shared_ptr<UIColor> color) { textColor_ = std::move(color); }
   bool adjustsFontSizeToFitWidth() const { return adjusts_; }

@@ -54,8 +54,8 @@ class TESSARY_EXPORT UIBarButtonItem : public NSObject {
       UIBarButtonSystemItem system, const std::shared_ptr<T>& target, void (T::*action)()) {
     auto item = std::make_shared<UIBarButtonItem>();
     item->system_ = system;
-    item->style_ = system == UIBarButtonSystemItemDone ? UIBarButtonItemStyleDone
-                                                       : UIBarButtonItemStylePlain;
+    item->style_ =
+        system == UIBarButtonSystemItemDone ? UIBarButtonItemStyleDone : UIBarButtonItemStylePlain;
     if (target) item->setTargetAction(target, action);
     return item;
   }

@@ -83,7 +83,8 @@ class TESSARY_EXPORT UIView : public NSObject {
 
   // Runs `animations` at once; frame and alpha changes made inside are recorded as
   // animations of `duration` seconds, and `completion` runs with true once they have passed.
-  static void animateWithDurationAnimations(double duration, const std::function<void()>& animations,
+  static void animateWithDurationAnimations(double duration,
+                                            const std::function<void()>& animations,
                                             std::function<void(bool finished)> completion = {});
   // Animations still running, oldest first.
   static std::vector<UIViewAnimationRecord> runningAnimations();

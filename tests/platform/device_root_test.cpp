@@ -43,9 +43,12 @@ TEST_F(DeviceRootLinks, NoWriteFollowsALinkOutOfTheRoot) {
   std::filesystem::remove_all(root_.path() + "/var/mobile/Library/Tessary");
   std::filesystem::create_directory_symlink(outside.path(),
                                             root_.path() + "/var/mobile/Library/Tessary");
-  EXPECT_FALSE(NSDictionary().writeToFileAtomically("/var/mobile/Library/Tessary/Rates.plist", true));
-  EXPECT_FALSE(NSDictionary().writeToFileAtomically("/var/mobile/Library/Tessary/Rates.plist", false));
-  EXPECT_FALSE(NSFileManager::defaultManager().createDirectoryAtPath("/var/mobile/Library/Tessary/x"));
+  EXPECT_FALSE(
+      NSDictionary().writeToFileAtomically("/var/mobile/Library/Tessary/Rates.plist", true));
+  EXPECT_FALSE(
+      NSDictionary().writeToFileAtomically("/var/mobile/Library/Tessary/Rates.plist", false));
+  EXPECT_FALSE(
+      NSFileManager::defaultManager().createDirectoryAtPath("/var/mobile/Library/Tessary/x"));
   EXPECT_FALSE(std::filesystem::exists(outside.path() + "/Rates.plist"));
   EXPECT_FALSE(std::filesystem::exists(outside.path() + "/x"));
 
@@ -54,13 +57,16 @@ TEST_F(DeviceRootLinks, NoWriteFollowsALinkOutOfTheRoot) {
   std::filesystem::create_directories(root_.path() + "/data");
   std::filesystem::create_directory_symlink(root_.path() + "/data",
                                             root_.path() + "/var/mobile/Library/Tessary");
-  EXPECT_TRUE(NSDictionary().writeToFileAtomically("/var/mobile/Library/Tessary/Rates.plist", true));
+  EXPECT_TRUE(
+      NSDictionary().writeToFileAtomically("/var/mobile/Library/Tessary/Rates.plist", true));
   EXPECT_TRUE(std::filesystem::exists(root_.path() + "/data/Rates.plist"));
   std::filesystem::create_symlink(outside.path() + "/target", root_.path() + "/data/Dates.plist");
-  EXPECT_TRUE(NSDictionary().writeToFileAtomically("/var/mobile/Library/Tessary/Dates.plist", true));
+  EXPECT_TRUE(
+      NSDictionary().writeToFileAtomically("/var/mobile/Library/Tessary/Dates.plist", true));
   EXPECT_FALSE(std::filesystem::exists(outside.path() + "/target"));
   std::filesystem::create_symlink(outside.path() + "/other", root_.path() + "/data/Recent.plist");
-  EXPECT_FALSE(NSDictionary().writeToFileAtomically("/var/mobile/Library/Tessary/Recent.plist", false));
+  EXPECT_FALSE(
+      NSDictionary().writeToFileAtomically("/var/mobile/Library/Tessary/Recent.plist", false));
   EXPECT_FALSE(std::filesystem::exists(outside.path() + "/other"));
   DeviceRoot::set(root_.path());
 }

@@ -1,6 +1,6 @@
-#include <gtest/gtest.h>
-
 #include "platform/foundation/notification_center.h"
+
+#include <gtest/gtest.h>
 
 namespace {
 
@@ -38,9 +38,9 @@ TEST(NotificationCenter, AnObserverRemovedDuringAPostIsNotCalledAfterwards) {
   auto& center = NSNotificationCenter::defaultCenter();
   auto first = std::make_shared<Listener>();
   auto second = std::make_shared<Listener>();
-  center.addObserver(first, [&](NSObject&, const NSNotification&) {
-    center.removeObserver(second.get());
-  }, "Ping");
+  center.addObserver(
+      first, [&](NSObject&, const NSNotification&) { center.removeObserver(second.get()); },
+      "Ping");
   center.addObserver(second, &Listener::onShow, "Ping");
   center.postNotificationName("Ping", nullptr);
   EXPECT_EQ(second->shows, 0);

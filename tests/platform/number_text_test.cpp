@@ -1,3 +1,5 @@
+#include "platform/foundation/number_text.h"
+
 #include <gtest/gtest.h>
 
 #include <climits>
@@ -8,7 +10,6 @@
 #include <filesystem>
 
 #include "platform/foundation/format.h"
-#include "platform/foundation/number_text.h"
 #include "platform/foundation/values.h"
 #include "tests/support/test_environment.h"
 
@@ -37,19 +38,29 @@ TEST(NumberText, DoubleValueTakesTheLongestLeadingDecimalNumber) {
 
 TEST(NumberText, WhiteSpaceIsSkippedAsThePlatformDefinesIt) {
   using number_text::doubleValue;
-  EXPECT_EQ(doubleValue(" \t\n\x7f" "3"), 3.0);
-  EXPECT_EQ(doubleValue("\xc2\xa0" "4"), 4.0);          // U+00A0
-  EXPECT_EQ(doubleValue("\xe2\x80\x8b" "5"), 5.0);      // U+200B
-  EXPECT_EQ(doubleValue("\xe3\x80\x80" "6"), 6.0);      // U+3000
-  EXPECT_EQ(doubleValue("\xe2\x80\x8c" "7"), 0.0);      // U+200C is not white space
-  EXPECT_EQ(doubleValue("\xef\xbc\x91"), 0.0);          // a full-width digit is no digit
+  EXPECT_EQ(doubleValue(" \t\n\x7f"
+                        "3"),
+            3.0);
+  EXPECT_EQ(doubleValue("\xc2\xa0"
+                        "4"),
+            4.0);  // U+00A0
+  EXPECT_EQ(doubleValue("\xe2\x80\x8b"
+                        "5"),
+            5.0);  // U+200B
+  EXPECT_EQ(doubleValue("\xe3\x80\x80"
+                        "6"),
+            6.0);  // U+3000
+  EXPECT_EQ(doubleValue("\xe2\x80\x8c"
+                        "7"),
+            0.0);                               // U+200C is not white space
+  EXPECT_EQ(doubleValue("\xef\xbc\x91"), 0.0);  // a full-width digit is no digit
 }
 
 // A locale with a decimal comma, compiled into a temporary folder that LOCPATH points at, so
 // the test needs no locale installed system-wide.
 bool useDecimalCommaLocale(const std::string& folder) {
-  const std::string command = "localedef -i de_DE -f UTF-8 '" + folder +
-                              "/de_DE.UTF-8' >/dev/null 2>&1";
+  const std::string command =
+      "localedef -i de_DE -f UTF-8 '" + folder + "/de_DE.UTF-8' >/dev/null 2>&1";
   if (std::system(command.c_str()) != 0 && !std::filesystem::exists(folder + "/de_DE.UTF-8")) {
     return false;
   }
@@ -150,11 +161,16 @@ TEST(Values, OtherKindsReadAsZeroOrNo) {
 
 TEST(Values, StringsFromDataMustBeUTF8) {
   EXPECT_EQ(NSString::stringWithUTF8Data("1.08\n")->UTF8String(), "1.08\n");
-  EXPECT_EQ(NSString::stringWithUTF8Data("\xff" "1.0"), nullptr);
-  EXPECT_EQ(NSString::stringWithUTF8Data("\xc0\xaf"), nullptr);        // overlong
-  EXPECT_EQ(NSString::stringWithUTF8Data("\xed\xa0\x80"), nullptr);    // surrogate
-  EXPECT_NE(NSString::stringWithUTF8Data("\xef\xbf\xbd"), nullptr);    // U+FFFD itself
-  EXPECT_EQ(NSStr("\xf0\x9f\x92\xb6" "1")->length(), 3u);              // a pair and a digit
+  EXPECT_EQ(NSString::stringWithUTF8Data("\xff"
+                                         "1.0"),
+            nullptr);
+  EXPECT_EQ(NSString::stringWithUTF8Data("\xc0\xaf"), nullptr);      // overlong
+  EXPECT_EQ(NSString::stringWithUTF8Data("\xed\xa0\x80"), nullptr);  // surrogate
+  EXPECT_NE(NSString::stringWithUTF8Data("\xef\xbf\xbd"), nullptr);  // U+FFFD itself
+  EXPECT_EQ(NSStr("\xf0\x9f\x92\xb6"
+                  "1")
+                ->length(),
+            3u);  // a pair and a digit
 }
 
 }  // namespace

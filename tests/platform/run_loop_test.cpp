@@ -1,9 +1,10 @@
+#include "platform/foundation/run_loop.h"
+
 #include <gtest/gtest.h>
 #include <unistd.h>
 
 #include <vector>
 
-#include "platform/foundation/run_loop.h"
 #include "tests/support/test_environment.h"
 
 namespace {

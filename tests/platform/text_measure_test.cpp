@@ -8,10 +8,13 @@
 namespace {
 
 CGSize measure(const std::string& text, CGFloat size, bool bold = false) {
-  return measureText(text, bold ? *UIFont::boldSystemFontOfSize(size) : *UIFont::systemFontOfSize(size));
+  return measureText(text,
+                     bold ? *UIFont::boldSystemFontOfSize(size) : *UIFont::systemFontOfSize(size));
 }
 
-CGSize fixedMeasurer(const std::string&, const UIFont&) { return {7, 9}; }
+CGSize fixedMeasurer(const std::string&, const UIFont&) {
+  return {7, 9};
+}
 
 TEST(TextMeasure, PangoIsTheDefaultAndMeasuresTheSystemFont) {
   const CGSize equals = measure("=", 25);
@@ -40,7 +43,10 @@ TEST(TextMeasure, PangoIsTheDefaultAndMeasuresTheSystemFont) {
 TEST(TextMeasure, HostileTextAndSizesHaveDefinedSizes) {
   const CGSize ascii = measure("ab", 17);
   // Invalid UTF-8 and NUL bytes are measured as replacement characters, on one line.
-  const CGSize invalid = measure(std::string("a\xFF\xC0" "b", 4), 17);
+  const CGSize invalid = measure(std::string("a\xFF\xC0"
+                                             "b",
+                                             4),
+                                 17);
   EXPECT_GT(invalid.width, ascii.width);
   EXPECT_EQ(invalid.height, ascii.height);
   EXPECT_GT(measure(std::string("a\0b", 3), 17).width, ascii.width);

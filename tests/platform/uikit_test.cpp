@@ -99,12 +99,11 @@ TEST_F(UIKitTest, TextFieldEditsGoThroughTheDelegateThenTheEvent) {
 
 TEST_F(UIKitTest, AlertsStayShownUntilAButtonIsPressed) {
   std::vector<std::string> presented;
-  UIAlertView::setPresenter([&](const auto& alert) {
-    presented.push_back(alert->message()->UTF8String());
-  });
+  UIAlertView::setPresenter(
+      [&](const auto& alert) { presented.push_back(alert->message()->UTF8String()); });
   {
-    auto alert = UIAlertView::initWithTitleMessageCancelButtonTitle(NSStr("Error"),
-                                                                    NSStr("bad"), "OK");
+    auto alert =
+        UIAlertView::initWithTitleMessageCancelButtonTitle(NSStr("Error"), NSStr("bad"), "OK");
     alert->show();
   }
   ASSERT_EQ(UIAlertView::visibleAlerts().size(), 1u);

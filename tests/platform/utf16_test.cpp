@@ -1,6 +1,6 @@
-#include <gtest/gtest.h>
-
 #include "platform/foundation/utf16.h"
+
+#include <gtest/gtest.h>
 
 namespace {
 

@@ -75,8 +75,8 @@ TEST(EcbReader, SplitsHttpUrls) {
   EXPECT_EQ(url->path, "/stats/daily.xml?x=1");
   EXPECT_EQ(parseHttpUrl("https://rates.example")->path, "/");
   EXPECT_TRUE(parseHttpUrl("http://[::1]:80/x"));
-  for (auto bad : {"", "ftp://host/x", "http://", "http:///x", "http://host:99999/", "http://host:/",
-                   "http://user@host/", "http://host/a b", "host/x"}) {
+  for (auto bad : {"", "ftp://host/x", "http://", "http:///x", "http://host:99999/",
+                   "http://host:/", "http://user@host/", "http://host/a b", "host/x"}) {
     EXPECT_FALSE(parseHttpUrl(bad)) << bad;
   }
 }

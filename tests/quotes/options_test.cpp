@@ -33,12 +33,25 @@ TEST(Options, DefaultsToLoopbackAndTakesBothValueForms) {
 }
 
 TEST(Options, RefusesBadArguments) {
-  std::vector<std::vector<const char*>> bad = {
-      {"--listen"}, {"--listen", "8471"}, {"--listen", ":8471"}, {"--listen", "host:70000"},
-      {"--listen", "::1:80"}, {"--listen", "host:80x"}, {"--rates", ""}, {"--rates", "a", "--ecb-xml", "b"},
-      {"--ecb-url", "ftp://x/"}, {"--refresh", "60"}, {"--ecb-url", "http://h/", "--refresh", "0"},
-      {"--delay", "-1"}, {"--status", "99"}, {"--status", "600"}, {"--status", "2OO"}, {"--threads", "0"},
-      {"--stall=yes"}, {"--bogus"}, {"positional"}};
+  std::vector<std::vector<const char*>> bad = {{"--listen"},
+                                               {"--listen", "8471"},
+                                               {"--listen", ":8471"},
+                                               {"--listen", "host:70000"},
+                                               {"--listen", "::1:80"},
+                                               {"--listen", "host:80x"},
+                                               {"--rates", ""},
+                                               {"--rates", "a", "--ecb-xml", "b"},
+                                               {"--ecb-url", "ftp://x/"},
+                                               {"--refresh", "60"},
+                                               {"--ecb-url", "http://h/", "--refresh", "0"},
+                                               {"--delay", "-1"},
+                                               {"--status", "99"},
+                                               {"--status", "600"},
+                                               {"--status", "2OO"},
+                                               {"--threads", "0"},
+                                               {"--stall=yes"},
+                                               {"--bogus"},
+                                               {"positional"}};
   for (const auto& args : bad) {
     auto result = parse(args);
     EXPECT_FALSE(result.error.empty()) << "accepted: " << args.front();

@@ -31,7 +31,8 @@ using Clock = std::chrono::steady_clock;
 
 const std::string kEurUsd = "/d/quotes.csv?s=EURUSD=X&f=l1";
 
-httplib::Client clientFor(const QuoteService& service, std::chrono::milliseconds readTimeout = std::chrono::seconds(5)) {
+httplib::Client clientFor(const QuoteService& service,
+                          std::chrono::milliseconds readTimeout = std::chrono::seconds(5)) {
   httplib::Client client("127.0.0.1", service.port());
   client.set_read_timeout(readTimeout);
   client.set_connection_timeout(std::chrono::seconds(5));
@@ -89,7 +90,8 @@ TEST(QuoteServiceHttp, AnswersQuotesAndEveryKindOfRefusal) {
   auto unknown = client.Get("/d/quotes.csv?s=XAUUSD=X&f=l1");
   EXPECT_EQ(unknown->status, 404);
   EXPECT_EQ(unknown->body, "N/A");
-  for (auto query : {"", "?f=l1", "?s=EURUSD&f=l1", "?s=EURUSD=X&f=l2", "?s=EU%3=X&f=l1", "?s=EUR1SD=X&f=l1"}) {
+  for (auto query :
+       {"", "?f=l1", "?s=EURUSD&f=l1", "?s=EURUSD=X&f=l2", "?s=EU%3=X&f=l1", "?s=EUR1SD=X&f=l1"}) {
     EXPECT_EQ(client.Get(std::string("/d/quotes.csv") + query)->status, 400) << query;
   }
   EXPECT_EQ(client.Get("/d/quotes.txt?s=EURUSD=X&f=l1")->status, 404);
@@ -117,10 +119,12 @@ TEST(QuoteServiceHttp, SurvivesHostileBytesAndKeepsConnectionsAlive) {
   QuoteService service;
   auto garbage = rawExchange(service.port(), std::string("\x00\x01\xff GARBAGE\r\n\r\n", 15));
   EXPECT_EQ(garbage.rfind("HTTP/1.1 400", 0), 0u) << garbage;
-  auto unknownMethod = rawExchange(service.port(), "BREW /d/quotes.csv HTTP/1.1\r\nHost: x\r\n\r\n");
+  auto unknownMethod =
+      rawExchange(service.port(), "BREW /d/quotes.csv HTTP/1.1\r\nHost: x\r\n\r\n");
   EXPECT_EQ(unknownMethod.rfind("HTTP/1.1 400", 0), 0u);
   // A hostile control byte in the target is answered and cannot forge a log line.
-  auto controls = rawExchange(service.port(), "GET /d/quotes.csv?s=EURUSD=X&f=l1%0a HTTP/1.1\r\nConnection: close\r\n\r\n");
+  auto controls = rawExchange(
+      service.port(), "GET /d/quotes.csv?s=EURUSD=X&f=l1%0a HTTP/1.1\r\nConnection: close\r\n\r\n");
   EXPECT_EQ(controls.rfind("HTTP/1.1 400", 0), 0u);
   // Endless headers are cut off at the request size bound.
   std::string flood = "GET " + kEurUsd + " HTTP/1.1\r\n";
@@ -162,7 +166,8 @@ TEST(QuoteServiceHttp, MisbehavesOnRequest) {
     EXPECT_GE(Clock::now() - start, std::chrono::milliseconds(300));
     EXPECT_EQ(reply->body, "1.14150\n");
     // A client that gives up sooner sees a read timeout.
-    EXPECT_EQ(clientFor(service, std::chrono::milliseconds(50)).Get(kEurUsd).error(), httplib::Error::Read);
+    EXPECT_EQ(clientFor(service, std::chrono::milliseconds(50)).Get(kEurUsd).error(),
+              httplib::Error::Read);
   }
   {
     QuoteService service({"--stall"});
@@ -175,7 +180,9 @@ TEST(QuoteServiceHttp, MisbehavesOnRequest) {
 
 class TempDir {
  public:
-  TempDir() : path_(std::filesystem::temp_directory_path() / ("tessary-quoted-" + std::to_string(::getpid()))) {
+  TempDir()
+      : path_(std::filesystem::temp_directory_path() /
+              ("tessary-quoted-" + std::to_string(::getpid()))) {
     std::filesystem::create_directories(path_);
   }
   ~TempDir() { std::filesystem::remove_all(path_); }
@@ -191,7 +198,8 @@ class TempDir {
 TEST(QuoteServiceHttp, LoadsTablesGivenOnTheCommandLine) {
   TempDir dir;
   {
-    QuoteService service({"--rates", dir.write("gold.tsv", "# source: test\nXAU\t0.0005\nUSD\t1.25\n")});
+    QuoteService service(
+        {"--rates", dir.write("gold.tsv", "# source: test\nXAU\t0.0005\nUSD\t1.25\n")});
     EXPECT_EQ(clientFor(service).Get("/d/quotes.csv?s=XAUUSD=X&f=l1")->body, "2500.00\n");
     EXPECT_EQ(clientFor(service).Get("/d/quotes.csv?s=EURJPY=X&f=l1")->status, 404);
   }
@@ -201,13 +209,17 @@ TEST(QuoteServiceHttp, LoadsTablesGivenOnTheCommandLine) {
     EXPECT_EQ(clientFor(service).Get("/d/quotes.csv?s=EURZAR=X&f=l1")->body, "18.5318\n");
   }
   // A broken table stops the service before it listens.
-  EXPECT_THROW(QuoteService({"--rates", dir.write("broken.tsv", "USD\tcheap\n")}), std::runtime_error);
-  EXPECT_THROW(QuoteService({"--ecb-xml", dir.write("broken.xml", "<Envelope><Cube")}), std::runtime_error);
+  EXPECT_THROW(QuoteService({"--rates", dir.write("broken.tsv", "USD\tcheap\n")}),
+               std::runtime_error);
+  EXPECT_THROW(QuoteService({"--ecb-xml", dir.write("broken.xml", "<Envelope><Cube")}),
+               std::runtime_error);
 }
 
 TEST(QuoteServiceHttp, BadArgumentsExitWithStatusTwo) {
   for (std::vector<std::string> args : {std::vector<std::string>{"--listen", "nowhere"},
-                                        {"--status", "99"}, {"--bogus"}, {"--refresh", "5"}}) {
+                                        {"--status", "99"},
+                                        {"--bogus"},
+                                        {"--refresh", "5"}}) {
     args.insert(args.begin(), build::kQuotedPath);
     std::vector<char*> argv;
     for (auto& a : args) argv.push_back(a.data());
@@ -290,8 +302,8 @@ TEST(QuoteServiceHttp, RefreshesFromAnEcbUrlAndKeepsTheLastGoodTable) {
   EXPECT_EQ(client.Get(kEurUsd)->body, "1.14150\n");
 
   // Broken replies of every kind leave the table in force.
-  for (auto [document, status] : {std::pair<std::string, int>{"<gesmes:Envelope><Cube><Cu", 200},
-                                  {*real, 500}}) {
+  for (auto [document, status] :
+       {std::pair<std::string, int>{"<gesmes:Envelope><Cube><Cu", 200}, {*real, 500}}) {
     site.serve(document, status);
     ASSERT_TRUE(site.waitUntilServed(site.served() + 2));
     EXPECT_EQ(client.Get(kEurUsd)->body, "1.14150\n");

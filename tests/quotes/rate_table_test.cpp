@@ -18,8 +18,10 @@ TEST(RateTable, RefusesBadEntriesAndKeepsGoodOnes) {
   EXPECT_FALSE(table.add("EUR", 1.0));  // the base may be stated, as 1 only
   EXPECT_TRUE(table.add("EUR", 1.2));
   EXPECT_TRUE(table.add("USD", 1.2));  // duplicate
-  for (auto code : {"usd", "US", "USDX", "U1D", "", "ÄÖÜ"}) EXPECT_TRUE(table.add(code, 1.0)) << code;
-  for (double bad : {0.0, -1.0, double(NAN), double(INFINITY), 1e-9, 1e12}) EXPECT_TRUE(table.add("GBP", bad)) << bad;
+  for (auto code : {"usd", "US", "USDX", "U1D", "", "ÄÖÜ"})
+    EXPECT_TRUE(table.add(code, 1.0)) << code;
+  for (double bad : {0.0, -1.0, double(NAN), double(INFINITY), 1e-9, 1e12})
+    EXPECT_TRUE(table.add("GBP", bad)) << bad;
   EXPECT_EQ(table.size(), 2u);
   EXPECT_EQ(table.unitsPerEuro("USD"), 1.1415);
   EXPECT_EQ(table.unitsPerEuro("EUR"), 1.0);
@@ -43,16 +45,18 @@ TEST(RateTable, CrossRatesGoThroughTheEuro) {
 }
 
 TEST(RateTable, ParsesOurFormatAndRejectsAnyBrokenLine) {
-  auto good = parseReferenceTable("# source: test desk\r\n# date: 2026-07-06\n\nUSD\t1.1415\r\nJPY\t185.31\n");
+  auto good = parseReferenceTable(
+      "# source: test desk\r\n# date: 2026-07-06\n\nUSD\t1.1415\r\nJPY\t185.31\n");
   ASSERT_TRUE(good) << good.error;
   EXPECT_EQ(good.table->size(), 2u);
   EXPECT_EQ(good.table->source, "test desk");
   EXPECT_EQ(good.table->date, "2026-07-06");
   EXPECT_EQ(good.table->unitsPerEuro("JPY"), 185.31);
 
-  for (const char* broken : {"", "# only a comment\n", "USD 1.1415\n", "USD\t1,1415\n", "USD\t1.14x\n",
-                             "USD\t\n", "USD\t1.1\nUSD\t1.2\n", "usd\t1.1\n", "USD\t-1\n", "USD\tnan\n",
-                             "USD\t1e999\n", "USD\t1.1\tnote\n", "\tUSD\t1.1\n", "USD\t0x1p3\n"}) {
+  for (const char* broken :
+       {"", "# only a comment\n", "USD 1.1415\n", "USD\t1,1415\n", "USD\t1.14x\n", "USD\t\n",
+        "USD\t1.1\nUSD\t1.2\n", "usd\t1.1\n", "USD\t-1\n", "USD\tnan\n", "USD\t1e999\n",
+        "USD\t1.1\tnote\n", "\tUSD\t1.1\n", "USD\t0x1p3\n"}) {
     auto result = parseReferenceTable(broken);
     EXPECT_FALSE(result) << "accepted: " << broken;
     EXPECT_FALSE(result.error.empty());
@@ -66,12 +70,14 @@ TEST(RateTable, ShippedTableLoadsAndRefusesHugeOrMissingFiles) {
   EXPECT_EQ(shipped.table->size(), 29u);
   EXPECT_EQ(shipped.table->date, "2026-07-06");
 
-  auto dir = std::filesystem::temp_directory_path() / ("tessary-rates-" + std::to_string(::getpid()));
+  auto dir =
+      std::filesystem::temp_directory_path() / ("tessary-rates-" + std::to_string(::getpid()));
   std::filesystem::create_directories(dir);
   {
     std::ofstream huge(dir / "huge.tsv");
     std::string line = "# " + std::string(1000, 'x') + "\n";
-    for (std::size_t written = 0; written <= kMaxRatesFileBytes; written += line.size()) huge << line;
+    for (std::size_t written = 0; written <= kMaxRatesFileBytes; written += line.size())
+      huge << line;
   }
   auto refused = loadReferenceTable(dir / "huge.tsv");
   EXPECT_FALSE(refused);

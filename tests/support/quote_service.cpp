@@ -21,7 +21,8 @@ namespace {
 using Clock = std::chrono::steady_clock;
 
 int millisLeft(Clock::time_point deadline) {
-  auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now()).count();
+  auto left =
+      std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now()).count();
   return left > 0 ? static_cast<int>(left) : 0;
 }
 
@@ -42,7 +43,8 @@ bool waitForExit(pid_t pid, Clock::time_point deadline, int& status) {
 
 }  // namespace
 
-QuoteService::QuoteService(std::vector<std::string> extraArgs, std::chrono::milliseconds startTimeout) {
+QuoteService::QuoteService(std::vector<std::string> extraArgs,
+                           std::chrono::milliseconds startTimeout) {
   std::vector<std::string> args{build::kQuotedPath, "--listen", "127.0.0.1:0"};
   args.insert(args.end(), extraArgs.begin(), extraArgs.end());
   std::vector<char*> argv;

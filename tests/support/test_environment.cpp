@@ -56,7 +56,9 @@ PlatformTest::~PlatformTest() {
   Clock::setCurrent(nullptr);
 }
 
-void PlatformTest::advance(double seconds) { NSRunLoop::mainRunLoop().advanceBy(seconds); }
+void PlatformTest::advance(double seconds) {
+  NSRunLoop::mainRunLoop().advanceBy(seconds);
+}
 
 bool PlatformTest::runUntil(const std::function<bool()>& done, double seconds) {
   const auto deadline = std::chrono::steady_clock::now() + std::chrono::duration<double>(seconds);

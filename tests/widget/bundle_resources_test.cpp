@@ -28,7 +28,9 @@ std::string readHostFile(const std::string& path) {
   return content.str();
 }
 
-std::string builtBundle() { return std::string(build::kBinaryDir) + "/Tessary.bundle"; }
+std::string builtBundle() {
+  return std::string(build::kBinaryDir) + "/Tessary.bundle";
+}
 
 std::vector<std::string> strings(const std::shared_ptr<NSArray>& array) {
   std::vector<std::string> out;
@@ -48,7 +50,9 @@ class BundleResourcesTest : public PlatformTest {
     std::filesystem::create_directories(target);
     std::filesystem::copy(builtBundle(), target, std::filesystem::copy_options::recursive);
   }
-  static std::string inBundle(const std::string& name) { return std::string(paths::kBundle) + name; }
+  static std::string inBundle(const std::string& name) {
+    return std::string(paths::kBundle) + name;
+  }
 };
 
 TEST_F(BundleResourcesTest, ImagesHaveTheSizesTheWidgetLaysOutWith) {
@@ -167,12 +171,37 @@ TEST(JsonReader, RejectsBrokenInputWithAnOffset) {
     EXPECT_LE(truncated.error.offset, length);
     EXPECT_FALSE(truncated.error.message.empty());
   }
-  for (const std::string& bad : std::vector<std::string>
-       {"", "   ", "[1,]", "{\"a\":1,}", "[01]", "[1.]", "[.5]", "[-]", "[1e]", "[NaN]",
-        "[Infinity]", "[tru]", "[nul]", "{a:1}", "{\"a\" 1}", "[1 2]", "[1] x", "[\"\\x\"]",
-        "[\"\\u12\"]", "[\"\\u12G4\"]", "[\"\\ud800\"]", "[\"\\udc00\"]", "[\"\\ud800\\u0041\"]",
-        "[\"tab\there\"]", "[\"\xFF\"]", "[\"\xC0\xAF\"]", "[\"\xED\xA0\x80\"]",
-        "[\"\xF4\x90\x80\x80\"]", "[\"\xE2\x82\"]", std::string("[\"a\0b\"]", 7), "'a'"}) {
+  for (const std::string& bad : std::vector<std::string>{"",
+                                                         "   ",
+                                                         "[1,]",
+                                                         "{\"a\":1,}",
+                                                         "[01]",
+                                                         "[1.]",
+                                                         "[.5]",
+                                                         "[-]",
+                                                         "[1e]",
+                                                         "[NaN]",
+                                                         "[Infinity]",
+                                                         "[tru]",
+                                                         "[nul]",
+                                                         "{a:1}",
+                                                         "{\"a\" 1}",
+                                                         "[1 2]",
+                                                         "[1] x",
+                                                         "[\"\\x\"]",
+                                                         "[\"\\u12\"]",
+                                                         "[\"\\u12G4\"]",
+                                                         "[\"\\ud800\"]",
+                                                         "[\"\\udc00\"]",
+                                                         "[\"\\ud800\\u0041\"]",
+                                                         "[\"tab\there\"]",
+                                                         "[\"\xFF\"]",
+                                                         "[\"\xC0\xAF\"]",
+                                                         "[\"\xED\xA0\x80\"]",
+                                                         "[\"\xF4\x90\x80\x80\"]",
+                                                         "[\"\xE2\x82\"]",
+                                                         std::string("[\"a\0b\"]", 7),
+                                                         "'a'"}) {
     EXPECT_FALSE(json::parse(bad).value) << bad;
   }
   EXPECT_EQ(json::parse("[1, x]").error.offset, 4u);
@@ -222,8 +251,8 @@ TEST(DataFiles, CurrenciesSkipWhatTheyCannotUse) {
 }
 
 TEST(DataFiles, EntriesPutTheMajorsFirstAndRefuseABrokenTable) {
-  const auto result =
-      data_files::entries("# comment\r\nZAR\t18.5\r\n\r\nAUD\t1.6\nGBP\t0.85\nUSD\t1.14\n  \nCAD\t1.6");
+  const auto result = data_files::entries(
+      "# comment\r\nZAR\t18.5\r\n\r\nAUD\t1.6\nGBP\t0.85\nUSD\t1.14\n  \nCAD\t1.6");
   ASSERT_TRUE(result.entries) << result.error;
   // JPY and CHF are not in this table, so they are not offered.
   EXPECT_EQ(strings(result.entries),
@@ -243,7 +272,8 @@ TEST(DataFiles, TheGeneratorFailsTheBuildOnABrokenSource) {
   const std::string broken = scratch.host("/broken.json");
   const std::string out = scratch.host("/Currencies.plist");
   { std::ofstream(broken) << "{\"4217\": [{\"alpha_3\": \"EUR\", \"name\": \"Eu"; }
-  const std::string command = "'" + tool + "' currencies '" + broken + "' '" + out + "' 2>/dev/null";
+  const std::string command =
+      "'" + tool + "' currencies '" + broken + "' '" + out + "' 2>/dev/null";
   EXPECT_NE(std::system(command.c_str()), 0);
   EXPECT_FALSE(std::filesystem::exists(out));
 

@@ -69,7 +69,8 @@ TEST_F(Download, TwoKeystrokesStartTwoRequestsAndBothReplyIntoTheSameKey) {
   typeIntoSource("12");
   EXPECT_EQ(NSURLConnection::startedRequests().size(), 2u);
   ASSERT_TRUE(settle());
-  EXPECT_EQ(rightField->text(), convertedAmountText("12", NSStr(stored("EUR-USD"))->floatValue(), 2));
+  EXPECT_EQ(rightField->text(),
+            convertedAmountText("12", NSStr(stored("EUR-USD"))->floatValue(), 2));
   EXPECT_EQ(rates()->count(), 1u);
 }
 

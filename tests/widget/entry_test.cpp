@@ -1,3 +1,4 @@
+#include "platform/foundation/utf16.h"
 #include "platform/hostlist/bulletin_list.h"
 #include "platform/uikit/ns_value.h"
 #include "platform/uikit/ui_application.h"
@@ -5,7 +6,6 @@
 #include "platform/uikit/ui_keyboard.h"
 #include "platform/uikit/ui_pasteboard.h"
 #include "platform/uikit/ui_segmented_control.h"
-#include "platform/foundation/utf16.h"
 #include "tests/widget/widget_fixture.h"
 
 namespace tessary::test {
@@ -67,7 +67,8 @@ class Entry : public WidgetTest {
     return field.replaceRangeByUser(NSMakeRange(utf16::length(field.text()), 0), text);
   }
   void tapSegment(NSUInteger index) {
-    auto segments = std::dynamic_pointer_cast<UISegmentedControl>(controller->bar->items()[4]->customView());
+    auto segments =
+        std::dynamic_pointer_cast<UISegmentedControl>(controller->bar->items()[4]->customView());
     segments->touchSegment(index);
   }
   void post(const char* name, CGRect begin, double duration) {
@@ -112,7 +113,8 @@ TEST_F(Entry, BeginEditingBuildsOneSharedBarAndNextAlternates) {
   const auto& items = controller->bar->items();
   ASSERT_EQ(items.size(), 7u);
   EXPECT_EQ(items[0]->title(), "Next");
-  EXPECT_TRUE(items[1]->isFlexibleSpace() && items[3]->isFlexibleSpace() && items[5]->isFlexibleSpace());
+  EXPECT_TRUE(items[1]->isFlexibleSpace() && items[3]->isFlexibleSpace() &&
+              items[5]->isFlexibleSpace());
   EXPECT_EQ(items[6]->systemItem(), UIBarButtonSystemItemDone);
   const auto segments = std::dynamic_pointer_cast<UISegmentedControl>(items[4]->customView());
   ASSERT_NE(segments, nullptr);

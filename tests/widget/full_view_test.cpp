@@ -23,9 +23,12 @@ class FullView : public PlatformTest {
   FullView() {
     resetWidgetFlagsForTesting();
     UIDevice::currentDevice().setKind(UIDevice::Kind::Phone);
-    for (const auto& [name, w, h] : std::vector<std::tuple<std::string, int, int>>{
-             {"ButtonBG.png", 48, 30}, {"Background.png", 21, 41}, {"Refresh.png", 30, 30},
-             {"Clear.png", 28, 28}, {"UIInvert.png", 32, 32}}) {
+    for (const auto& [name, w, h] :
+         std::vector<std::tuple<std::string, int, int>>{{"ButtonBG.png", 48, 30},
+                                                        {"Background.png", 21, 41},
+                                                        {"Refresh.png", 30, 30},
+                                                        {"Clear.png", 28, 28},
+                                                        {"UIInvert.png", 32, 32}}) {
       root_.writeFile(std::string(paths::kBundle) + name, pngHeader(w, h));
     }
     writeCatalogue();
@@ -38,8 +41,8 @@ class FullView : public PlatformTest {
           NSDictionary::Storage{{"ISO", NSStr(iso)}, {"Currency", NSStr(name)}});
     };
     NSArray({NSStr("not a dictionary"), entry("EUR", "Euro"), entry("USD", "US Dollar"),
-             std::make_shared<NSDictionary>(NSDictionary::Storage{{"ISO", NSStr("GBP")},
-                                                                  {"Currency", NSStr("")}}),
+             std::make_shared<NSDictionary>(
+                 NSDictionary::Storage{{"ISO", NSStr("GBP")}, {"Currency", NSStr("")}}),
              entry("USD", "Second Dollar"), entry("GBP", "Pound Sterling")})
         .writeToFileAtomically(paths::kCurrencies, true);
   }
@@ -120,9 +123,8 @@ TEST_F(FullView, CompactNarrowLayout) {
   show();
   const auto sub = controller->sub.lock();
   EXPECT_EQ(sub->frame(), CGRectMake(0, 0, 316, 40));
-  EXPECT_EQ(subviewClasses(),
-            (std::vector<std::string>{"UILabel", "UITextField", "UITextField", "UIButton",
-                                      "UIButton"}));
+  EXPECT_EQ(subviewClasses(), (std::vector<std::string>{"UILabel", "UITextField", "UITextField",
+                                                        "UIButton", "UIButton"}));
   EXPECT_EQ(controller->leftField.lock()->frame(), CGRectMake(60, 8, 90, 26));
   EXPECT_EQ(controller->rightField.lock()->frame(), CGRectMake(170, 8, 90, 26));
   EXPECT_EQ(controller->leftButton.lock()->frame(), CGRectMake(7, 5, 48, 30));
@@ -155,10 +157,9 @@ TEST_F(FullView, CompactNarrowLayout) {
 TEST_F(FullView, DetailLayoutsNarrowAndWide) {
   writeSettings({{"Detail", NSNumber::numberWithBool(true)}});
   show();
-  EXPECT_EQ(subviewClasses(),
-            (std::vector<std::string>{"UIButton", "UIButton", "UIButton", "UILabel", "UITextField",
-                                      "UITextField", "UILabel", "UILabel", "UIButton",
-                                      "UIButton"}));
+  EXPECT_EQ(subviewClasses(), (std::vector<std::string>{
+                                  "UIButton", "UIButton", "UIButton", "UILabel", "UITextField",
+                                  "UITextField", "UILabel", "UILabel", "UIButton", "UIButton"}));
   EXPECT_EQ(controller->leftField.lock()->frame(), CGRectMake(7, 53, 143, 26));
   EXPECT_EQ(controller->rightField.lock()->frame(), CGRectMake(170, 53, 143, 26));
   EXPECT_EQ(controller->leftDetail.lock()->frame(), CGRectMake(8, 37, 142, 15));
@@ -200,10 +201,13 @@ TEST_F(FullView, TabletsAreWideInPortraitAndOldDevicesArePhones) {
 }
 
 TEST_F(FullView, RecentsAndSettingsAtTheBuild) {
-  NSDictionary({{"right", NSStr("GBP")}, {"leftText", NSStr("12,5")},
-                {"rightText", NSNumber::numberWithInteger(3)}, {"extra", NSStr("kept")}})
+  NSDictionary({{"right", NSStr("GBP")},
+                {"leftText", NSStr("12,5")},
+                {"rightText", NSNumber::numberWithInteger(3)},
+                {"extra", NSStr("kept")}})
       .writeToFileAtomically(paths::kRecent, true);
-  writeSettings({{"AutoScroll", NSNumber::numberWithBool(false)}, {"Decimal", NSStr("0")},
+  writeSettings({{"AutoScroll", NSNumber::numberWithBool(false)},
+                 {"Decimal", NSStr("0")},
                  {"Exclude", NSStr("NO")}});
   show();
   EXPECT_EQ(controller->leftButton.lock()->titleLabel()->text(), "EUR");
@@ -259,7 +263,8 @@ TEST_F(FullView, UnloadSavesTheAmountsDropsTheViewsAndStopsListening) {
   writeSettings({});
   auto fresh = TessaryController::create();
   fresh->unloadView();
-  EXPECT_EQ(NSDictionary::dictionaryWithContentsOfFile(paths::kRecent)->objectForKey("leftText")
+  EXPECT_EQ(NSDictionary::dictionaryWithContentsOfFile(paths::kRecent)
+                ->objectForKey("leftText")
                 ->description(),
             "12,5");
 }

@@ -12,8 +12,8 @@ class QuoteReply : public WidgetTest {
  protected:
   std::shared_ptr<NSURLConnection> connectionFor(const std::string& first,
                                                  const std::string& second, double timeout) {
-    const auto url = NSURL::URLWithString(
-        quote_service::requestURL("http://127.0.0.1:9", first, second));
+    const auto url =
+        NSURL::URLWithString(quote_service::requestURL("http://127.0.0.1:9", first, second));
     return NSURLConnection::initWithRequestDelegate(
         NSURLRequest::requestWithURLCachePolicyTimeoutInterval(
             url, NSURLRequestReloadIgnoringLocalAndRemoteCacheData, timeout),
@@ -79,9 +79,16 @@ TEST_F(QuoteReply, AGarbageReplyFailsAndNeverOverwritesTheStore) {
   storeRate("USD-EUR", "0.5", 30.0);  // old, but any age serves the fallback
   const std::string before = root_.readFile(paths::kRates);
   const std::vector<std::pair<std::string, std::string>> replies = {
-      {"", "empty"}, {"N/A\n", "no usable rate"}, {"\xff\xfe" "1.2", "UTF-8"},
-      {"0", "no usable rate"}, {"-1.5", "no usable rate"}, {"1e39", "no usable rate"},
-      {"1e-39", "no usable rate"}, {std::string(70000, '1'), "too large"}};
+      {"", "empty"},
+      {"N/A\n", "no usable rate"},
+      {"\xff\xfe"
+       "1.2",
+       "UTF-8"},
+      {"0", "no usable rate"},
+      {"-1.5", "no usable rate"},
+      {"1e39", "no usable rate"},
+      {"1e-39", "no usable rate"},
+      {std::string(70000, '1'), "too large"}};
   for (const auto& [body, why] : replies) {
     leftField->setText("3");
     rightField->setText("");

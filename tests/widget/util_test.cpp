@@ -36,8 +36,10 @@ TEST_F(Utilities, DelayedBlocksRunOnceLaterAndKeepTheirReceiverAlive) {
   std::weak_ptr<TessaryController> watched = controller;
   {
     int captured = 5;  // the scheduling frame ends before the block runs
-    performBlockAfterDelay(controller, [&ran, captured] { ran += captured; }, 0.0);
-    performBlockAfterDelay(controller, [&ran] { ran += 100; }, 0.3);
+    performBlockAfterDelay(
+        controller, [&ran, captured] { ran += captured; }, 0.0);
+    performBlockAfterDelay(
+        controller, [&ran] { ran += 100; }, 0.3);
   }
   EXPECT_EQ(ran, 0);  // never inside the call that scheduled it
   controller.reset();
@@ -59,7 +61,8 @@ TEST(PlugIn, TheFlagsAndOperationsAreExportedByName) {
   for (const char* flag : {"left", "portraitmode", "animate", "exclude", "detailMode", "editing"}) {
     const auto* value = static_cast<const BOOL*>(dlsym(handle, flag));
     ASSERT_NE(value, nullptr) << flag;
-    EXPECT_EQ(*value, std::string(flag) == "detailMode" || std::string(flag) == "editing" ? NO : YES)
+    EXPECT_EQ(*value,
+              std::string(flag) == "detailMode" || std::string(flag) == "editing" ? NO : YES)
         << flag;
   }
   EXPECT_NE(dlsym(handle, "titleString"), nullptr);
@@ -80,11 +83,11 @@ TEST(PlugIn, TheFlagsAndOperationsAreExportedByName) {
     if (name != "_init" && name != "_fini") exported.insert(name);
   }
   pclose(listing);
-  EXPECT_EQ(exported, (std::set<std::string>{
-                          "TessaryControllerCreate", "left", "portraitmode", "animate", "exclude",
-                          "detailMode", "editing", "titleString", "setQuickQlertTitle",
-                          "quickAlert", "quickAlertWithObjectWithObject", "performBlockAfterDelay",
-                          "fireBlockAfterDelay"}));
+  EXPECT_EQ(exported, (std::set<std::string>{"TessaryControllerCreate", "left", "portraitmode",
+                                             "animate", "exclude", "detailMode", "editing",
+                                             "titleString", "setQuickQlertTitle", "quickAlert",
+                                             "quickAlertWithObjectWithObject",
+                                             "performBlockAfterDelay", "fireBlockAfterDelay"}));
   // The host never unloads a bundle, so neither does this test.
 }
 

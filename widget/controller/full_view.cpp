@@ -10,11 +10,9 @@
 
 namespace {
 
-
 std::shared_ptr<UIImage> bundleImage(const char* name) {
   return UIImage::imageWithContentsOfFile(std::string(paths::kBundle) + name);
 }
-
 
 void styleDetailLabel(UILabel& label, NSTextAlignment alignment) {
   label.setTextAlignment(alignment);

@@ -11,5 +11,6 @@ inline constexpr const char* kRecent = "/var/mobile/Library/Tessary/Recent.plist
 inline constexpr const char* kCurrencies = "/var/mobile/Library/Tessary/Currencies.plist";
 inline constexpr const char* kEntries = "/var/mobile/Library/Tessary/Entries.plist";
 inline constexpr const char* kBundle = "/System/Library/WeeAppPlugins/Tessary.bundle/";
-inline constexpr const char* kBundleInfo = "/System/Library/WeeAppPlugins/Tessary.bundle/Info.plist";
+inline constexpr const char* kBundleInfo =
+    "/System/Library/WeeAppPlugins/Tessary.bundle/Info.plist";
 }  // namespace paths

@@ -10,7 +10,9 @@ std::shared_ptr<NSDictionary> read() {
   return NSDictionary::dictionaryWithContentsOfFile(paths::kSettings);
 }
 
-id value(std::string_view key) { return value(read().get(), key); }
+id value(std::string_view key) {
+  return value(read().get(), key);
+}
 
 id value(const NSDictionary* dictionary, std::string_view key) {
   if (!dictionary) return nullptr;
@@ -30,7 +32,9 @@ int update() {
   return v ? v->intValue() : 3;
 }
 
-BOOL clear() { return clear(read().get()); }
+BOOL clear() {
+  return clear(read().get());
+}
 
 BOOL clear(const NSDictionary* settings) {
   const id v = value(settings, "Clear");
@@ -42,21 +46,27 @@ float alpha() {
   return v ? v->floatValue() : 0.7f;
 }
 
-int decimal() { return decimal(read().get()); }
+int decimal() {
+  return decimal(read().get());
+}
 
 int decimal(const NSDictionary* settings) {
   const id v = value(settings, "Decimal");
   return v ? std::clamp(v->intValue(), kDecimalMin, kDecimalMax) : 2;
 }
 
-BOOL autoScroll(BOOL current) { return autoScroll(read().get(), current); }
+BOOL autoScroll(BOOL current) {
+  return autoScroll(read().get(), current);
+}
 
 BOOL autoScroll(const NSDictionary* settings, BOOL current) {
   const id v = value(settings, "AutoScroll");
   return v ? v->boolValue() : current;
 }
 
-BOOL excludeCodes(BOOL current) { return excludeCodes(read().get(), current); }
+BOOL excludeCodes(BOOL current) {
+  return excludeCodes(read().get(), current);
+}
 
 BOOL excludeCodes(const NSDictionary* settings, BOOL current) {
   const id v = value(settings, "Exclude");

@@ -26,10 +26,10 @@ BOOL autoScroll(const NSDictionary* settings, BOOL current);
 BOOL excludeCodes(const NSDictionary* settings, BOOL current);
 BOOL clear(const NSDictionary* settings);
 
-BOOL detail();       // "Detail", NO
-int update();        // "Update", 3 (days)
-BOOL clear();        // "Clear", NO
-float alpha();       // "Alpha", 0.7
+BOOL detail();  // "Detail", NO
+int update();   // "Update", 3 (days)
+BOOL clear();   // "Clear", NO
+float alpha();  // "Alpha", 0.7
 // "Decimal", 2, held within 0...20 so no setting gives an invalid format or unbounded text.
 int decimal();
 // "AutoScroll" and "Exclude": the flag's current value when the key is absent.

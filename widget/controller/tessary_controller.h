@@ -5,8 +5,8 @@
 
 #include "platform/foundation/notification_center.h"
 #include "platform/foundation/url_connection.h"
-#include "platform/hostlist/wee_app_controller.h"
 #include "platform/foundation/values.h"
+#include "platform/hostlist/wee_app_controller.h"
 #include "platform/uikit/ui_button.h"
 #include "platform/uikit/ui_callout_view.h"
 #include "platform/uikit/ui_gesture_recognizer.h"

@@ -27,8 +27,8 @@ void TessaryController::buildBar() {
                                                        self(), &TessaryController::shuffleRates),
        UIBarButtonItem::flexibleSpace(), UIBarButtonItem::initWithCustomView(editActions),
        UIBarButtonItem::flexibleSpace(),
-       UIBarButtonItem::initWithBarButtonSystemItemTargetAction(
-           UIBarButtonSystemItemDone, self(), &TessaryController::stopEditing)},
+       UIBarButtonItem::initWithBarButtonSystemItemTargetAction(UIBarButtonSystemItemDone, self(),
+                                                                &TessaryController::stopEditing)},
       true);
   bar = toolbar;
 }

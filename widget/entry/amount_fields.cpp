@@ -18,7 +18,9 @@ void TessaryController::textFieldDidBeginEditing(UITextField& field) {
   left = &field == leftField.lock().get() ? YES : NO;
 }
 
-void TessaryController::textFieldDidEndEditing(UITextField&) { editing = NO; }
+void TessaryController::textFieldDidEndEditing(UITextField&) {
+  editing = NO;
+}
 
 void TessaryController::stopEditing() {
   if (const auto field = (left ? leftField : rightField).lock()) field->resignFirstResponder();

@@ -11,7 +11,6 @@ namespace {
 constexpr CGFloat kKeyboardAllowance = 20.0f;
 constexpr CGFloat kListMargin = 40.0f;
 
-
 float durationOf(const NSNotification& notification) {
   const auto& info = notification.userInfo();
   const id value = info ? info->objectForKey(UIKeyboardAnimationDurationUserInfoKey) : nullptr;
@@ -73,8 +72,8 @@ void TessaryController::keyboardWillShow(const NSNotification& notification) {
       }
     }
     if (dim) {
-      performBlockAfterDelay(self(), [controller = self()] { controller->alignOverlay(); },
-                             duration);
+      performBlockAfterDelay(
+          self(), [controller = self()] { controller->alignOverlay(); }, duration);
     }
   });
 }
@@ -82,14 +81,17 @@ void TessaryController::keyboardWillShow(const NSNotification& notification) {
 void TessaryController::keyboardWillHide(const NSNotification& notification) {
   const float duration = durationOf(notification);
   if (!bar) return;
-  performBlockAfterDelay(self(), [controller = self()] {
-    // A field that began editing again since the keyboard hid keeps its bar.
-    const auto left = controller->leftField.lock();
-    const auto right = controller->rightField.lock();
-    if ((left && left->isEditing()) || (right && right->isEditing())) return;
-    if (controller->bar) controller->bar->removeFromSuperview();
-    controller->bar.reset();
-  }, duration);
+  performBlockAfterDelay(
+      self(),
+      [controller = self()] {
+        // A field that began editing again since the keyboard hid keeps its bar.
+        const auto left = controller->leftField.lock();
+        const auto right = controller->rightField.lock();
+        if ((left && left->isEditing()) || (right && right->isEditing())) return;
+        if (controller->bar) controller->bar->removeFromSuperview();
+        controller->bar.reset();
+      },
+      duration);
   if (isTablet()) return;
   const auto list = listView();
   UIView::animateWithDurationAnimations(duration, [&] {

@@ -42,9 +42,12 @@ void TessaryController::reloadRate() {
   if (const auto button = refresh.lock()) button->setHighlighted(true);
   const Sides s = sides();
   startRequest(s.sourceCode, s.targetCode, kForcedRefreshTimeout);
-  performBlockAfterDelay(self(), [controller = self()] {
-    if (const auto button = controller->refresh.lock()) button->setHighlighted(false);
-  }, 0.05);
+  performBlockAfterDelay(
+      self(),
+      [controller = self()] {
+        if (const auto button = controller->refresh.lock()) button->setHighlighted(false);
+      },
+      0.05);
 }
 
 void TessaryController::connectionDidReceiveResponse(NSURLConnection&, const NSHTTPURLResponse&) {}
@@ -96,11 +99,11 @@ void TessaryController::connectionDidFailWithError(NSURLConnection& connection,
   }
   const Sides s = sides();
   const auto rates = rate_store::readRates();
-  float rate = rate_store::fallbackRateUnder(rates.get(),
-                                             rate_store::pairKey(s.sourceCode, s.targetCode));
+  float rate =
+      rate_store::fallbackRateUnder(rates.get(), rate_store::pairKey(s.sourceCode, s.targetCode));
   if (rate == 0.0f) {
-    const float reverse = rate_store::fallbackRateUnder(
-        rates.get(), rate_store::pairKey(s.targetCode, s.sourceCode));
+    const float reverse =
+        rate_store::fallbackRateUnder(rates.get(), rate_store::pairKey(s.targetCode, s.sourceCode));
     rate = reverse > 0.0f ? 1.0f / reverse : reverse;
   }
   if (!rate_store::isUsableRate(rate)) return showErrorAlert(error.localizedDescription());

@@ -2,8 +2,8 @@
 
 #include <cstdlib>
 
-#include "platform/foundation/values.h"
 #include "platform/foundation/utf16.h"
+#include "platform/foundation/values.h"
 #include "widget/controller/paths.h"
 
 namespace quote_service {

@@ -34,9 +34,12 @@ void TessaryController::shuffleBut() {
   swapCodes();
   swapDetails();
   if (eitherHoldsText(leftField, rightField)) load();
-  performBlockAfterDelay(self(), [controller = self()] {
-    if (const auto button = controller->shuffle.lock()) button->setHighlighted(false);
-  }, 0.05);
+  performBlockAfterDelay(
+      self(),
+      [controller = self()] {
+        if (const auto button = controller->shuffle.lock()) button->setHighlighted(false);
+      },
+      0.05);
 }
 
 void TessaryController::shuffleRates() {
@@ -51,7 +54,10 @@ void TessaryController::clearFields() {
     if (const auto field = leftField.lock()) field->setText("");
     if (const auto field = rightField.lock()) field->setText("");
   }
-  performBlockAfterDelay(self(), [controller = self()] {
-    if (const auto button = controller->clear.lock()) button->setHighlighted(false);
-  }, 0.05);
+  performBlockAfterDelay(
+      self(),
+      [controller = self()] {
+        if (const auto button = controller->clear.lock()) button->setHighlighted(false);
+      },
+      0.05);
 }

@@ -63,13 +63,27 @@ class Parser {
   bool parseValue(Value& out, int depth) {
     if (atEnd()) return fail("unexpected end of input");
     switch (peek()) {
-      case '{': return parseObject(out, depth + 1);
-      case '[': return parseArray(out, depth + 1);
-      case '"': out.kind = Value::Kind::String; return parseString(out.text);
-      case 't': out.kind = Value::Kind::Boolean; out.boolean = true; return literal("true");
-      case 'f': out.kind = Value::Kind::Boolean; out.boolean = false; return literal("false");
-      case 'n': out.kind = Value::Kind::Null; return literal("null");
-      default: out.kind = Value::Kind::Number; return parseNumber(out.text);
+      case '{':
+        return parseObject(out, depth + 1);
+      case '[':
+        return parseArray(out, depth + 1);
+      case '"':
+        out.kind = Value::Kind::String;
+        return parseString(out.text);
+      case 't':
+        out.kind = Value::Kind::Boolean;
+        out.boolean = true;
+        return literal("true");
+      case 'f':
+        out.kind = Value::Kind::Boolean;
+        out.boolean = false;
+        return literal("false");
+      case 'n':
+        out.kind = Value::Kind::Null;
+        return literal("null");
+      default:
+        out.kind = Value::Kind::Number;
+        return parseNumber(out.text);
     }
   }
 
@@ -164,10 +178,14 @@ class Parser {
     for (int i = 0; i < 4; ++i) {
       const char c = text_[pos_++];
       out <<= 4;
-      if (c >= '0' && c <= '9') out |= static_cast<uint32_t>(c - '0');
-      else if (c >= 'a' && c <= 'f') out |= static_cast<uint32_t>(c - 'a' + 10);
-      else if (c >= 'A' && c <= 'F') out |= static_cast<uint32_t>(c - 'A' + 10);
-      else return fail("invalid \\u escape");
+      if (c >= '0' && c <= '9')
+        out |= static_cast<uint32_t>(c - '0');
+      else if (c >= 'a' && c <= 'f')
+        out |= static_cast<uint32_t>(c - 'a' + 10);
+      else if (c >= 'A' && c <= 'F')
+        out |= static_cast<uint32_t>(c - 'A' + 10);
+      else
+        return fail("invalid \\u escape");
     }
     return true;
   }
@@ -176,16 +194,35 @@ class Parser {
     if (atEnd()) return fail("unexpected end of input");
     const char c = text_[pos_++];
     switch (c) {
-      case '"': out += '"'; return true;
-      case '\\': out += '\\'; return true;
-      case '/': out += '/'; return true;
-      case 'b': out += '\b'; return true;
-      case 'f': out += '\f'; return true;
-      case 'n': out += '\n'; return true;
-      case 'r': out += '\r'; return true;
-      case 't': out += '\t'; return true;
-      case 'u': break;
-      default: --pos_; return fail("invalid escape");
+      case '"':
+        out += '"';
+        return true;
+      case '\\':
+        out += '\\';
+        return true;
+      case '/':
+        out += '/';
+        return true;
+      case 'b':
+        out += '\b';
+        return true;
+      case 'f':
+        out += '\f';
+        return true;
+      case 'n':
+        out += '\n';
+        return true;
+      case 'r':
+        out += '\r';
+        return true;
+      case 't':
+        out += '\t';
+        return true;
+      case 'u':
+        break;
+      default:
+        --pos_;
+        return fail("invalid escape");
     }
     uint32_t cp = 0;
     if (!hex4(cp)) return false;
@@ -208,10 +245,17 @@ class Parser {
     const unsigned char lead = byte(0);
     size_t length = 0;
     uint32_t cp = 0;
-    if (lead >= 0xC2 && lead <= 0xDF) { length = 2; cp = lead & 0x1F; }
-    else if (lead >= 0xE0 && lead <= 0xEF) { length = 3; cp = lead & 0x0F; }
-    else if (lead >= 0xF0 && lead <= 0xF4) { length = 4; cp = lead & 0x07; }
-    else return fail("invalid UTF-8");
+    if (lead >= 0xC2 && lead <= 0xDF) {
+      length = 2;
+      cp = lead & 0x1F;
+    } else if (lead >= 0xE0 && lead <= 0xEF) {
+      length = 3;
+      cp = lead & 0x0F;
+    } else if (lead >= 0xF0 && lead <= 0xF4) {
+      length = 4;
+      cp = lead & 0x07;
+    } else
+      return fail("invalid UTF-8");
     if (text_.size() - pos_ < length) return fail("invalid UTF-8");
     for (size_t i = 1; i < length; ++i) {
       if ((byte(i) & 0xC0) != 0x80) return fail("invalid UTF-8");
@@ -255,6 +299,8 @@ class Parser {
 
 }  // namespace
 
-Result parse(std::string_view text) { return Parser(text).run(); }
+Result parse(std::string_view text) {
+  return Parser(text).run();
+}
 
 }  // namespace json

@@ -5,9 +5,8 @@
 void performBlockAfterDelay(const std::shared_ptr<NSObject>& receiver, std::function<void()> block,
                             double delay) {
   if (!block) return;
-  NSRunLoop::mainRunLoop().addTimer(delay, [receiver, block = std::move(block)] {
-    fireBlockAfterDelay(receiver, block);
-  });
+  NSRunLoop::mainRunLoop().addTimer(
+      delay, [receiver, block = std::move(block)] { fireBlockAfterDelay(receiver, block); });
 }
 
 void fireBlockAfterDelay(const std::shared_ptr<NSObject>&, const std::function<void()>& block) {
