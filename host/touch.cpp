@@ -13,27 +13,6 @@ namespace touch {
 
 namespace {
 
-CGPoint contentOffsetOf(const UIView& view) {
-  if (const auto* scroll = dynamic_cast<const UIScrollView*>(&view)) return scroll->contentOffset();
-  return CGPointZero;
-}
-
-// `point` is in the coordinates of the view's superview's content.
-std::shared_ptr<UIView> hit(const std::shared_ptr<UIView>& view, CGPoint point) {
-  if (!isShown(*view) || !view->isUserInteractionEnabled()) return nullptr;
-  const CGRect frame = view->frame();
-  const CGPoint local{point.x - frame.origin.x, point.y - frame.origin.y};
-  const bool inside = CGRectContainsPoint(view->bounds(), local);
-  if (view->clipsToBounds() && !inside) return nullptr;
-  const CGPoint offset = contentOffsetOf(*view);
-  const CGPoint content{local.x + offset.x, local.y + offset.y};
-  const auto subviews = view->subviews();  // a copy: nothing here changes the tree, but be safe
-  for (auto it = subviews.rbegin(); it != subviews.rend(); ++it) {
-    if (auto found = hit(*it, content)) return found;
-  }
-  return inside ? view : nullptr;
-}
-
 CGRect intersection(CGRect a, CGRect b) {
   const CGFloat x0 = std::max(a.origin.x, b.origin.x);
   const CGFloat y0 = std::max(a.origin.y, b.origin.y);
@@ -62,27 +41,17 @@ bool hasEnabledRecognizer(const UIView& view) {
 }  // namespace
 
 bool isShown(const UIView& view) {
-  return !view.isHidden() && view.alpha() >= 0.01f;
+  return view.isShownForTouches();
 }
 
 std::shared_ptr<UIView> hitTest(const std::shared_ptr<UIView>& root, CGPoint point) {
   if (!root) return nullptr;
-  return hit(root, point);
+  return root->hitTest(point);
 }
 
 std::optional<CGRect> screenRect(const UIView& view, const UIView& root) {
-  CGRect rect = view.frame();
-  const UIView* v = &view;
-  while (v != &root) {
-    const auto parent = v->superview();
-    if (!parent) return std::nullopt;
-    const CGPoint origin = parent->frame().origin;
-    const CGPoint offset = contentOffsetOf(*parent);
-    rect.origin.x += origin.x - offset.x;
-    rect.origin.y += origin.y - offset.y;
-    v = parent.get();
-  }
-  return rect;
+  if (!view.isDescendantOfView(root)) return std::nullopt;
+  return view.convertRectToView(view.bounds(), &root);
 }
 
 std::optional<CGRect> visibleRect(const UIView& view, const UIView& root) {
@@ -122,6 +91,9 @@ TapOutcome dispatchTap(const std::shared_ptr<UIView>& hitView) {
       }
       return TapOutcome::Recognizer;
     }
+    // A control takes only touches whose hit view it is itself: a view lying on it that takes
+    // touches keeps them from it.
+    if (view != hitView) continue;
     if (auto control = std::dynamic_pointer_cast<UIControl>(view)) {
       if (!control->isEnabled()) return TapOutcome::DisabledControl;
       control->setHighlighted(true);
@@ -140,8 +112,7 @@ TapOutcome dispatchTap(const std::shared_ptr<UIView>& hitView) {
 TapOutcome tapAt(const std::shared_ptr<UIView>& root, CGPoint point) {
   const auto view = hitTest(root, point);
   if (!view) return TapOutcome::Nothing;
-  const auto rect = screenRect(*view, *root);
-  const CGPoint local = rect ? CGPoint{point.x - rect->origin.x, point.y - rect->origin.y} : point;
+  const CGPoint local = view->convertPointFromView(point, root.get());
   // A segmented control and a toolbar's items answer by where the finger lands on them.
   if (const auto segments = std::dynamic_pointer_cast<UISegmentedControl>(view)) {
     if (!segments->isEnabled()) return TapOutcome::DisabledControl;

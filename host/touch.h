@@ -6,11 +6,10 @@
 
 #include "platform/uikit/ui_view.h"
 
-// Hit-testing and taps over a tree of views whose root's frame is its place on the screen.
-// A view takes touches where it is seen: it must be shown (not hidden, alpha of at least
-// 0.01, as the platform counts it), take user interaction, and the point must lie in its
-// bounds and in every clipping ancestor's. Front to back means later subviews first, a view's
-// subviews before the view; scroll views shift their content by the content offset.
+// Hit-testing and taps over a tree of views whose root lies at the screen's origin; screen
+// points are the root's coordinates. Hit-testing and conversion are the views' own (UIView's
+// hitTest and convertRect), so scroll offsets and clipping follow the platform's one model.
+// Front to back means later subviews first, a view's subviews before the view.
 namespace touch {
 
 bool isShown(const UIView& view);
@@ -18,8 +17,7 @@ bool isShown(const UIView& view);
 // The frontmost view under the screen point, or null.
 std::shared_ptr<UIView> hitTest(const std::shared_ptr<UIView>& root, CGPoint point);
 
-// The view's rectangle in screen points, with the content offsets of its scroll ancestors
-// applied; nullopt when it is not in `root`'s tree.
+// The view's bounds in screen points; nullopt when it is not in `root`'s tree.
 std::optional<CGRect> screenRect(const UIView& view, const UIView& root);
 
 // The part of the view that can be seen: its screen rectangle cut by every clipping ancestor
@@ -44,9 +42,10 @@ enum class TapOutcome {
 };
 
 // One tap on the hit view: walking from it towards the root, the first view that has an
-// enabled tap recognizer, or that is a control, takes the tap. A recognizer runs once and the
-// control's touch-up-inside is not sent; a control is highlighted while the finger is down
-// and gets TouchDown, then TouchUpInside; a text field then becomes first responder.
+// enabled tap recognizer takes the tap; a control takes it only when it is the hit view itself.
+// A recognizer runs once and the control's touch-up-inside is not sent; a control is
+// highlighted while the finger is down and gets TouchDown, then TouchUpInside; a text field
+// then becomes first responder.
 TapOutcome dispatchTap(const std::shared_ptr<UIView>& hitView);
 
 // A tap at the screen point: hit-test, then dispatch. On a segmented control the segment under

@@ -40,4 +40,6 @@ std::string UIImage::fileName() const {
 }
 
 UIImageView::UIImageView(std::shared_ptr<UIImage> image)
-    : UIView(image ? CGRect{{0, 0}, image->size()} : CGRectZero), image_(std::move(image)) {}
+    : UIView(image ? CGRect{{0, 0}, image->size()} : CGRectZero), image_(std::move(image)) {
+  setUserInteractionEnabled(false);  // touches go to what lies under the picture
+}

@@ -19,4 +19,6 @@ CGSize measureText(const std::string& text, const UIFont& font) {
 }
 
 UILabel::UILabel(CGRect frame)
-    : UIView(frame), font_(UIFont::systemFontOfSize(17)), textColor_(UIColor::blackColor()) {}
+    : UIView(frame), font_(UIFont::systemFontOfSize(17)), textColor_(UIColor::blackColor()) {
+  setUserInteractionEnabled(false);  // a button's title label leaves its touches to the button
+}

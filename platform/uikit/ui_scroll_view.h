@@ -2,10 +2,12 @@
 
 #include "platform/uikit/ui_view.h"
 
-// Scrolling moves the content: subviews are drawn and hit-tested shifted by -contentOffset.
+// Scrolling moves the content: the content offset is the bounds origin, so subviews are drawn,
+// converted and hit-tested shifted by -contentOffset. A scroll view clips its content to its
+// bounds.
 class TESSARY_EXPORT UIScrollView : public UIView {
  public:
-  using UIView::UIView;
+  explicit UIScrollView(CGRect frame = CGRectZero) : UIView(frame) { setClipsToBounds(true); }
   static std::shared_ptr<UIScrollView> initWithFrame(CGRect frame) {
     return std::make_shared<UIScrollView>(frame);
   }
@@ -13,8 +15,8 @@ class TESSARY_EXPORT UIScrollView : public UIView {
 
   CGSize contentSize() const { return contentSize_; }
   void setContentSize(CGSize size) { contentSize_ = size; }
-  CGPoint contentOffset() const { return contentOffset_; }
-  virtual void setContentOffset(CGPoint offset) { contentOffset_ = offset; }
+  CGPoint contentOffset() const { return bounds().origin; }
+  virtual void setContentOffset(CGPoint offset) { setBounds({offset, bounds().size}); }
   void setContentOffsetAnimated(CGPoint offset, bool) { setContentOffset(offset); }
   bool isScrollEnabled() const { return scrollEnabled_; }
   void setScrollEnabled(bool enabled) { scrollEnabled_ = enabled; }
@@ -27,7 +29,6 @@ class TESSARY_EXPORT UIScrollView : public UIView {
 
  private:
   CGSize contentSize_{};
-  CGPoint contentOffset_{};
   bool scrollEnabled_ = true;
   bool paging_ = false;
   bool horizontalIndicator_ = true;

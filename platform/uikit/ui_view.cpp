@@ -121,13 +121,22 @@ std::shared_ptr<UIView> UIView::viewWithTag(NSInteger tag) {
   return nullptr;
 }
 
+void UIView::setBounds(CGRect bounds) {
+  if (bounds.size != frame_.size) {
+    const CGPoint middle = center();
+    setFrame(CGRectMake(middle.x - bounds.size.width / 2, middle.y - bounds.size.height / 2,
+                        bounds.size.width, bounds.size.height));
+  }
+  boundsOrigin_ = bounds.origin;
+}
+
 CGPoint UIView::originInRoot() const {
   CGPoint origin{};
   for (const UIView* v = this; v;) {
     const auto parent = v->superview_.lock();
-    if (!parent) break;  // the root's own frame is its place on the screen
-    origin.x += v->frame_.origin.x;
-    origin.y += v->frame_.origin.y;
+    if (!parent) break;  // the root lies at the screen's origin
+    origin.x += v->frame_.origin.x - v->boundsOrigin_.x;
+    origin.y += v->frame_.origin.y - v->boundsOrigin_.y;
     v = parent.get();
   }
   return origin;
@@ -143,6 +152,32 @@ CGPoint UIView::convertPointToView(CGPoint point, const UIView* view) const {
   const CGPoint from = originInRoot();
   const CGPoint to = view ? view->originInRoot() : CGPointZero;
   return {point.x + from.x - to.x, point.y + from.y - to.y};
+}
+
+CGRect UIView::convertRectFromView(CGRect rect, const UIView* view) const {
+  return {convertPointFromView(rect.origin, view), rect.size};
+}
+
+CGRect UIView::convertRectToView(CGRect rect, const UIView* view) const {
+  return {convertPointToView(rect.origin, view), rect.size};
+}
+
+bool UIView::pointInside(CGPoint point) const {
+  return CGRectContainsPoint(bounds(), point);
+}
+
+std::shared_ptr<UIView> UIView::hitTest(CGPoint point) {
+  if (!isShownForTouches() || !userInteraction_) return nullptr;
+  const bool inside = pointInside(point);
+  if (clips_ && !inside) return nullptr;
+  const auto children = subviews_;  // a copy: the tree may not change under the walk
+  for (auto it = children.rbegin(); it != children.rend(); ++it) {
+    const UIView& child = **it;
+    const CGPoint local{point.x - child.frame_.origin.x + child.boundsOrigin_.x,
+                        point.y - child.frame_.origin.y + child.boundsOrigin_.y};
+    if (auto found = (*it)->hitTest(local)) return found;
+  }
+  return inside ? std::static_pointer_cast<UIView>(weak_from_this().lock()) : nullptr;
 }
 
 void UIView::sizeToFit() {

@@ -36,7 +36,11 @@ class TESSARY_EXPORT UIView : public NSObject {
 
   CGRect frame() const { return frame_; }
   virtual void setFrame(CGRect frame);
-  CGRect bounds() const { return CGRectMake(0, 0, frame_.size.width, frame_.size.height); }
+  // The view's own coordinate space: its origin is what the view shows at its top-left corner,
+  // so a subview at frame origin (x, y) appears at (x - bounds.x, y - bounds.y).
+  CGRect bounds() const { return {boundsOrigin_, frame_.size}; }
+  // A new size keeps the centre, as on the platform; the origin shifts what the view shows.
+  void setBounds(CGRect bounds);
   CGPoint center() const {
     return {frame_.origin.x + frame_.size.width / 2, frame_.origin.y + frame_.size.height / 2};
   }
@@ -69,9 +73,23 @@ class TESSARY_EXPORT UIView : public NSObject {
   NSUInteger autoresizingMask() const { return autoresizing_; }
   void setAutoresizingMask(NSUInteger mask) { autoresizing_ = mask; }
 
-  // A point in `view`'s coordinates (screen coordinates when null) in this view's.
+  // A point in `view`'s coordinates (screen coordinates when null) in this view's. Every
+  // ancestor's bounds origin is subtracted on the way, so scrolled content converts right.
+  // The root of a tree lies at the screen's origin.
   CGPoint convertPointFromView(CGPoint point, const UIView* view) const;
   CGPoint convertPointToView(CGPoint point, const UIView* view) const;
+  CGRect convertRectFromView(CGRect rect, const UIView* view) const;
+  CGRect convertRectToView(CGRect rect, const UIView* view) const;
+
+  // Whether the point, in this view's coordinates, lies in its bounds.
+  virtual bool pointInside(CGPoint point) const;
+  // The deepest view under the point (in this view's coordinates) that takes touches: shown
+  // (not hidden, alpha of at least 0.01), user interaction on, the point inside it. Later
+  // subviews are in front. A clipping view takes nothing outside its bounds, for itself or its
+  // subviews; a view that does not clip lets its subviews be touched where they stick out.
+  virtual std::shared_ptr<UIView> hitTest(CGPoint point);
+  // Not hidden and not transparent to the point of taking no touches.
+  bool isShownForTouches() const { return !hidden_ && alpha_ >= 0.01f; }
 
   virtual CGSize sizeThatFits(CGSize size) const { return size; }
   void sizeToFit();
@@ -93,6 +111,7 @@ class TESSARY_EXPORT UIView : public NSObject {
   CGRect frame_;
 
  private:
+  // Where this view's coordinate origin lies in its root's coordinates.
   CGPoint originInRoot() const;
 
   void recordAnimation(const char* property, CGRect toFrame, CGFloat toAlpha);
@@ -100,6 +119,7 @@ class TESSARY_EXPORT UIView : public NSObject {
   std::weak_ptr<UIView> superview_;
   std::vector<std::shared_ptr<UITapGestureRecognizer>> recognizers_;
   std::vector<std::shared_ptr<UIView>> subviews_;
+  CGPoint boundsOrigin_{};
   NSInteger tag_ = 0;
   bool hidden_ = false;
   CGFloat alpha_ = 1.0f;

@@ -5,6 +5,7 @@
 #include "host/simulator.h"
 #include "platform/uikit/ui_alert_view.h"
 #include "platform/uikit/ui_button.h"
+#include "platform/uikit/ui_label.h"
 #include "platform/uikit/ui_scroll_view.h"
 #include "tests/support/test_environment.h"
 
@@ -152,6 +153,31 @@ TEST_F(TouchTest, RecognizerWinsOverTheControlAndControlsGetBothEvents) {
   EXPECT_EQ(touch::tapAt(root_, {110, 10}), TapOutcome::Recognizer);
   EXPECT_EQ(counter_->taps, 2);
   EXPECT_EQ(touch::tapAt(root_, {10, 300}), TapOutcome::Nothing);
+}
+
+TEST_F(TouchTest, AControlTakesOnlyTouchesOnItself) {
+  // An overlay control with a plain view, a scroll view and a label lying on it.
+  auto overlay = std::make_shared<UIControl>(CGRectMake(0, 0, 320, 480));
+  overlay->addTarget(counter_, &Counter::down, UIControlEventAllTouchEvents);
+  auto panel = UIView::initWithFrame(CGRectMake(0, 0, 100, 50));
+  auto row = UIScrollView::initWithFrame(CGRectMake(0, 100, 100, 35));
+  auto label = UILabel::initWithFrame(CGRectMake(200, 0, 50, 20));
+  overlay->addSubview(panel);
+  overlay->addSubview(row);
+  overlay->addSubview(label);
+  root_->addSubview(overlay);
+  EXPECT_EQ(touch::tapAt(root_, {10, 10}), TapOutcome::Nothing);
+  EXPECT_EQ(touch::tapAt(root_, {10, 110}), TapOutcome::Nothing);
+  EXPECT_EQ(counter_->touchDown, 0);
+  // A label takes no touches: the control under it gets them, as it does where nothing lies.
+  EXPECT_EQ(touch::tapAt(root_, {210, 10}), TapOutcome::Control);
+  EXPECT_EQ(touch::tapAt(root_, {10, 300}), TapOutcome::Control);
+  EXPECT_EQ(counter_->touchDown, 4);  // touch down and up inside, twice
+  // A button lying on the control gets its own touches.
+  addButton(overlay, CGRectMake(0, 200, 50, 50));
+  EXPECT_EQ(touch::tapAt(root_, {10, 210}), TapOutcome::Control);
+  EXPECT_EQ(counter_->touchUp, 1);
+  EXPECT_EQ(counter_->touchDown, 5);
 }
 
 TEST_F(TouchTest, ReleasedTargetsAreSkipped) {

@@ -274,8 +274,9 @@ TEST_F(Picker, BubbleAboveOrBelowTheButton) {
   controller->hide();
   advance(0.3);
 
-  // At the top of the list there is no room: below, 30 and 49 down, or 75 and 94 in detail.
-  cell->setFrame(CGRectMake(0, 0, 320, 40));
+  // Scrolled to the top of the list there is no room: below, 30 and 49 down, or 75 and 94 in
+  // detail.
+  list->view->table->setContentOffset({0, 100});
   for (const BOOL detail : {NO, YES}) {
     detailMode = detail;
     const CGFloat shift = detail ? 45 : 0;
@@ -409,7 +410,7 @@ TEST_F(Picker, KeyboardMovesTheLiftedViewsWithTheRow) {
   const CGFloat anchorY = bubble()->anchorPoint().y;
   const CGFloat backgroundY = controller->_backgroundView->frame().origin.y;
   // The list scrolls the widget's row 70 points up while the keyboard comes.
-  cell->setFrame(CGRectMake(0, 30, 320, 40));
+  list->view->table->setContentOffset({0, 70});
   controller->keyboardWillShow(NSNotification(
       UIKeyboardWillShowNotification, nullptr,
       std::make_shared<NSDictionary>(NSDictionary::Storage{
@@ -423,6 +424,24 @@ TEST_F(Picker, KeyboardMovesTheLiftedViewsWithTheRow) {
   EXPECT_EQ(mini()->frame().origin.y, rowY - 70);
   EXPECT_EQ(bubble()->anchorPoint().y, anchorY - 70);
   EXPECT_EQ(controller->_backgroundView->frame().origin.y, backgroundY - 70);
+}
+
+TEST_F(Picker, AScrolledListLiftsTheConverterWhereItShows) {
+  // The keyboard's AutoScroll put the widget's row 72 points from the top of the list.
+  list->view->table->setContentOffset({0, 72});
+  tapLeft();
+  EXPECT_EQ(container->frame(), CGRectMake(0, 28, 316, 40));
+  EXPECT_EQ(controller->_backgroundView->frame(), CGRectMake(2, 28, 312, 40));
+  // The button lies 33 points down the overlay: no room above, so the bubble opens below.
+  EXPECT_EQ(buttonOrigin(*leftButton), CGPointMake(7, 33));
+  EXPECT_FALSE(bubble()->isAbove());
+  EXPECT_EQ(bubble()->anchorPoint(), CGPointMake(31, 63));
+  EXPECT_EQ(mini()->frame(), CGRectMake(13, 82, 0, 35));
+  advance(0.6);
+  EXPECT_TRUE(contains(body(), mini()->frame()));
+  controller->hide();
+  advance(0.3);
+  expectClosed();
 }
 
 TEST_F(Picker, WithoutAHostListTheOverlayIsShownNowhere) {
