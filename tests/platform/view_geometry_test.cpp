@@ -35,8 +35,7 @@ struct List {
 
 TEST_F(ViewGeometry, ContentOffsetIsTheBoundsOriginAndConversionsSubtractIt) {
   List list;
-  EXPECT_EQ(list.overlay->convertPointFromView(CGPointZero, list.button.get()),
-            CGPointMake(9, 77));
+  EXPECT_EQ(list.overlay->convertPointFromView(CGPointZero, list.button.get()), CGPointMake(9, 77));
   list.table->setContentOffset({0, 72});
   EXPECT_EQ(list.table->bounds(), CGRectMake(0, 72, 320, 420));
   EXPECT_EQ(list.table->frame(), CGRectMake(0, 0, 320, 420));  // scrolling moves no frame
