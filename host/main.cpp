@@ -3,7 +3,11 @@
 //   tessary-sim --root DIR [--bundle DIR] install
 //   tessary-sim --root DIR [--device phone|tablet|old] [--orientation portrait|landscape]
 //               --headless --script FILE|- [--transcript]
+//   tessary-sim --root DIR [--device …] [--orientation …] [--scale N] [--clock SECONDS]
+//               [--record FILE]                 (a window on the computer's display)
 #include <cstdio>
+#include <cmath>
+#include <cstdlib>
 #include <cstring>
 #include <exception>
 #include <fstream>
@@ -13,6 +17,7 @@
 #include "host/bundles.h"
 #include "host/script_runner.h"
 #include "host/simulator.h"
+#include "host/window.h"
 
 namespace {
 
@@ -22,7 +27,10 @@ const char* const kUsageText =
     "usage: tessary-sim --root DIR [--bundle DIR] install\n"
     "       tessary-sim --root DIR [--bundle DIR] [--device phone|tablet|old]\n"
     "                   [--orientation portrait|landscape] --headless --script FILE|-\n"
-    "                   [--transcript]\n";
+    "                   [--transcript]\n"
+    "       tessary-sim --root DIR [--bundle DIR] [--device phone|tablet|old]\n"
+    "                   [--orientation portrait|landscape] [--scale N] [--clock SECONDS]\n"
+    "                   [--record FILE]      opens a window\n";
 
 int usage(const std::string& problem) {
   if (!problem.empty()) std::fprintf(stderr, "tessary-sim: %s\n", problem.c_str());
@@ -35,6 +43,7 @@ int run(int argc, char** argv) {
   options.bundleDirectory = TESSARY_BUILT_BUNDLE;
   std::string scriptPath;
   bool headless = false, transcript = false, install = false, haveRoot = false;
+  window::Options windowOptions;
   for (int i = 1; i < argc; ++i) {
     const std::string a = argv[i];
     const auto value = [&](std::string& into) {
@@ -72,6 +81,24 @@ int run(int argc, char** argv) {
       headless = true;
     } else if (a == "--script") {
       if (!value(scriptPath) || scriptPath.empty()) return usage("--script needs a file or -");
+    } else if (a == "--record") {
+      if (!value(windowOptions.recordPath) || windowOptions.recordPath.empty())
+        return usage("--record needs a file");
+    } else if (a == "--scale") {
+      if (!value(v)) return usage("--scale needs a number of pixels per point");
+      char* end = nullptr;
+      windowOptions.scale = std::strtod(v.c_str(), &end);
+      if (end == v.c_str() || *end != '\0' || !(windowOptions.scale >= 1 && windowOptions.scale <= 4))
+        return usage("--scale is a number from 1 to 4");
+    } else if (a == "--clock") {
+      if (!value(v)) return usage("--clock needs seconds since 2001-01-01");
+      char* end = nullptr;
+      const double seconds = std::strtod(v.c_str(), &end);
+      if (end == v.c_str() || *end != '\0' || !(std::fabs(seconds) <= 2.5e11))
+        return usage("--clock is a number of seconds since 2001-01-01 within 2.5e11");
+      windowOptions.clock = seconds;
+    } else if (a == "--report-idle") {
+      windowOptions.reportIdle = true;
     } else if (a == "--transcript") {
       transcript = true;
     } else if (a == "install") {
@@ -94,8 +121,20 @@ int run(int argc, char** argv) {
     }
     return 0;
   }
-  if (scriptPath.empty()) return usage("nothing to do: give install or --script");
-  if (!headless) return usage("only the headless host exists so far; pass --headless");
+  if (scriptPath.empty() && !headless) {
+    if (const std::string problem = window::displayProblem(); !problem.empty()) {
+      std::fprintf(stderr,
+                   "tessary-sim: %s; run a script without one with --headless --script FILE\n",
+                   problem.c_str());
+      return kUsage;
+    }
+    options.manualClock = true;
+    Simulator simulator(options);
+    return window::run(simulator, windowOptions);
+  }
+  if (scriptPath.empty()) return usage("--headless needs --script FILE|-");
+  if (!headless) return usage("a script runs headless; pass --headless");
+  if (!windowOptions.recordPath.empty()) return usage("--record goes with the window only");
 
   std::ifstream file;
   std::istream* in = &std::cin;

@@ -210,11 +210,56 @@ std::string ScriptRunner::execute(const Command& command) {
     if (args.size() != 1 || arg(0) != "ok") return "alert: usage: alert ok";
     return sim_.alertOk();
   }
+  if (name == "touch") return touchCommand(command);
+  if (name == "locate") {
+    if (!(problem = arity(command, 1, 1, "locate TARGET")).empty()) return problem;
+    CGPoint point;
+    if (problem = sim_.locate(arg(0), point); !problem.empty()) return problem;
+    out_ << numberText(point.x) << ',' << numberText(point.y) << '\n';
+    out_.flush();
+    return {};
+  }
+  if (name == "scale") {
+    if (!(problem = arity(command, 1, 1, "scale PIXELS-PER-POINT")).empty()) return problem;
+    double scale = 0;
+    if (!readReal(arg(0), scale) || scale < 0.25 || scale > 8) {
+      return "scale: PIXELS-PER-POINT is a number from 0.25 to 8";
+    }
+    scale_ = scale;
+    return {};
+  }
+  if (name == "device") {
+    if (!(problem = arity(command, 1, 1, "device phone|tablet|old")).empty()) return problem;
+    const auto kind = deviceNamed(arg(0));
+    if (!kind) return "device: unknown device " + arg(0) + " (phone, tablet or old)";
+    return sim_.setDevice(*kind);
+  }
   if (name == "snapshot") {
     if (!(problem = arity(command, 1, 1, "snapshot FILE")).empty()) return problem;
     return "snapshot: drawing is not available yet";
   }
   return "unknown command " + JsonWriter::escape(name);
+}
+
+std::string ScriptRunner::touchCommand(const Command& command) {
+  const char* const usage = "touch down|move|up TARGET";
+  if (std::string problem = arity(command, 2, 2, usage); !problem.empty()) return problem;
+  const std::string& phase = command.arguments[0].text;
+  if (phase != "down" && phase != "move" && phase != "up") return std::string("touch: usage: ") + usage;
+  CGPoint point;
+  if (std::string problem = sim_.locate(command.arguments[1].text, point); !problem.empty()) {
+    return problem;
+  }
+  if (phase == "down") return touches_.down(point);
+  if (phase == "move") return touches_.move(point);
+  return touches_.up(point);
+}
+
+std::optional<UIDevice::Kind> deviceNamed(const std::string& name) {
+  if (name == "phone") return UIDevice::Kind::Phone;
+  if (name == "tablet") return UIDevice::Kind::Tablet;
+  if (name == "old") return UIDevice::Kind::Old;
+  return std::nullopt;
 }
 
 int ScriptRunner::run(std::istream& in) {

@@ -1,11 +1,13 @@
 #pragma once
 
 #include <istream>
+#include <optional>
 #include <ostream>
 #include <string>
 
 #include "host/script.h"
 #include "host/simulator.h"
+#include "host/touch_tracking.h"
 
 // Runs a headless script against the simulator: `dump` writes to `out`, and the first
 // failing line stops the script with "line N: reason" on `err`.
@@ -15,7 +17,7 @@ class ScriptRunner {
   static constexpr int kFailure = 2;
 
   ScriptRunner(Simulator& simulator, std::ostream& out, std::ostream& err)
-      : sim_(simulator), out_(out), err_(err) {}
+      : sim_(simulator), out_(out), err_(err), touches_(simulator) {}
   // After each command, a short human account of what the widget shows (the field being
   // edited is marked with a bar after its text), and of the keyboard, the list's frame and
   // the pasteboard whenever they change.
@@ -25,13 +27,19 @@ class ScriptRunner {
   int run(std::istream& in);
   // One command; answers an empty string or the reason it failed.
   std::string execute(const script::Command& command);
+  const TouchTracker& touches() const { return touches_; }
+  // Pixels per point of snapshots, as the `scale` command sets it.
+  double scale() const { return scale_; }
 
  private:
   void writeTranscript(const script::Command& command);
+  std::string touchCommand(const script::Command& command);
 
   Simulator& sim_;
   std::ostream& out_;
   std::ostream& err_;
+  TouchTracker touches_;
+  double scale_ = 2;
   bool transcript_ = false;
   size_t requestsSeen_ = 0;
   // What the transcript said last about the keyboard and the list, and the pasteboard.
@@ -41,3 +49,5 @@ class ScriptRunner {
 // The orientation a `rotate` argument names (1 to 4, or portrait, upsidedown,
 // landscaperight, landscapeleft), or 0.
 int orientationNamed(const std::string& name);
+// The device a `device` argument or --device names: phone, tablet or old.
+std::optional<UIDevice::Kind> deviceNamed(const std::string& name);

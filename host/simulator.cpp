@@ -158,6 +158,15 @@ std::string Simulator::release() {
   return {};
 }
 
+std::string Simulator::setDevice(UIDevice::Kind device) {
+  if (device == options_.device) return {};
+  if (controller_) return "device: the device is chosen before the widget is first shown";
+  options_.device = device;
+  UIDevice::currentDevice().setKind(device);
+  applyScreenSize();
+  return {};
+}
+
 std::string Simulator::rotate(int orientation) {
   if (orientation < 1 || orientation > 4) return "rotate: the orientation is 1 to 4";
   if (orientation == orientation_) return {};

@@ -42,6 +42,9 @@ class Simulator {
   std::string show();
   std::string hide();
   std::string release();
+  // The device is chosen while no widget controller exists; it sets the screen's size.
+  std::string setDevice(UIDevice::Kind device);
+  UIDevice::Kind device() const { return options_.device; }
   // 1 portrait, 2 upside down, 3 landscape right, 4 landscape left.
   std::string rotate(int orientation);
 

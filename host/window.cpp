@@ -1,0 +1,459 @@
+#include "host/window.h"
+
+#include <SDL.h>
+
+#include <chrono>
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
+#include <iostream>
+#include <memory>
+
+#include "host/script_runner.h"
+#include "host/simulator.h"
+#include "host/window_record.h"
+#include "host/window_view.h"
+#include "platform/foundation/clock.h"
+#include "platform/foundation/run_loop.h"
+#include "platform/foundation/url_connection.h"
+#include "platform/uikit/ui_alert_view.h"
+#include "platform/uikit/ui_application.h"
+#include "platform/uikit/ui_pasteboard.h"
+#include "platform/uikit/ui_text_field.h"
+
+namespace window {
+
+namespace {
+
+using window_record::kTicksPerSecond;
+
+// The longest text a clipboard hands to the pasteboard, well inside a script line.
+constexpr size_t kClipboardLimit = 60'000;
+
+const char* deviceName(UIDevice::Kind kind) {
+  switch (kind) {
+    case UIDevice::Kind::Tablet:
+      return "tablet";
+    case UIDevice::Kind::Old:
+      return "old";
+    case UIDevice::Kind::Phone:
+    default:
+      return "phone";
+  }
+}
+
+const char* orientationName(int orientation) {
+  switch (orientation) {
+    case 2:
+      return "upsidedown";
+    case 3:
+      return "landscaperight";
+    case 4:
+      return "landscapeleft";
+    default:
+      return "portrait";
+  }
+}
+
+// Ctrl+R turns the device a quarter clockwise each time.
+int nextOrientation(int orientation) {
+  switch (orientation) {
+    case 1:
+      return 3;
+    case 3:
+      return 2;
+    case 2:
+      return 4;
+    default:
+      return 1;
+  }
+}
+
+// The window: SDL's objects, the simulator's clock kept in step with real time, and the
+// record of what was done.
+class Session {
+ public:
+  Session(Simulator& simulator, const Options& options)
+      : sim_(simulator), options_(options), runner_(simulator, std::cout, std::cerr) {}
+  ~Session();
+
+  int run();
+
+ private:
+  bool start();
+  bool openWindow();
+  void fitWindow();
+  int64_t realTicks() const;
+  // Moves the clock to the present tick, running what falls due, and polls the network.
+  void catchUp();
+  // Runs one script line as an action taken now, and records it when it succeeds.
+  bool act(const std::string& line);
+  void pullClipboard();
+  void pushClipboard();
+  void handle(const SDL_Event& event);
+  void handleKey(const SDL_KeyboardEvent& key);
+  void handleMouse(CGPoint point, const char* phase);
+  void flushMove();
+  CGPoint toPoints(int x, int y) const;
+  bool needsFrames() const;
+  void draw();
+
+  Simulator& sim_;
+  Options options_;
+  ScriptRunner runner_;
+  std::ofstream recordFile_;
+  std::unique_ptr<window_record::Recorder> recorder_;
+
+  SDL_Window* window_ = nullptr;
+  SDL_Renderer* renderer_ = nullptr;
+  SDL_Texture* texture_ = nullptr;
+  View view_;
+  double unitsPerPoint_ = 1;  // window coordinates per point
+  double pixelsPerPoint_ = 1;
+  CGSize screen_{};
+
+  std::chrono::steady_clock::time_point start_;
+  int64_t clockTicks_ = 0;
+  bool quit_ = false;
+  bool dirty_ = true;
+  bool reportedIdle_ = false;
+  bool mouseDown_ = false;
+  bool movePending_ = false;
+  CGPoint pendingMove_{};
+  std::string clipboardSeen_;
+  std::optional<std::string> pasteboardSeen_;
+  // What the screen showed when last drawn, to know when to draw again.
+  size_t timersSeen_ = 0, requestsSeen_ = 0, alertsSeen_ = 0;
+  long minuteSeen_ = -1;
+  bool animatingSeen_ = false;
+};
+
+Session::~Session() {
+  if (texture_) SDL_DestroyTexture(texture_);
+  if (renderer_) SDL_DestroyRenderer(renderer_);
+  if (window_) SDL_DestroyWindow(window_);
+  SDL_Quit();
+}
+
+int64_t Session::realTicks() const {
+  const std::chrono::duration<double> elapsed = std::chrono::steady_clock::now() - start_;
+  return static_cast<int64_t>(std::floor(elapsed.count() * kTicksPerSecond));
+}
+
+void Session::catchUp() {
+  const int64_t now = realTicks();
+  NSRunLoop& loop = NSRunLoop::mainRunLoop();
+  if (now > clockTicks_) {
+    loop.advanceBy(static_cast<double>(now - clockTicks_) / kTicksPerSecond);
+    clockTicks_ = now;
+  }
+  if (loop.runOnce(0)) dirty_ = true;
+}
+
+bool Session::act(const std::string& line) {
+  const auto parsed = script::parseLine(line, 0);
+  if (!parsed.command) return false;
+  const size_t requests = NSURLConnection::startedRequests().size();
+  const std::string problem = runner_.execute(*parsed.command);
+  if (!problem.empty()) {
+    std::fprintf(stderr, "tessary-sim: %s\n", problem.c_str());
+    return false;
+  }
+  if (recorder_) {
+    recorder_->write(clockTicks_, line, NSURLConnection::startedRequests().size() > requests);
+  }
+  dirty_ = true;
+  return true;
+}
+
+void Session::pullClipboard() {
+  if (!SDL_HasClipboardText()) return;
+  char* raw = SDL_GetClipboardText();
+  if (!raw) return;
+  const std::string text = raw;
+  SDL_free(raw);
+  if (text == clipboardSeen_) return;
+  clipboardSeen_ = text;
+  const std::string safe = window_record::lineSafe(text, kClipboardLimit);
+  if (UIPasteboard::generalPasteboard().string() == safe) return;
+  act("pasteboard " + window_record::quoted(safe));
+  pasteboardSeen_ = UIPasteboard::generalPasteboard().string();
+}
+
+void Session::pushClipboard() {
+  const auto text = UIPasteboard::generalPasteboard().string();
+  if (text == pasteboardSeen_) return;
+  pasteboardSeen_ = text;
+  if (text) {
+    SDL_SetClipboardText(text->c_str());
+    clipboardSeen_ = *text;
+  }
+}
+
+bool Session::start() {
+  const double wall = options_.clock ? *options_.clock : std::floor(SystemClock().wall());
+  if (!options_.recordPath.empty()) {
+    recordFile_.open(options_.recordPath, std::ios::binary | std::ios::trunc);
+    if (!recordFile_) {
+      std::fprintf(stderr, "tessary-sim: cannot write the record %s\n",
+                   options_.recordPath.c_str());
+      return false;
+    }
+    recorder_ = std::make_unique<window_record::Recorder>(recordFile_);
+    recordFile_ << "# tessary-sim's window; replay with: tessary-sim --root DIR --headless --script FILE\n";
+  }
+  char clockLine[64];
+  std::snprintf(clockLine, sizeof clockLine, "clock %.17g", wall);
+  for (const std::string& line :
+       {std::string("device ") + deviceName(sim_.device()),
+        std::string("rotate ") + orientationName(sim_.orientation()),
+        std::string("scale ") + window_record::numberText(pixelsPerPoint_), std::string(clockLine),
+        std::string("show")}) {
+    if (!act(line)) return false;
+  }
+  return true;
+}
+
+bool Session::openWindow() {
+  if (SDL_Init(SDL_INIT_VIDEO) != 0) {
+    std::fprintf(stderr, "tessary-sim: cannot open a window: %s\n", SDL_GetError());
+    return false;
+  }
+  SDL_SetHint(SDL_HINT_VIDEO_X11_NET_WM_BYPASS_COMPOSITOR, "0");
+  // Without a scale of its own, the display's dots per inch say how many pixels make a point.
+  unitsPerPoint_ = options_.scale > 0 ? options_.scale : 1;
+  if (options_.scale <= 0) {
+    float dpi = 0;
+    if (SDL_GetDisplayDPI(0, nullptr, &dpi, nullptr) == 0 && dpi > 0) {
+      unitsPerPoint_ = std::clamp(std::round(dpi / 96.0), 1.0, 3.0);
+    }
+  }
+  screen_ = sim_.list().screenSize();
+  const CGFloat height = screen_.height + View::kHelpHeight;
+  window_ = SDL_CreateWindow("Tessary", SDL_WINDOWPOS_CENTERED, SDL_WINDOWPOS_CENTERED,
+                             static_cast<int>(std::lround(screen_.width * unitsPerPoint_)),
+                             static_cast<int>(std::lround(height * unitsPerPoint_)),
+                             SDL_WINDOW_ALLOW_HIGHDPI);
+  if (!window_) {
+    std::fprintf(stderr, "tessary-sim: cannot open a window: %s\n", SDL_GetError());
+    return false;
+  }
+  renderer_ = SDL_CreateRenderer(window_, -1, SDL_RENDERER_PRESENTVSYNC);
+  if (!renderer_) renderer_ = SDL_CreateRenderer(window_, -1, 0);
+  if (!renderer_) {
+    std::fprintf(stderr, "tessary-sim: cannot draw in the window: %s\n", SDL_GetError());
+    return false;
+  }
+  // A display that scales windows itself gives more pixels than window coordinates.
+  int unitsWide = 0, pixelsWide = 0, pixelsHigh = 0;
+  SDL_GetWindowSize(window_, &unitsWide, nullptr);
+  SDL_GetRendererOutputSize(renderer_, &pixelsWide, &pixelsHigh);
+  const double ratio = unitsWide > 0 ? static_cast<double>(pixelsWide) / unitsWide : 1;
+  pixelsPerPoint_ = unitsPerPoint_ * (ratio > 0 ? ratio : 1);
+  SDL_StartTextInput();
+  return true;
+}
+
+void Session::fitWindow() {
+  const CGSize screen = sim_.list().screenSize();
+  if (texture_ && screen.width == screen_.width && screen.height == screen_.height) return;
+  screen_ = screen;
+  const CGFloat height = screen_.height + View::kHelpHeight;
+  SDL_SetWindowSize(window_, static_cast<int>(std::lround(screen_.width * unitsPerPoint_)),
+                    static_cast<int>(std::lround(height * unitsPerPoint_)));
+  if (texture_) SDL_DestroyTexture(texture_);
+  const int w = static_cast<int>(std::lround(screen_.width * pixelsPerPoint_));
+  const int h = static_cast<int>(std::lround(height * pixelsPerPoint_));
+  texture_ = SDL_CreateTexture(renderer_, SDL_PIXELFORMAT_ARGB8888, SDL_TEXTUREACCESS_STREAMING,
+                               w, h);
+  view_.resize(screen_, pixelsPerPoint_);
+  dirty_ = true;
+}
+
+CGPoint Session::toPoints(int x, int y) const {
+  // Inside the screen: a finger never lands on the help line or off the edge.
+  const double px = std::clamp(x / unitsPerPoint_, 0.0, screen_.width - 1 / pixelsPerPoint_);
+  const double py = std::clamp(y / unitsPerPoint_, 0.0, screen_.height - 1 / pixelsPerPoint_);
+  return {static_cast<CGFloat>(px), static_cast<CGFloat>(py)};
+}
+
+void Session::handleMouse(CGPoint point, const char* phase) {
+  act(std::string("touch ") + phase + " " + window_record::pointText(point));
+}
+
+void Session::flushMove() {
+  if (!movePending_) return;
+  movePending_ = false;
+  if (mouseDown_) handleMouse(pendingMove_, "move");
+}
+
+void Session::handleKey(const SDL_KeyboardEvent& key) {
+  const SDL_Keycode code = key.keysym.sym;
+  const bool alert = !UIAlertView::visibleAlerts().empty();
+  if (key.keysym.mod & KMOD_CTRL) {
+    switch (code) {
+      case SDLK_q:
+        quit_ = true;
+        return;
+      case SDLK_r:
+        act(std::string("rotate ") + orientationName(nextOrientation(sim_.orientation())));
+        return;
+      case SDLK_l:
+        act(sim_.isShown() ? "hide" : "show");
+        return;
+      case SDLK_v:
+        if (!alert && UITextField::firstResponder()) {
+          if (const auto text = UIPasteboard::generalPasteboard().string()) {
+            act("paste " + window_record::quoted(*text));
+          }
+        }
+        return;
+      default:
+        return;
+    }
+  }
+  switch (code) {
+    case SDLK_BACKSPACE:
+      if (!alert && UITextField::firstResponder()) act("backspace");
+      return;
+    case SDLK_RETURN:
+    case SDLK_KP_ENTER:
+    case SDLK_ESCAPE:
+      if (alert) act("alert ok");
+      return;
+    default:
+      return;
+  }
+}
+
+void Session::handle(const SDL_Event& event) {
+  switch (event.type) {
+    case SDL_QUIT:
+      quit_ = true;
+      break;
+    case SDL_WINDOWEVENT:
+      dirty_ = true;
+      break;
+    case SDL_KEYDOWN:
+      pullClipboard();
+      handleKey(event.key);
+      break;
+    case SDL_TEXTINPUT:
+      if (UIAlertView::visibleAlerts().empty() && UITextField::firstResponder()) {
+        act("type " + window_record::quoted(event.text.text));
+      }
+      break;
+    case SDL_MOUSEBUTTONDOWN:
+      if (event.button.button != SDL_BUTTON_LEFT || mouseDown_) break;
+      if (event.button.y / unitsPerPoint_ >= screen_.height) break;  // the help line
+      pullClipboard();
+      mouseDown_ = true;
+      handleMouse(toPoints(event.button.x, event.button.y), "down");
+      break;
+    case SDL_MOUSEMOTION:
+      if (mouseDown_) {
+        movePending_ = true;
+        pendingMove_ = toPoints(event.motion.x, event.motion.y);
+      }
+      break;
+    case SDL_MOUSEBUTTONUP:
+      if (event.button.button != SDL_BUTTON_LEFT || !mouseDown_) break;
+      movePending_ = false;
+      mouseDown_ = false;
+      handleMouse(toPoints(event.button.x, event.button.y), "up");
+      break;
+    default:
+      break;
+  }
+}
+
+bool Session::needsFrames() const {
+  return !UIView::runningAnimations().empty() ||
+         UIApplication::sharedApplication().isNetworkActivityIndicatorVisible();
+}
+
+void Session::draw() {
+  void* pixels = nullptr;
+  int pitch = 0;
+  if (SDL_LockTexture(texture_, nullptr, &pixels, &pitch) != 0) return;
+  view_.draw(sim_, static_cast<unsigned char*>(pixels), pitch);
+  SDL_UnlockTexture(texture_);
+  SDL_RenderClear(renderer_);
+  SDL_RenderCopy(renderer_, texture_, nullptr, nullptr);
+  SDL_RenderPresent(renderer_);
+}
+
+int Session::run() {
+  if (!openWindow()) return 2;
+  start_ = std::chrono::steady_clock::now();
+  if (!start()) return 2;
+  pushClipboard();
+  fitWindow();
+  while (!quit_) {
+    catchUp();
+    SDL_Event event;
+    while (!quit_ && SDL_PollEvent(&event)) {
+      catchUp();
+      handle(event);
+      pushClipboard();
+    }
+    flushMove();
+    if (quit_) break;
+    fitWindow();
+
+    // Draw again only when something may look different.
+    const bool animating = needsFrames();
+    const size_t timers = NSRunLoop::mainRunLoop().pendingTimers(NSRunLoop::TimeBase::Clock);
+    const size_t requests = NSURLConnection::activeCount();
+    const size_t alerts = UIAlertView::visibleAlerts().size();
+    const long minute = static_cast<long>(std::floor(Clock::current().wall() / 60));
+    if (animating || animatingSeen_ || timers != timersSeen_ || requests != requestsSeen_ ||
+        alerts != alertsSeen_ || minute != minuteSeen_) {
+      dirty_ = true;
+    }
+    animatingSeen_ = animating;
+    timersSeen_ = timers;
+    requestsSeen_ = requests;
+    alertsSeen_ = alerts;
+    minuteSeen_ = minute;
+    if (dirty_) {
+      draw();
+      dirty_ = false;
+      reportedIdle_ = false;
+    }
+
+    int waitMs = 1000;
+    if (animating || mouseDown_) {
+      waitMs = 8;
+    } else if (timers > 0 || requests > 0) {
+      waitMs = 10;
+    } else if (options_.reportIdle && !reportedIdle_) {
+      std::fputs("idle\n", stdout);
+      std::fflush(stdout);
+      reportedIdle_ = true;
+    }
+    if (SDL_WaitEventTimeout(nullptr, waitMs) == 0) continue;
+  }
+  catchUp();
+  if (recorder_) recorder_->finish(clockTicks_);
+  return 0;
+}
+
+}  // namespace
+
+std::string displayProblem() {
+  const auto set = [](const char* name) {
+    const char* value = std::getenv(name);
+    return value && *value;
+  };
+  if (set("SDL_VIDEODRIVER") || set("DISPLAY") || set("WAYLAND_DISPLAY")) return {};
+  return "no display to open a window on (neither DISPLAY nor WAYLAND_DISPLAY is set)";
+}
+
+int run(Simulator& simulator, const Options& options) {
+  Session session(simulator, options);
+  return session.run();
+}
+
+}  // namespace window
