@@ -2,7 +2,7 @@
 
 #include <cmath>
 
-namespace keyboard {
+namespace keypad {
 std::vector<Key> keys(UIKeyboardType type, CGSize size, bool tablet) {
   std::vector<Key> result;
   if (!(size.width > 0) || !(size.height > 0)) return result;
@@ -49,4 +49,4 @@ std::vector<Key> keys(UIKeyboardType type, CGSize size, bool tablet) {
   }
   return result;
 }
-}  // namespace keyboard
+}  // namespace keypad

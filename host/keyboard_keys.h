@@ -6,7 +6,7 @@
 #include "platform/uikit/geometry.h"
 #include "platform/uikit/ui_text_field.h"
 
-namespace keyboard {
+namespace keypad {
 struct Key {
   enum class Kind { Character, Delete, Blank };
   Kind kind = Kind::Character;
@@ -14,4 +14,4 @@ struct Key {
   CGRect frame;
 };
 std::vector<Key> keys(UIKeyboardType type, CGSize size, bool tablet);
-}  // namespace keyboard
+}  // namespace keypad

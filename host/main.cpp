@@ -5,8 +5,8 @@
 //               --headless --script FILE|- [--transcript]
 //   tessary-sim --root DIR [--device …] [--orientation …] [--scale N] [--clock SECONDS]
 //               [--record FILE]                 (a window on the computer's display)
-#include <cstdio>
 #include <cmath>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <exception>
@@ -88,7 +88,8 @@ int run(int argc, char** argv) {
       if (!value(v)) return usage("--scale needs a number of pixels per point");
       char* end = nullptr;
       windowOptions.scale = std::strtod(v.c_str(), &end);
-      if (end == v.c_str() || *end != '\0' || !(windowOptions.scale >= 1 && windowOptions.scale <= 4))
+      if (end == v.c_str() || *end != '\0' ||
+          !(windowOptions.scale >= 1 && windowOptions.scale <= 4))
         return usage("--scale is a number from 1 to 4");
     } else if (a == "--clock") {
       if (!value(v)) return usage("--clock needs seconds since 2001-01-01");

@@ -245,7 +245,8 @@ std::string ScriptRunner::touchCommand(const Command& command) {
   const char* const usage = "touch down|move|up TARGET";
   if (std::string problem = arity(command, 2, 2, usage); !problem.empty()) return problem;
   const std::string& phase = command.arguments[0].text;
-  if (phase != "down" && phase != "move" && phase != "up") return std::string("touch: usage: ") + usage;
+  if (phase != "down" && phase != "move" && phase != "up")
+    return std::string("touch: usage: ") + usage;
   CGPoint point;
   if (std::string problem = sim_.locate(command.arguments[1].text, point); !problem.empty()) {
     return problem;

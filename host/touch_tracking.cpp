@@ -42,8 +42,8 @@ std::shared_ptr<UIScrollView> scrollerAbove(std::shared_ptr<UIView> view, bool& 
 CGFloat maximumOffset(const UIScrollView& scroll, bool horizontal) {
   const CGSize content = scroll.contentSize();
   const CGSize size = scroll.bounds().size;
-  return std::max(CGFloat{0}, horizontal ? content.width - size.width
-                                         : content.height - size.height);
+  return std::max(CGFloat{0},
+                  horizontal ? content.width - size.width : content.height - size.height);
 }
 
 }  // namespace
@@ -104,8 +104,8 @@ std::string TouchTracker::down(CGPoint point) {
 std::string TouchTracker::move(CGPoint point) {
   if (!down_) return "touch move: no finger is down";
   last_ = point;
-  travelled_ = std::max(travelled_, static_cast<CGFloat>(std::hypot(point.x - start_.x,
-                                                                     point.y - start_.y)));
+  travelled_ = std::max(travelled_,
+                        static_cast<CGFloat>(std::hypot(point.x - start_.x, point.y - start_.y)));
   if (target_ == Target::Swallowed || target_ == Target::Key) return {};
   startScrollingIfDragged(point);
   if (scrolling_) {
@@ -113,7 +113,8 @@ std::string TouchTracker::move(CGPoint point) {
     if (!scroll) return {};
     const CGFloat along = horizontal_ ? start_.x - point.x : start_.y - point.y;
     const CGFloat from = horizontal_ ? startOffset_.x : startOffset_.y;
-    const CGFloat offset = std::clamp(from + along, CGFloat{0}, maximumOffset(*scroll, horizontal_));
+    const CGFloat offset =
+        std::clamp(from + along, CGFloat{0}, maximumOffset(*scroll, horizontal_));
     CGPoint next = scroll->contentOffset();
     (horizontal_ ? next.x : next.y) = offset;
     scroll->setContentOffset(next);
@@ -144,7 +145,8 @@ void TouchTracker::trackControl(CGPoint point) {
   const auto visible = touch::visibleRect(*control, *sim_.list().window());
   const bool inside = visible && CGRectContainsPoint(*visible, point);
   UIControlEvents events = inside ? UIControlEventTouchDragInside : UIControlEventTouchDragOutside;
-  if (inside != inside_) events |= inside ? UIControlEventTouchDragEnter : UIControlEventTouchDragExit;
+  if (inside != inside_)
+    events |= inside ? UIControlEventTouchDragEnter : UIControlEventTouchDragExit;
   inside_ = inside;
   control->setHighlighted(inside);
   control->sendActionsForControlEvents(events);
@@ -162,8 +164,7 @@ std::string TouchTracker::up(CGPoint point) {
         control->setHighlighted(false);
         control->sendActionsForControlEvents(inside_ ? UIControlEventTouchUpInside
                                                      : UIControlEventTouchUpOutside);
-        if (const auto field = std::dynamic_pointer_cast<UITextField>(control);
-            field && inside_) {
+        if (const auto field = std::dynamic_pointer_cast<UITextField>(control); field && inside_) {
           field->becomeFirstResponder();
         }
       }
@@ -203,13 +204,14 @@ void TouchTracker::finishScrolling() {
   if (target == startPage && std::fabs(offset - from) >= kPageDrag) {
     target += offset > from ? 1 : -1;
   }
-  const CGFloat snapped = std::clamp(target * page, CGFloat{0}, maximumOffset(*scroll, horizontal_));
+  const CGFloat snapped =
+      std::clamp(target * page, CGFloat{0}, maximumOffset(*scroll, horizontal_));
   CGPoint next = scroll->contentOffset();
   (horizontal_ ? next.x : next.y) = snapped;
   UIView::animateWithDurationAnimations(kPageDuration, [&] { scroll->setContentOffset(next); });
 }
 
-std::vector<keyboard::Key> TouchTracker::keysOnScreen(CGPoint& origin) const {
+std::vector<keypad::Key> TouchTracker::keysOnScreen(CGPoint& origin) const {
   Keyboard& keyboard = sim_.keyboard();
   const auto& root = sim_.list().window();
   const auto accessory = keyboard.accessory();
@@ -221,19 +223,21 @@ std::vector<keyboard::Key> TouchTracker::keysOnScreen(CGPoint& origin) const {
     const UIDevice& device = UIDevice::currentDevice();
     const bool tablet = device.respondsToUserInterfaceIdiom() &&
                         device.userInterfaceIdiom() == UIUserInterfaceIdiomPad;
-    return keyboard::keys(keyboard.type(), rect->size, tablet);
+    return keypad::keys(keyboard.type(), rect->size, tablet);
   }
   return {};
 }
 
-const keyboard::Key* TouchTracker::keyAt(const std::vector<keyboard::Key>& keys, CGPoint point) {
-  const keyboard::Key* best = nullptr;
+const keypad::Key* TouchTracker::keyAt(const std::vector<keypad::Key>& keys, CGPoint point) {
+  const keypad::Key* best = nullptr;
   CGFloat bestDistance = kKeyReach;
   for (const auto& key : keys) {
-    if (key.kind == keyboard::Key::Kind::Blank) continue;
+    if (key.kind == keypad::Key::Kind::Blank) continue;
     const CGRect& r = key.frame;
-    const CGFloat dx = std::max({r.origin.x - point.x, CGFloat{0}, point.x - (r.origin.x + r.size.width)});
-    const CGFloat dy = std::max({r.origin.y - point.y, CGFloat{0}, point.y - (r.origin.y + r.size.height)});
+    const CGFloat dx =
+        std::max({r.origin.x - point.x, CGFloat{0}, point.x - (r.origin.x + r.size.width)});
+    const CGFloat dy =
+        std::max({r.origin.y - point.y, CGFloat{0}, point.y - (r.origin.y + r.size.height)});
     const auto d = static_cast<CGFloat>(std::hypot(dx, dy));
     if (d < bestDistance) {
       best = &key;
@@ -255,13 +259,13 @@ void TouchTracker::actOnKey(CGPoint point) {
     return;
   }
   switch (key->kind) {
-    case keyboard::Key::Kind::Character:
+    case keypad::Key::Kind::Character:
       sim_.type(key->label);
       break;
-    case keyboard::Key::Kind::Delete:
+    case keypad::Key::Kind::Delete:
       sim_.backspace(1);
       break;
-    case keyboard::Key::Kind::Blank:
+    case keypad::Key::Kind::Blank:
       break;
   }
 }

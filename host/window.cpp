@@ -201,7 +201,8 @@ bool Session::start() {
       return false;
     }
     recorder_ = std::make_unique<window_record::Recorder>(recordFile_);
-    recordFile_ << "# tessary-sim's window; replay with: tessary-sim --root DIR --headless --script FILE\n";
+    recordFile_
+        << "# tessary-sim's window; replay with: tessary-sim --root DIR --headless --script FILE\n";
   }
   char clockLine[64];
   std::snprintf(clockLine, sizeof clockLine, "clock %.17g", wall);
@@ -265,8 +266,8 @@ void Session::fitWindow() {
   if (texture_) SDL_DestroyTexture(texture_);
   const int w = static_cast<int>(std::lround(screen_.width * pixelsPerPoint_));
   const int h = static_cast<int>(std::lround(height * pixelsPerPoint_));
-  texture_ = SDL_CreateTexture(renderer_, SDL_PIXELFORMAT_ARGB8888, SDL_TEXTUREACCESS_STREAMING,
-                               w, h);
+  texture_ =
+      SDL_CreateTexture(renderer_, SDL_PIXELFORMAT_ARGB8888, SDL_TEXTUREACCESS_STREAMING, w, h);
   view_.resize(screen_, pixelsPerPoint_);
   dirty_ = true;
 }

@@ -79,19 +79,17 @@ TEST_F(TouchTrackingTest, ControlsFollowTheFingerInAndOut) {
   EXPECT_TRUE(button->isHighlighted());
   ASSERT_EQ(tracker_->up({131, 136}), "");
   EXPECT_FALSE(button->isHighlighted());
-  EXPECT_EQ(events_->seen,
-            (Seen{UIControlEventTouchDown, UIControlEventTouchDragOutside,
-                  UIControlEventTouchDragExit, UIControlEventTouchDragOutside,
-                  UIControlEventTouchDragInside, UIControlEventTouchDragEnter,
-                  UIControlEventTouchUpInside}));
+  EXPECT_EQ(events_->seen, (Seen{UIControlEventTouchDown, UIControlEventTouchDragOutside,
+                                 UIControlEventTouchDragExit, UIControlEventTouchDragOutside,
+                                 UIControlEventTouchDragInside, UIControlEventTouchDragEnter,
+                                 UIControlEventTouchUpInside}));
 
   // Lifted outside: no action.
   events_->seen.clear();
   ASSERT_EQ(tracker_->down({130, 135}), "");
   ASSERT_EQ(tracker_->up({10, 300}), "");
   EXPECT_EQ(events_->seen.back(), UIControlEventTouchUpOutside);
-  EXPECT_EQ(std::count(events_->seen.begin(), events_->seen.end(), UIControlEventTouchUpInside),
-            0);
+  EXPECT_EQ(std::count(events_->seen.begin(), events_->seen.end(), UIControlEventTouchUpInside), 0);
   EXPECT_EQ(tracker_->up({10, 300}), "touch up: no finger is down");
   EXPECT_EQ(tracker_->move({10, 300}), "touch move: no finger is down");
 }

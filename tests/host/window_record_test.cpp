@@ -45,8 +45,7 @@ TEST(WindowRecordTest, WaitsGoBetweenActionsAndRequestsSettle) {
   recorder.write(1536, "touch up 1,2", true);
   recorder.finish(2048);
   recorder.finish(2048);
-  EXPECT_EQ(out.str(),
-            "show\ntouch down 1,2\nwait 1.5\ntouch up 1,2\nsettle\nwait 0.5\n");
+  EXPECT_EQ(out.str(), "show\ntouch down 1,2\nwait 1.5\ntouch up 1,2\nsettle\nwait 0.5\n");
 }
 
 }  // namespace
