@@ -193,7 +193,18 @@ TEST_F(EndToEndTest, CommandLineMistakesAreRefused) {
   EXPECT_TRUE(unknown.err.starts_with("tessary-sim: unknown argument --colour")) << unknown.err;
   const auto windowed = runSimulator({"--root", root_.path(), "--script", "-"}, nullptr);
   EXPECT_EQ(windowed.status, 2);
-  EXPECT_TRUE(windowed.err.starts_with("tessary-sim: only the headless host")) << windowed.err;
+  EXPECT_TRUE(windowed.err.starts_with("tessary-sim: a script runs headless")) << windowed.err;
+  // Without a display the window says so at once instead of waiting for one.
+  const auto noDisplay = runSimulator({"--root", root_.path()}, nullptr,
+                                      {"DISPLAY=", "WAYLAND_DISPLAY=", "SDL_VIDEODRIVER="});
+  EXPECT_EQ(noDisplay.status, 2);
+  EXPECT_TRUE(noDisplay.err.starts_with("tessary-sim: no display to open a window on"))
+      << noDisplay.err;
+  const auto recordHeadless = runSimulator(
+      {"--root", root_.path(), "--headless", "--script", "-", "--record", "x"}, nullptr);
+  EXPECT_EQ(recordHeadless.status, 2);
+  EXPECT_TRUE(recordHeadless.err.starts_with("tessary-sim: --record goes with the window only"))
+      << recordHeadless.err;
   const auto missing = runSimulator(
       {"--root", root_.path(), "--headless", "--script", root_.path() + "/none"}, nullptr);
   EXPECT_EQ(missing.status, 2);
