@@ -62,9 +62,10 @@ TableResult parseEcbDaily(std::string_view xml) {
     if (cube.type() != pugi::node_element) continue;
     if (localName(cube) != "Cube") return {nullptr, "unexpected element in the day's rates"};
     std::string_view code = cube.attribute("currency").value();
-    auto rate = parseDecimal(cube.attribute("rate").value());
+    std::string_view text = cube.attribute("rate").value();
+    auto rate = parseDecimal(text);
     if (!rate) return {nullptr, "bad rate for \"" + std::string(code.substr(0, 16)) + "\""};
-    if (auto error = table->add(code, *rate)) return {nullptr, *error};
+    if (auto error = table->add(code, *rate, text)) return {nullptr, *error};
   }
   if (table->size() == 0) return {nullptr, "no rates in the document"};
   return {std::move(table), {}};

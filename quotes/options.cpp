@@ -19,7 +19,9 @@ std::optional<long long> parseInteger(std::string_view text, long long min, long
 
 const char* usageText() {
   return "usage: tessary-quoted [--listen HOST:PORT] [--rates FILE | --ecb-xml FILE]\n"
-         "                      [--ecb-url URL [--refresh SECONDS]] [--threads N]\n"
+         "                      [--ecb-url URL [--refresh SECONDS]] [--table-due HH:MM]\n"
+         "                      [--threads N] [--max-connections N] [--idle-timeout SECONDS]\n"
+         "                      [--head-timeout SECONDS]\n"
          "                      [--delay MS] [--status CODE] [--body TEXT] [--stall] [--quiet]\n"
          "Serves GET /d/quotes.csv?s=AAABBB=X&f=l1 on 127.0.0.1:8471 unless told otherwise.\n";
 }
@@ -81,7 +83,8 @@ OptionsResult parseOptions(int argc, const char* const* argv) {
     }
     if (flag != "--listen" && flag != "--rates" && flag != "--ecb-xml" && flag != "--ecb-url" &&
         flag != "--refresh" && flag != "--delay" && flag != "--status" && flag != "--body" &&
-        flag != "--threads") {
+        flag != "--threads" && flag != "--max-connections" && flag != "--idle-timeout" &&
+        flag != "--head-timeout" && flag != "--table-due") {
       return fail("unknown argument \"" + std::string(argv[i]) + "\"");
     }
     auto v = value();
@@ -115,10 +118,25 @@ OptionsResult parseOptions(int argc, const char* const* argv) {
       auto n = parseInteger(*v, 1, 1024);
       if (!n) return fail("--threads wants a count from 1 to 1024");
       o.server.threads = static_cast<std::size_t>(*n);
+    } else if (flag == "--max-connections") {
+      auto n = parseInteger(*v, 1, 1000000);
+      if (!n) return fail("--max-connections wants a count from 1 to 1000000");
+      o.server.maxConnections = static_cast<std::size_t>(*n);
+    } else if (flag == "--idle-timeout" || flag == "--head-timeout") {
+      auto n = parseInteger(*v, 1, 3600);
+      if (!n) return fail(flag + " wants whole seconds from 1 to 3600");
+      (flag == "--idle-timeout" ? o.server.keepAliveTimeout : o.server.headTimeout) =
+          std::chrono::seconds(*n);
+    } else if (flag == "--table-due") {
+      auto minute = parseTimeOfDay(*v);
+      if (!minute) return fail("--table-due wants HH:MM (UTC), not \"" + std::string(*v) + "\"");
+      o.server.schedule.dueMinute = *minute;
     }
   }
   if (o.ratesFile && o.ecbXmlFile) return fail("give --rates or --ecb-xml, not both");
   if (refreshGiven && !o.ecbUrl) return fail("--refresh needs --ecb-url");
+  // A refreshing service expects a late table to arrive by the next fetch.
+  if (o.ecbUrl) o.server.schedule.overdueMaxAge = o.refresh.count();
   return result;
 }
 

@@ -73,9 +73,9 @@ QuoteQuery parseQuoteQuery(std::string_view rawQuery) {
 Reply answerQuote(const RateTable& table, std::string_view rawQuery) {
   auto query = parseQuoteQuery(rawQuery);
   if (!query.ok()) return {400, "text/plain", "Bad request: " + query.error + "\n"};
-  auto rate = table.cross(query.from, query.to);
+  auto rate = table.quoteText(query.from, query.to);
   if (!rate) return {404, "text/csv", "N/A"};
-  return {200, "text/csv", formatRate(*rate) + "\n"};
+  return {200, "text/csv", *rate + "\n"};
 }
 
 }  // namespace tessary::quotes

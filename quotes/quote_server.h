@@ -6,6 +6,8 @@
 #include <optional>
 #include <string>
 
+#include "quotes/cache_policy.h"
+#include "quotes/http_request.h"
 #include "quotes/rate_store.h"
 
 namespace tessary::quotes {
@@ -17,15 +19,17 @@ struct ServerConfig {
   std::optional<std::string> body;     // answer with this body instead
   bool stall = false;                  // read the request, never answer
 
-  // One worker serves one connection for its whole keep-alive life, so the pool is sized
-  // for the concurrent connections expected (the load check keeps 64 open).
-  std::size_t threads = 128;
+  // Event loops, each on a thread of its own; a connection costs none while it waits.
+  std::size_t threads = 0;  // 0: one per core
+  // Open connections beyond this close the longest idle first; the service raises its open-
+  // file limit to hold them.
+  std::size_t maxConnections = 10000;
   std::size_t keepAliveMaxRequests = 100000;
-  std::chrono::seconds keepAliveTimeout{5};  // idle time allowed between requests
-  std::chrono::seconds readTimeout{5};       // silence allowed while a request arrives
-  std::chrono::seconds writeTimeout{5};
-  std::chrono::seconds requestDeadline{10};  // a whole request must arrive within this
-  std::size_t maxRequestBytes = 16 * 1024;   // request line, headers and any body together
+  std::chrono::seconds keepAliveTimeout{60};  // idle time allowed between requests
+  std::chrono::seconds headTimeout{10};       // a request head must arrive within this
+  std::chrono::seconds writeTimeout{10};      // a reply must be taken within this
+  RequestLimits limits;
+  TableSchedule schedule;  // how long caches may keep answers
   bool logRequests = true;
 };
 

@@ -13,7 +13,8 @@ bool isCurrencyCode(std::string_view code) {
          std::all_of(code.begin(), code.end(), [](char c) { return c >= 'A' && c <= 'Z'; });
 }
 
-std::optional<std::string> RateTable::add(std::string_view code, double unitsPerEuro) {
+std::optional<std::string> RateTable::add(std::string_view code, double unitsPerEuro,
+                                          std::string_view published) {
   if (!isCurrencyCode(code))
     return "not a currency code: \"" + std::string(code.substr(0, 16)) + "\"";
   if (!std::isfinite(unitsPerEuro) || unitsPerEuro < kMinUnitsPerEuro ||
@@ -28,6 +29,8 @@ std::optional<std::string> RateTable::add(std::string_view code, double unitsPer
   auto at = std::lower_bound(rates_.begin(), rates_.end(), code,
                              [](const auto& entry, std::string_view c) { return entry.first < c; });
   if (at != rates_.end() && at->first == code) return "duplicate currency " + std::string(code);
+  published_.emplace(published_.begin() + (at - rates_.begin()),
+                     isPlainDecimal(published) ? published : std::string_view());
   rates_.emplace(at, std::string(code), unitsPerEuro);
   return std::nullopt;
 }
@@ -46,6 +49,30 @@ std::optional<double> RateTable::cross(std::string_view from, std::string_view t
   if (!fromRate || !toRate) return std::nullopt;
   if (from == to) return 1.0;
   return *toRate / *fromRate;
+}
+
+std::optional<std::string> RateTable::quoteText(std::string_view from, std::string_view to) const {
+  auto rate = cross(from, to);
+  if (!rate) return std::nullopt;
+  if (from == to) return "1";
+  if (from == "EUR") {
+    auto at =
+        std::lower_bound(rates_.begin(), rates_.end(), to,
+                         [](const auto& entry, std::string_view c) { return entry.first < c; });
+    const auto& text = published_[static_cast<std::size_t>(at - rates_.begin())];
+    if (!text.empty()) return text;
+  }
+  return formatRate(*rate);
+}
+
+bool isPlainDecimal(std::string_view text) {
+  auto digits = [](std::string_view s) {
+    return !s.empty() &&
+           std::all_of(s.begin(), s.end(), [](char c) { return c >= '0' && c <= '9'; });
+  };
+  auto point = text.find('.');
+  if (point == std::string_view::npos) return digits(text);
+  return digits(text.substr(0, point)) && digits(text.substr(point + 1));
 }
 
 std::optional<double> parseDecimal(std::string_view text) {
@@ -98,7 +125,8 @@ TableResult parseReferenceTable(std::string_view text) {
     if (tab == std::string_view::npos) return {nullptr, where + "expected CODE<TAB>RATE"};
     auto rate = parseDecimal(line.substr(tab + 1));
     if (!rate) return {nullptr, where + "not a number"};
-    if (auto error = table->add(line.substr(0, tab), *rate)) return {nullptr, where + *error};
+    if (auto error = table->add(line.substr(0, tab), *rate, line.substr(tab + 1)))
+      return {nullptr, where + *error};
   }
   if (table->size() == 0) return {nullptr, "no rates in the table"};
   return {std::move(table), {}};
@@ -140,7 +168,7 @@ TableResult loadReferenceTable(const std::filesystem::path& path) {
 std::string formatRate(double rate) {
   if (!std::isfinite(rate) || rate <= 0) return "N/A";
   int magnitude = static_cast<int>(std::floor(std::log10(rate)));
-  int decimals = std::clamp(5 - magnitude, 0, 30);
+  int decimals = std::clamp(9 - magnitude, 0, 30);
   char buffer[96];
   auto [end, ec] =
       std::to_chars(buffer, buffer + sizeof buffer, rate, std::chars_format::fixed, decimals);

@@ -26,12 +26,17 @@ bool isCurrencyCode(std::string_view code);
 class RateTable {
  public:
   // Adds one currency; refuses bad codes, implausible rates and duplicates, and returns why.
-  std::optional<std::string> add(std::string_view code, double unitsPerEuro);
+  // `published` is the figure as the source wrote it; plain decimal text is answered as it stands.
+  std::optional<std::string> add(std::string_view code, double unitsPerEuro,
+                                 std::string_view published = {});
 
   // EUR answers 1; an unknown code answers nothing.
   std::optional<double> unitsPerEuro(std::string_view code) const;
   // Units of `to` for one unit of `from`, through the euro; a code with itself answers 1.
   std::optional<double> cross(std::string_view from, std::string_view to) const;
+  // The same as text: a euro quote is the published figure as it stands, a code with itself
+  // "1", any other rate formatRate's digits.
+  std::optional<std::string> quoteText(std::string_view from, std::string_view to) const;
 
   std::size_t size() const { return rates_.size(); }
   const std::vector<std::pair<std::string, double>>& rates() const { return rates_; }
@@ -41,6 +46,7 @@ class RateTable {
 
  private:
   std::vector<std::pair<std::string, double>> rates_;  // sorted by code
+  std::vector<std::string> published_;                 // beside rates_, empty when not plain
 };
 
 // A table, or the reason there is none.
@@ -63,8 +69,12 @@ std::optional<std::string> readFileCapped(const std::filesystem::path& path, std
 // else may follow it.
 std::optional<double> parseDecimal(std::string_view text);
 
-// Six significant digits in fixed notation with trailing zeros kept: 1.1415 -> "1.14150",
-// 20565.38 -> "20565.4", 4.86254e-05 -> "0.0000486254". Never exponent form.
+// True for digits with at most one point between digits ("20565.38", "108.9035", "2").
+bool isPlainDecimal(std::string_view text);
+
+// Ten significant digits in fixed notation with trailing zeros kept, so that inverses and
+// cross rates lose nothing a reader of two published figures could tell: 1 / 1.1415 ->
+// "0.8760402979", 1 / 20565.38 -> "0.00004862549867". Never exponent form.
 std::string formatRate(double rate);
 
 }  // namespace tessary::quotes

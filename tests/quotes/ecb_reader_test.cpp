@@ -30,6 +30,8 @@ TEST(EcbReader, ReadsTheSharedDailyFileLikeOurTable) {
   EXPECT_EQ(ecb.table->unitsPerEuro("USD"), 1.1415);
   EXPECT_EQ(ecb.table->unitsPerEuro("IDR"), 20565.38);
   EXPECT_EQ(ecb.table->unitsPerEuro("ZAR"), 18.5318);
+  EXPECT_EQ(ecb.table->quoteText("EUR", "IDR"), "20565.38");
+  EXPECT_EQ(ecb.table->quoteText("EUR", "INR"), "108.9035");
 
   // The project's own table carries the same figures.
   auto ours = loadReferenceTable(std::filesystem::path(build::kDataDir) / "reference-rates.tsv");

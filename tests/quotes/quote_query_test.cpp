@@ -63,8 +63,8 @@ TEST(QuoteQuery, AnswersRateUnknownOrBadRequest) {
   auto ok = answerQuote(table, "s=USDJPY=X&f=l1");
   EXPECT_EQ(ok.status, 200);
   EXPECT_EQ(ok.contentType, "text/csv");
-  EXPECT_EQ(ok.body, "162.339\n");
-  EXPECT_EQ(answerQuote(table, "s=JPYJPY=X&f=l1").body, "1.00000\n");
+  EXPECT_EQ(ok.body, "162.3390276\n");
+  EXPECT_EQ(answerQuote(table, "s=JPYJPY=X&f=l1").body, "1\n");
   auto unknown = answerQuote(table, "s=USDXAU=X&f=l1");
   EXPECT_EQ(unknown.status, 404);
   EXPECT_EQ(unknown.body, "N/A");

@@ -19,6 +19,7 @@
 #include <thread>
 
 #include "build_paths.h"
+#include "quotes/cache_policy.h"
 #include "quotes/rate_table.h"
 
 extern char** environ;
@@ -82,10 +83,10 @@ TEST(QuoteServiceHttp, AnswersQuotesAndEveryKindOfRefusal) {
   auto ok = client.Get(kEurUsd);
   ASSERT_TRUE(ok) << httplib::to_string(ok.error());
   EXPECT_EQ(ok->status, 200);
-  EXPECT_EQ(ok->body, "1.14150\n");
+  EXPECT_EQ(ok->body, "1.1415\n");
   EXPECT_EQ(ok->get_header_value("Content-Type"), "text/csv");
-  EXPECT_EQ(client.Get("/d/quotes.csv?s=USDJPY%3DX&f=l1")->body, "162.339\n");
-  EXPECT_EQ(client.Get("/d/quotes.csv?f=l1&s=gbpgbp=x")->body, "1.00000\n");
+  EXPECT_EQ(client.Get("/d/quotes.csv?s=USDJPY%3DX&f=l1")->body, "162.3390276\n");
+  EXPECT_EQ(client.Get("/d/quotes.csv?f=l1&s=gbpgbp=x")->body, "1\n");
 
   auto unknown = client.Get("/d/quotes.csv?s=XAUUSD=X&f=l1");
   EXPECT_EQ(unknown->status, 404);
@@ -109,7 +110,8 @@ TEST(QuoteServiceHttp, AnswersQuotesAndEveryKindOfRefusal) {
   httplib::Headers bulky;
   for (int i = 0; i < 40; ++i) bulky.emplace("X-Pad-" + std::to_string(i), std::string(1000, 'b'));
   auto refused = client.Get(kEurUsd, bulky);
-  EXPECT_TRUE(!refused || refused->status == 400);
+  ASSERT_TRUE(refused) << httplib::to_string(refused.error());
+  EXPECT_EQ(refused->status, 431);
   EXPECT_EQ(client.Get(kEurUsd)->status, 200);
 
   EXPECT_EQ(service.stop(), 0);  // SIGTERM ends it cleanly
@@ -121,16 +123,17 @@ TEST(QuoteServiceHttp, SurvivesHostileBytesAndKeepsConnectionsAlive) {
   EXPECT_EQ(garbage.rfind("HTTP/1.1 400", 0), 0u) << garbage;
   auto unknownMethod =
       rawExchange(service.port(), "BREW /d/quotes.csv HTTP/1.1\r\nHost: x\r\n\r\n");
-  EXPECT_EQ(unknownMethod.rfind("HTTP/1.1 400", 0), 0u);
+  EXPECT_EQ(unknownMethod.rfind("HTTP/1.1 501", 0), 0u);
   // A hostile control byte in the target is answered and cannot forge a log line.
   auto controls = rawExchange(
-      service.port(), "GET /d/quotes.csv?s=EURUSD=X&f=l1%0a HTTP/1.1\r\nConnection: close\r\n\r\n");
+      service.port(),
+      "GET /d/quotes.csv?s=EURUSD=X&f=l1%0a HTTP/1.1\r\nHost: x\r\nConnection: close\r\n\r\n");
   EXPECT_EQ(controls.rfind("HTTP/1.1 400", 0), 0u);
-  // Endless headers are cut off at the request size bound.
+  // Endless headers are cut off at the head's size bound.
   std::string flood = "GET " + kEurUsd + " HTTP/1.1\r\n";
   for (int i = 0; i < 2000; ++i) flood += "X-Flood: " + std::to_string(i) + "\r\n";
   auto flooded = rawExchange(service.port(), flood + "\r\n");
-  EXPECT_TRUE(flooded.empty() || flooded.rfind("HTTP/1.1 400", 0) == 0) << flooded.substr(0, 80);
+  EXPECT_EQ(flooded.rfind("HTTP/1.1 431", 0), 0u) << flooded.substr(0, 80);
 
   // Pipelined requests on one connection are all answered, in order.
   std::string pipelined;
@@ -138,11 +141,11 @@ TEST(QuoteServiceHttp, SurvivesHostileBytesAndKeepsConnectionsAlive) {
   pipelined += "GET /d/quotes.csv?s=EURJPY=X&f=l1 HTTP/1.1\r\nHost: x\r\nConnection: close\r\n\r\n";
   auto answers = rawExchange(service.port(), pipelined);
   EXPECT_EQ(countOf(answers, "HTTP/1.1 200 OK"), 51);
-  EXPECT_NE(answers.rfind("185.310\n"), std::string::npos);
+  EXPECT_NE(answers.rfind("185.31\n"), std::string::npos);
 
   auto client = clientFor(service);
   client.set_keep_alive(true);
-  for (int i = 0; i < 200; ++i) ASSERT_EQ(client.Get(kEurUsd)->body, "1.14150\n") << i;
+  for (int i = 0; i < 200; ++i) ASSERT_EQ(client.Get(kEurUsd)->body, "1.1415\n") << i;
   EXPECT_EQ(service.stop(), 0);
 }
 
@@ -151,7 +154,8 @@ TEST(QuoteServiceHttp, MisbehavesOnRequest) {
     QuoteService service({"--status", "503"});
     auto reply = clientFor(service).Get(kEurUsd);
     EXPECT_EQ(reply->status, 503);
-    EXPECT_EQ(reply->body, "1.14150\n");
+    EXPECT_EQ(reply->body, "1.1415\n");
+    EXPECT_FALSE(reply->has_header("ETag"));  // a made-up answer is nothing to cache
   }
   {
     QuoteService service({"--body", "<html>oops</html>"});
@@ -164,7 +168,7 @@ TEST(QuoteServiceHttp, MisbehavesOnRequest) {
     auto start = Clock::now();
     auto reply = clientFor(service).Get(kEurUsd);
     EXPECT_GE(Clock::now() - start, std::chrono::milliseconds(300));
-    EXPECT_EQ(reply->body, "1.14150\n");
+    EXPECT_EQ(reply->body, "1.1415\n");
     // A client that gives up sooner sees a read timeout.
     EXPECT_EQ(clientFor(service, std::chrono::milliseconds(50)).Get(kEurUsd).error(),
               httplib::Error::Read);
@@ -200,7 +204,7 @@ TEST(QuoteServiceHttp, LoadsTablesGivenOnTheCommandLine) {
   {
     QuoteService service(
         {"--rates", dir.write("gold.tsv", "# source: test\nXAU\t0.0005\nUSD\t1.25\n")});
-    EXPECT_EQ(clientFor(service).Get("/d/quotes.csv?s=XAUUSD=X&f=l1")->body, "2500.00\n");
+    EXPECT_EQ(clientFor(service).Get("/d/quotes.csv?s=XAUUSD=X&f=l1")->body, "2500.000000\n");
     EXPECT_EQ(clientFor(service).Get("/d/quotes.csv?s=EURJPY=X&f=l1")->status, 404);
   }
   {
@@ -295,18 +299,18 @@ TEST(QuoteServiceHttp, RefreshesFromAnEcbUrlAndKeepsTheLastGoodTable) {
   site.serve(changed);
   QuoteService service({"--ecb-url", site.url(), "--refresh", "1"});
   auto client = clientFor(service);
-  EXPECT_EQ(client.Get(kEurUsd)->body, "1.25000\n");  // fetched before listening
+  EXPECT_EQ(client.Get(kEurUsd)->body, "1.2500\n");  // fetched before listening
 
   site.serve(*real);
   ASSERT_TRUE(site.waitUntilServed(site.served() + 2));
-  EXPECT_EQ(client.Get(kEurUsd)->body, "1.14150\n");
+  EXPECT_EQ(client.Get(kEurUsd)->body, "1.1415\n");
 
   // Broken replies of every kind leave the table in force.
   for (auto [document, status] :
        {std::pair<std::string, int>{"<gesmes:Envelope><Cube><Cu", 200}, {*real, 500}}) {
     site.serve(document, status);
     ASSERT_TRUE(site.waitUntilServed(site.served() + 2));
-    EXPECT_EQ(client.Get(kEurUsd)->body, "1.14150\n");
+    EXPECT_EQ(client.Get(kEurUsd)->body, "1.1415\n");
   }
   EXPECT_EQ(service.stop(), 0);
 }
@@ -315,7 +319,254 @@ TEST(QuoteServiceHttp, UnreachableEcbUrlFallsBackToTheTable) {
   EcbSite site;
   site.serve("", 404);
   QuoteService service({"--ecb-url", site.url()});
-  EXPECT_EQ(clientFor(service).Get(kEurUsd)->body, "1.14150\n");
+  EXPECT_EQ(clientFor(service).Get(kEurUsd)->body, "1.1415\n");
+}
+
+// A client connection on which a test says exactly what is sent and reads what comes back.
+class Conn {
+ public:
+  explicit Conn(int port) : fd_(::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0)) {
+    sockaddr_in addr{};
+    addr.sin_family = AF_INET;
+    addr.sin_port = htons(static_cast<uint16_t>(port));
+    addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    connected_ = ::connect(fd_, reinterpret_cast<sockaddr*>(&addr), sizeof addr) == 0;
+  }
+  ~Conn() { ::close(fd_); }
+  Conn(const Conn&) = delete;
+  Conn& operator=(const Conn&) = delete;
+
+  bool connected() const { return connected_; }
+  bool send(const std::string& bytes) {
+    for (std::size_t sent = 0; sent < bytes.size();) {
+      ssize_t n = ::send(fd_, bytes.data() + sent, bytes.size() - sent, MSG_NOSIGNAL);
+      if (n <= 0) return false;
+      sent += static_cast<std::size_t>(n);
+    }
+    return true;
+  }
+  // One whole reply (head and Content-Length bytes of body), or what came before a close.
+  std::string reply(std::chrono::milliseconds limit = std::chrono::seconds(5)) {
+    auto deadline = Clock::now() + limit;
+    while (Clock::now() < deadline) {
+      auto end = buffer_.find("\r\n\r\n");
+      if (end != std::string::npos) {
+        std::size_t length = 0;
+        auto at = buffer_.find("Content-Length: ");
+        if (at != std::string::npos && at < end) length = std::stoul(buffer_.substr(at + 16));
+        if (buffer_.compare(0, 12, "HTTP/1.1 304") == 0 || head_) length = 0;
+        if (buffer_.size() >= end + 4 + length) {
+          auto whole = buffer_.substr(0, end + 4 + length);
+          buffer_.erase(0, whole.size());
+          return whole;
+        }
+      }
+      if (!fill(deadline)) break;
+    }
+    return std::exchange(buffer_, {});
+  }
+  void expectHeadOnly(bool headOnly) { head_ = headOnly; }
+  // True when the service closes the connection within the limit.
+  bool closedWithin(std::chrono::milliseconds limit) {
+    auto deadline = Clock::now() + limit;
+    while (Clock::now() < deadline) {
+      if (!fill(deadline)) return eof_;
+    }
+    return false;
+  }
+
+ private:
+  bool fill(Clock::time_point deadline) {
+    auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now());
+    pollfd p{fd_, POLLIN, 0};
+    if (::poll(&p, 1, static_cast<int>(std::max<long long>(left.count(), 0))) <= 0) return false;
+    char chunk[4096];
+    ssize_t n = ::recv(fd_, chunk, sizeof chunk, 0);
+    if (n <= 0) {
+      eof_ = true;
+      return false;
+    }
+    buffer_.append(chunk, static_cast<std::size_t>(n));
+    return true;
+  }
+
+  int fd_;
+  bool connected_ = false;
+  bool eof_ = false;
+  bool head_ = false;
+  std::string buffer_;
+};
+
+std::string get(const std::string& target, const std::string& extra = "") {
+  return "GET " + target + " HTTP/1.1\r\nHost: q\r\n" + extra + "\r\n";
+}
+
+TEST(QuoteServiceConnections, IdleAndTricklingClientsCostOthersNothing) {
+  QuoteService service;
+  std::vector<std::unique_ptr<Conn>> idle;
+  for (int i = 0; i < 300; ++i) {
+    idle.push_back(std::make_unique<Conn>(service.port()));
+    ASSERT_TRUE(idle.back()->connected()) << i;
+  }
+  // Half of them begin a request and stop mid-way.
+  for (int i = 0; i < 300; i += 2) ASSERT_TRUE(idle[i]->send("GET /d/quotes.csv?s=EUR"));
+
+  auto start = Clock::now();
+  Conn normal(service.port());
+  ASSERT_TRUE(normal.send(get(kEurUsd)));
+  auto reply = normal.reply();
+  EXPECT_LT(Clock::now() - start, std::chrono::seconds(1));
+  EXPECT_EQ(reply.rfind("HTTP/1.1 200 OK\r\n", 0), 0u) << reply;
+  EXPECT_NE(reply.find("\r\n\r\n1.1415\n"), std::string::npos) << reply;
+
+  // The waiting connections were held all along: each finishes its request and is answered.
+  for (int i : {0, 1, 150, 298, 299}) {
+    ASSERT_TRUE(idle[i]->send(i % 2 == 0 ? "JPY=X&f=l1 HTTP/1.1\r\nHost: q\r\n\r\n"
+                                         : get("/d/quotes.csv?s=EURJPY=X&f=l1")));
+    EXPECT_NE(idle[i]->reply().find("\r\n\r\n185.31\n"), std::string::npos) << i;
+  }
+  EXPECT_EQ(service.stop(), 0);
+}
+
+TEST(QuoteServiceConnections, TheLongestIdleGoFirstBeyondTheCap) {
+  QuoteService service({"--max-connections", "3", "--threads", "1"});
+  std::vector<std::unique_ptr<Conn>> held;
+  for (int i = 0; i < 3; ++i) {
+    held.push_back(std::make_unique<Conn>(service.port()));
+    ASSERT_TRUE(held.back()->send(get(kEurUsd)));  // idle from its answer on, in this order
+    ASSERT_EQ(held.back()->reply().rfind("HTTP/1.1 200", 0), 0u);
+  }
+  ASSERT_TRUE(held[0]->send(get(kEurUsd)));  // the first is now the most recently busy
+  ASSERT_EQ(held[0]->reply().rfind("HTTP/1.1 200", 0), 0u);
+
+  Conn late(service.port());
+  ASSERT_TRUE(late.send(get(kEurUsd)));
+  EXPECT_EQ(late.reply().rfind("HTTP/1.1 200", 0), 0u);
+  EXPECT_TRUE(held[1]->closedWithin(std::chrono::seconds(5)));
+  for (int i : {0, 2}) {
+    ASSERT_TRUE(held[i]->send(get(kEurUsd))) << i;
+    EXPECT_EQ(held[i]->reply().rfind("HTTP/1.1 200", 0), 0u) << i;
+  }
+}
+
+TEST(QuoteServiceConnections, HeadAndIdleDeadlinesCloseSlowClients) {
+  QuoteService service({"--head-timeout", "1", "--idle-timeout", "2"});
+  Conn slow(service.port());
+  Conn idle(service.port());
+  auto start = Clock::now();
+  ASSERT_TRUE(slow.send("GET /d/quotes.csv HTTP/1.1\r\nHost:"));
+  ASSERT_TRUE(idle.send(get(kEurUsd)));
+  EXPECT_EQ(idle.reply().rfind("HTTP/1.1 200", 0), 0u);
+  // Bytes that trickle in do not move a head's deadline.
+  ASSERT_TRUE(slow.send(" q\r\n"));
+  EXPECT_TRUE(slow.closedWithin(std::chrono::seconds(5)));
+  auto slowClosed = Clock::now() - start;
+  EXPECT_GE(slowClosed, std::chrono::milliseconds(900));
+  EXPECT_TRUE(idle.closedWithin(std::chrono::seconds(5)));
+  EXPECT_GE(Clock::now() - start, std::chrono::milliseconds(1900));
+}
+
+TEST(QuoteServiceHttp, RefusesAmbiguousFramingAndOversizedHeads) {
+  QuoteService service;
+  struct Case {
+    std::string bytes;
+    std::string status;
+  };
+  std::vector<Case> cases = {
+      {"GET / HTTP/1.1\r\nHost: q\r\nNo-Colon-Here\r\n\r\n", "400"},
+      {get(kEurUsd, "Content-Length: -1\r\n"), "400"},
+      {get(kEurUsd, "Content-Length: 0\r\nContent-Length: 0\r\n"), "400"},
+      {get(kEurUsd, "Content-Length: 1\r\nContent-Length: 2\r\n"), "400"},
+      {get(kEurUsd, "Transfer-Encoding: chunked\r\nContent-Length: 5\r\n") + "0\r\n\r\n", "400"},
+      {"GET " + kEurUsd + " HTTP/1.1\r\n\r\n", "400"},  // no Host
+      {"GET /" + std::string(1 << 20, 'a') + " HTTP/1.1\r\nHost: q\r\n\r\n", "414"},
+      {get(kEurUsd, "X-Big: " + std::string(64 * 1024, 'b') + "\r\n"), "431"},
+      {"GET / HTTP/3.0\r\nHost: q\r\n\r\n", "505"},
+  };
+  for (const auto& [bytes, status] : cases) {
+    auto reply = rawExchange(service.port(), bytes);
+    EXPECT_EQ(reply.rfind("HTTP/1.1 " + status + " ", 0), 0u) << bytes.substr(0, 80);
+    EXPECT_NE(reply.find("Connection: close\r\n"), std::string::npos) << bytes.substr(0, 80);
+  }
+  // A request with a body is answered, and its connection ends there.
+  auto withBody =
+      rawExchange(service.port(), get(kEurUsd, "Content-Length: 5\r\n") + "hello" + get(kEurUsd));
+  EXPECT_EQ(countOf(withBody, "HTTP/1.1 200 OK"), 1) << withBody;
+  EXPECT_NE(withBody.find("Connection: close\r\n"), std::string::npos);
+  EXPECT_EQ(clientFor(service).Get(kEurUsd)->status, 200);
+}
+
+TEST(QuoteServiceHttp, RepliesAreCacheableAndConditionalRequestsGet304) {
+  QuoteService service;
+  auto client = clientFor(service);
+  auto before = std::time(nullptr);
+  auto ok = client.Get(kEurUsd);
+  ASSERT_TRUE(ok);
+  auto after = std::time(nullptr);
+  EXPECT_EQ(ok->status, 200);
+  EXPECT_EQ(ok->get_header_value("Content-Type"), "text/csv");
+  EXPECT_EQ(ok->get_header_value("Content-Length"), "7");
+  auto date = parseHttpDate(ok->get_header_value("Date"));
+  ASSERT_TRUE(date) << ok->get_header_value("Date");
+  EXPECT_TRUE(*date >= before && *date <= after);
+  // Fresh until the next table is due on a working day at 15:00 UTC.
+  auto cacheControl = ok->get_header_value("Cache-Control");
+  ASSERT_EQ(cacheControl.rfind("public, max-age=", 0), 0u) << cacheControl;
+  auto maxAge = std::stoll(cacheControl.substr(16));
+  EXPECT_EQ(maxAge, freshFor(*date, "2026-07-06", TableSchedule{}));
+  auto etag = ok->get_header_value("ETag");
+  ASSERT_GE(etag.size(), 3u);
+  EXPECT_EQ(etag.front(), '"');
+  EXPECT_EQ(etag.back(), '"');
+  auto modified = ok->get_header_value("Last-Modified");
+  EXPECT_EQ(modified, "Mon, 06 Jul 2026 15:00:00 GMT");
+  // Every pair of one table shares the tag; the identity pair too.
+  EXPECT_EQ(client.Get("/d/quotes.csv?s=USDJPY=X&f=l1")->get_header_value("ETag"), etag);
+
+  struct Case {
+    httplib::Headers headers;
+    int status;
+  };
+  std::vector<Case> cases = {
+      {{{"If-None-Match", etag}}, 304},
+      {{{"If-None-Match", "W/" + etag}}, 304},
+      {{{"If-None-Match", "\"other\", " + etag}}, 304},
+      {{{"If-None-Match", "*"}}, 304},
+      {{{"If-None-Match", "\"other\""}}, 200},
+      {{{"If-Modified-Since", modified}}, 304},
+      {{{"If-Modified-Since", "Tue, 07 Jul 2026 00:00:00 GMT"}}, 304},
+      {{{"If-Modified-Since", "Mon, 06 Jul 2026 14:59:59 GMT"}}, 200},
+      {{{"If-Modified-Since", "yesterday"}}, 200},
+      // If-None-Match decides when both are given.
+      {{{"If-None-Match", "\"other\""}, {"If-Modified-Since", modified}}, 200},
+      {{{"If-None-Match", etag}, {"Cache-Control", "no-cache"}}, 304},
+  };
+  for (const auto& [headers, status] : cases) {
+    auto reply = client.Get(kEurUsd, headers);
+    ASSERT_TRUE(reply);
+    EXPECT_EQ(reply->status, status) << headers.begin()->second;
+    EXPECT_EQ(reply->body, status == 304 ? "" : "1.1415\n");
+    EXPECT_EQ(reply->get_header_value("ETag"), etag);
+    EXPECT_EQ(reply->get_header_value("Cache-Control"), cacheControl);
+  }
+  // A 304 carries no body on the wire, and the connection goes on.
+  Conn raw(service.port());
+  raw.send(get(kEurUsd, "If-None-Match: " + etag + "\r\n") + get(kEurUsd));
+  auto notModified = raw.reply();
+  EXPECT_EQ(notModified.rfind("HTTP/1.1 304 Not Modified\r\n", 0), 0u) << notModified;
+  EXPECT_EQ(notModified.find("Content-Length"), std::string::npos);
+  EXPECT_EQ(notModified.substr(notModified.size() - 4), "\r\n\r\n");
+  EXPECT_NE(raw.reply().find("\r\n\r\n1.1415\n"), std::string::npos);
+  // Unknown pairs may be cached, but carry nothing to revalidate; refusals are not cached.
+  auto unknown = client.Get("/d/quotes.csv?s=EURXAU=X&f=l1", {{"If-None-Match", etag}});
+  EXPECT_EQ(unknown->status, 404);
+  EXPECT_EQ(unknown->get_header_value("Cache-Control"), cacheControl);
+  EXPECT_FALSE(unknown->has_header("ETag"));
+  EXPECT_FALSE(client.Get("/d/quotes.csv?s=EUR")->has_header("Cache-Control"));
+
+  QuoteService later({"--table-due", "16:30"});
+  EXPECT_EQ(clientFor(later).Get(kEurUsd)->get_header_value("Last-Modified"),
+            "Mon, 06 Jul 2026 16:30:00 GMT");
 }
 
 }  // namespace

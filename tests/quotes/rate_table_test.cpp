@@ -96,23 +96,64 @@ TEST(ParseDecimal, TakesPlainNumbersOnly) {
   }
 }
 
-TEST(FormatRate, SixSignificantDigitsNeverExponent) {
-  EXPECT_EQ(formatRate(1.1415), "1.14150");
-  EXPECT_EQ(formatRate(1.0), "1.00000");
-  EXPECT_EQ(formatRate(185.31), "185.310");
-  EXPECT_EQ(formatRate(20565.38), "20565.4");
-  EXPECT_EQ(formatRate(1 / 20565.38), "0.0000486254");
+TEST(FormatRate, TenSignificantDigitsNeverExponent) {
+  EXPECT_EQ(formatRate(1 / 1.1415), "0.8760402979");
+  EXPECT_EQ(formatRate(1.0), "1.000000000");
+  EXPECT_EQ(formatRate(185.31 / 1.1415), "162.3390276");
+  EXPECT_EQ(formatRate(1 / 20565.38), "0.00004862540833");
   EXPECT_EQ(formatRate(1e15), "1000000000000000");
   EXPECT_EQ(formatRate(0.0), "N/A");
   EXPECT_EQ(formatRate(NAN), "N/A");
-  // Across the whole range a cross rate can take, the text reads back within 6 digits.
+  // Across the whole range a cross rate can take, the text reads back within 9 digits.
   for (double rate = 1e-15; rate < 1e15; rate *= 1.37) {
     auto text = formatRate(rate);
     ASSERT_EQ(text.find_first_not_of("0123456789."), std::string::npos) << text;
     auto back = parseDecimal(text);
     ASSERT_TRUE(back) << text;
-    EXPECT_LE(std::fabs(*back - rate) / rate, 5e-6) << rate << " -> " << text;
+    EXPECT_LE(std::fabs(*back - rate) / rate, 5e-10) << rate << " -> " << text;
   }
+}
+
+// Significant digits of a plain decimal text.
+int significantDigits(const std::string& text) {
+  auto first = text.find_first_of("123456789");
+  int n = 0;
+  for (auto i = first; i < text.size(); ++i) n += text[i] != '.';
+  return n;
+}
+
+TEST(RateTable, QuotesTheFiguresAsPublished) {
+  auto table = parseReferenceTable(
+      "USD\t1.1415\nIDR\t20565.38\nINR\t108.9035\nJPY\t185.310\nGBP\t8.5538e-1\nTRY\t45\n");
+  ASSERT_TRUE(table) << table.error;
+  const RateTable& t = *table.table;
+  // Direct euro quotes stand exactly as the table has them, trailing zeros included.
+  EXPECT_EQ(t.quoteText("EUR", "IDR"), "20565.38");
+  EXPECT_EQ(t.quoteText("EUR", "INR"), "108.9035");
+  EXPECT_EQ(t.quoteText("EUR", "JPY"), "185.310");
+  EXPECT_EQ(t.quoteText("EUR", "TRY"), "45");
+  // A figure written in exponent form is answered in plain digits.
+  EXPECT_EQ(t.quoteText("EUR", "GBP"), "0.8553800000");
+  EXPECT_EQ(t.quoteText("USD", "USD"), "1");
+  EXPECT_EQ(t.quoteText("EUR", "XAU"), std::nullopt);
+
+  // Inverses and cross rates carry at least eight significant digits, each of them right.
+  struct Case {
+    const char* from;
+    const char* to;
+    double exact;
+  };
+  for (auto [from, to, exact] :
+       {Case{"IDR", "EUR", 1 / 20565.38}, Case{"INR", "EUR", 1 / 108.9035},
+        Case{"USD", "EUR", 1 / 1.1415}, Case{"USD", "IDR", 20565.38 / 1.1415},
+        Case{"IDR", "INR", 108.9035 / 20565.38}, Case{"INR", "JPY", 185.31 / 108.9035}}) {
+    auto text = t.quoteText(from, to);
+    ASSERT_TRUE(text) << from << to;
+    EXPECT_GE(significantDigits(*text), 8) << *text;
+    EXPECT_LE(std::fabs(*parseDecimal(*text) - exact) / exact, 1e-8) << from << to << " " << *text;
+  }
+  EXPECT_EQ(t.quoteText("IDR", "EUR"), "0.00004862540833");
+  EXPECT_EQ(t.quoteText("INR", "EUR"), "0.009182441336");
 }
 
 }  // namespace

@@ -1,0 +1,132 @@
+#include "quotes/http_request.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+namespace tessary::quotes {
+namespace {
+
+using State = ParseStep::State;
+
+const std::string kGet = "GET /d/quotes.csv?s=EURUSD=X&f=l1 HTTP/1.1\r\nHost: q\r\n";
+
+ParseStep parseWhole(const std::string& bytes, RequestLimits limits = {}) {
+  RequestParser parser(limits);
+  return parser.parse(bytes);
+}
+
+TEST(RequestParser, ReadsAHeadWholeOrByteByByte) {
+  std::string request = kGet +
+                        "If-None-Match: \"a\"\r\nIf-None-Match: W/\"b\"\r\n"
+                        "If-Modified-Since: Mon, 06 Jul 2026 15:00:00 GMT\r\n\r\n";
+  std::string next = "GET / HTTP/1.1\r\nHost: q\r\n\r\n";
+  RequestParser whole;
+  auto step = whole.parse(request + next);  // a pipelined request stays for later
+  ASSERT_EQ(step.state, State::Done) << step.reason;
+  EXPECT_EQ(step.consumed, request.size());
+  const auto& head = whole.head();
+  EXPECT_EQ(head.method, "GET");
+  EXPECT_EQ(head.target, "/d/quotes.csv?s=EURUSD=X&f=l1");
+  EXPECT_EQ(head.version, 11);
+  EXPECT_TRUE(head.keepAlive);
+  EXPECT_FALSE(head.hasBody);
+  EXPECT_EQ(head.ifNoneMatch, "\"a\", W/\"b\"");
+  EXPECT_EQ(head.ifModifiedSince, "Mon, 06 Jul 2026 15:00:00 GMT");
+
+  RequestParser trickled;
+  for (std::size_t n = 1; n < request.size(); ++n)
+    ASSERT_EQ(trickled.parse(request.substr(0, n)).state, State::NeedMore) << n;
+  step = trickled.parse(request);
+  ASSERT_EQ(step.state, State::Done);
+  EXPECT_EQ(trickled.head().ifNoneMatch, head.ifNoneMatch);
+
+  // Empty lines before a request are skipped; HTTP/1.0 needs no Host and closes by default.
+  RequestParser old;
+  step = old.parse("\r\n\r\nHEAD /x HTTP/1.0\r\n\r\n");
+  ASSERT_EQ(step.state, State::Done) << step.reason;
+  EXPECT_EQ(step.consumed, 24u);
+  EXPECT_FALSE(old.head().keepAlive);
+  RequestParser unknown;
+  ASSERT_EQ(unknown.parse("BREW /pot HTTP/1.1\r\nHost: q\r\n\r\n").state, State::Done);
+  EXPECT_FALSE(unknown.head().knownMethod);
+  RequestParser body;
+  ASSERT_EQ(body.parse(kGet + "Content-Length: 3\r\n\r\nabc").state, State::Done);
+  EXPECT_TRUE(body.head().hasBody);
+  RequestParser chunked;
+  ASSERT_EQ(chunked.parse(kGet + "Transfer-Encoding: gzip, chunked\r\n\r\n").state, State::Done);
+  EXPECT_TRUE(chunked.head().hasBody);
+  RequestParser empty;
+  ASSERT_EQ(empty.parse(kGet + "Content-Length: 0\r\n\r\n").state, State::Done);
+  EXPECT_FALSE(empty.head().hasBody);
+}
+
+TEST(RequestParser, RefusesFramingThatReadersCouldDisagreeOn) {
+  std::vector<std::pair<std::string, std::string>> cases = {
+      {"a field line without a colon", kGet + "X-No-Colon\r\n\r\n"},
+      {"space before the colon", kGet + "Content-Length : 0\r\n\r\n"},
+      {"a negative length", kGet + "Content-Length: -1\r\n\r\n"},
+      {"a signed length", kGet + "Content-Length: +3\r\n\r\n"},
+      {"a length that is no number", kGet + "Content-Length: 3x\r\n\r\n"},
+      {"an empty length", kGet + "Content-Length: \r\n\r\n"},
+      {"a length list", kGet + "Content-Length: 3, 3\r\n\r\n"},
+      {"a length too large", kGet + "Content-Length: 99999999999999999999999\r\n\r\n"},
+      {"two equal lengths", kGet + "Content-Length: 3\r\nContent-Length: 3\r\n\r\n"},
+      {"two different lengths", kGet + "Content-Length: 3\r\nContent-Length: 4\r\n\r\n"},
+      {"chunked then a length", kGet + "Transfer-Encoding: chunked\r\nContent-Length: 3\r\n\r\n"},
+      {"a length then chunked", kGet + "Content-Length: 3\r\nTransfer-Encoding: chunked\r\n\r\n"},
+      {"a coding other than chunked last", kGet + "Transfer-Encoding: chunked, gzip\r\n\r\n"},
+      {"a transfer coding in HTTP/1.0", "GET / HTTP/1.0\r\nTransfer-Encoding: chunked\r\n\r\n"},
+      {"no Host", "GET / HTTP/1.1\r\nAccept: */*\r\n\r\n"},
+      {"two Hosts", kGet + "Host: other\r\n\r\n"},
+      {"a control byte in a value", kGet + "X-A: a\x01z\r\n\r\n"},
+      {"a bare LF ending", "GET / HTTP/1.1\nHost: q\n\n"},
+      {"no version", "GET /\r\n\r\n"},
+      {"a space in the target", "GET /a b HTTP/1.1\r\nHost: q\r\n\r\n"},
+      {"binary garbage", std::string("\x00\x01\xff GARBAGE\r\n\r\n", 15)},
+  };
+  for (const auto& [what, bytes] : cases) {
+    auto step = parseWhole(bytes);
+    EXPECT_EQ(step.state, State::Refused) << what;
+    EXPECT_EQ(step.status, 400) << what;
+    EXPECT_FALSE(step.reason.empty()) << what;
+  }
+  EXPECT_EQ(parseWhole("GET / HTTP/2.0\r\nHost: q\r\n\r\n").status, 505);
+  EXPECT_EQ(parseWhole("GET / HTTP/0.9\r\n\r\n").status, 505);
+  EXPECT_EQ(parseWhole("GET / HTTP/1.1 \r\nHost: q\r\n\r\n").status, 400);
+  EXPECT_EQ(parseWhole(kGet + "Content-Length: 3\r\nContent-Length: 3\r\n\r\n").reason,
+            "Repeated Content-Length");
+}
+
+TEST(RequestParser, LongLinesAndHeadsAreRefusedWhateverTheirSize) {
+  RequestLimits limits;  // 8 KiB line, 16 KiB head
+  auto line = [](std::size_t targetBytes) {
+    return "GET /" + std::string(targetBytes, 'a') + " HTTP/1.1\r\n";
+  };
+  // The longest line allowed passes; one byte more is refused, also before its end arrives.
+  std::string longest = line(limits.maxRequestLine - 14);
+  ASSERT_EQ(longest.size(), limits.maxRequestLine + 2);
+  EXPECT_EQ(parseWhole(longest + "Host: q\r\n\r\n").state, State::Done);
+  EXPECT_EQ(parseWhole(line(limits.maxRequestLine - 13) + "Host: q\r\n\r\n").status, 414);
+  for (std::size_t size : {std::size_t(9000), std::size_t(1) << 20}) {
+    auto unfinished = "GET /" + std::string(size, 'a');
+    EXPECT_EQ(parseWhole(unfinished).status, 414) << size;
+    EXPECT_EQ(parseWhole(unfinished + " HTTP/1.1\r\nHost: q\r\n\r\n").status, 414) << size;
+  }
+  EXPECT_EQ(parseWhole("G\x01" + std::string(9000, 'G')).status, 400);  // garbage stays garbage
+
+  std::string fields;
+  while (fields.size() < limits.maxHead) fields += "X-Pad: " + std::string(100, 'b') + "\r\n";
+  EXPECT_EQ(parseWhole(kGet + fields + "\r\n").status, 431);
+  EXPECT_EQ(parseWhole(kGet + fields).status, 431);  // unfinished
+  EXPECT_EQ(parseWhole(kGet + "X-Big: " + std::string(1 << 20, 'b') + "\r\n\r\n").status, 431);
+  EXPECT_EQ(parseWhole(std::string(20000, '\n')).status, 431);
+  // Just under the bound still passes.
+  std::string some = kGet;
+  while (some.size() + 110 < limits.maxHead) some += "X-Pad: " + std::string(100, 'b') + "\r\n";
+  EXPECT_EQ(parseWhole(some + "\r\n").state, State::Done);
+}
+
+}  // namespace
+}  // namespace tessary::quotes
