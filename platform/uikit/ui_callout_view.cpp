@@ -58,10 +58,7 @@ void UICalloutView::layout(bool animated) {
     if (boundary_.size.width > 0) size.width = std::min(size.width, boundary_.size.width);
     const CGFloat minX = boundary_.origin.x;
     const CGFloat maxX = boundary_.origin.x + boundary_.size.width - size.width;
-    // The body reaches from the anchor towards the middle of the boundary.
-    const bool towardsRight = anchor_.x < boundary_.origin.x + boundary_.size.width / 2;
-    CGFloat x = towardsRight ? anchor_.x - kArrowInset : anchor_.x + kArrowInset - size.width;
-    if (boundary_.size.width <= 0) x = anchor_.x - size.width / 2;
+    CGFloat x = anchor_.x - size.width / 2;
     if (boundary_.size.width > 0) x = std::clamp(x, minX, std::max(minX, maxX));
     const CGFloat height = size.height + kArrowHeight;
     const CGFloat y = above_ ? anchor_.y - height : anchor_.y;

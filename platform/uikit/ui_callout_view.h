@@ -13,13 +13,11 @@
 // plus 10 on each side, at least 30, and never wider than the boundary rectangle; it is
 // 8 + title height + subtitle height + 8 high. The arrow is 13 high. The bubble lies above
 // the anchor, the arrow pointing down, when body and arrow fit between the boundary's top and
-// the anchor; otherwise below it, the arrow pointing up. Horizontally the body starts 28 to
-// the anchor's left and reaches right when the anchor lies in the boundary's left half, and
-// ends 28 to its right and reaches left otherwise, so that a bubble at a button near either
-// edge opens towards the middle; then it is pushed inside the boundary. Without a boundary it
-// is centred on the anchor. Subview 0 is the body: its y is 0 when the
-// bubble lies above the anchor and the arrow's height when it lies below. Subview 1 is the
-// arrow, a square whose centre is the anchor's x.
+// the anchor; otherwise below it, the arrow pointing up. Horizontally the body is centred on
+// the anchor, then pushed inside the boundary; a boundary without width leaves it centred.
+// Subview 0 is the body: its y is 0 when the bubble lies above the anchor and the arrow's
+// height when it lies below. Subview 1 is the arrow, a square whose centre is the anchor's x
+// where the body allows.
 //
 // A change of texts keeps the anchor, the boundary and the side chosen at the last anchoring.
 class TESSARY_EXPORT UICalloutView : public UIView {
@@ -28,7 +26,6 @@ class TESSARY_EXPORT UICalloutView : public UIView {
   static constexpr CGFloat kSidePadding = 10;
   static constexpr CGFloat kVerticalPadding = 8;
   static constexpr CGFloat kMinimumWidth = 30;
-  static constexpr CGFloat kArrowInset = 28;  // from the anchor to the body's near end
   // How long an animated anchoring or change of texts takes.
   static constexpr double kResizeDuration = 0.2;
 

@@ -52,6 +52,36 @@ class Picker : public WidgetTest {
                 NSDictionary::Storage{{"ISO", NSStr("GBP")}, {"Currency", NSStr("Pound")}})})
         .writeToFileAtomically(paths::kCurrencies, true);
   }
+  // The list, the root view and the right button as a layout puts them; the widget's row lies
+  // 100 points down the list.
+  void layOut(bool portrait, UIDevice::Kind device) {
+    portraitmode = portrait ? YES : NO;
+    UIDevice::currentDevice().setKind(device);
+    const bool tablet = device == UIDevice::Kind::Tablet;
+    CGSize screen = tablet ? CGSizeMake(768, 1024) : CGSizeMake(320, 480);
+    if (!portrait) std::swap(screen.width, screen.height);
+    list->view->sliding->setFrame(CGRectMake(0, 20, screen.width, screen.height - 20));
+    list->view->table->setFrame(CGRectMake(0, 0, screen.width, screen.height - 60));
+    cell->setFrame(CGRectMake(0, 100, screen.width, 40));
+    controller->_view->setFrame(CGRectMake(0, 0, screen.width - 4, 40));
+    rightButton->setFrame(CGRectMake(tablet || !portrait ? 425 : 265, 5, 48, 30));
+  }
+  void scrollList(CGFloat y) { list->view->table->setContentOffset({0, y}); }
+  void showKeyboard(double duration) {
+    controller->keyboardWillShow(NSNotification(
+        UIKeyboardWillShowNotification, nullptr,
+        std::make_shared<NSDictionary>(NSDictionary::Storage{
+            {UIKeyboardFrameBeginUserInfoKey,
+             NSValue::valueWithCGRect(CGRectMake(0, 480, 320, 260))},
+            {UIKeyboardAnimationDurationUserInfoKey, NSNumber::numberWithDouble(duration)}})));
+  }
+  void hideKeyboard(double duration) {
+    controller->keyboardWillHide(NSNotification(
+        UIKeyboardWillHideNotification, nullptr,
+        std::make_shared<NSDictionary>(NSDictionary::Storage{
+            {UIKeyboardAnimationDurationUserInfoKey, NSNumber::numberWithDouble(duration)}})));
+  }
+
   ~Picker() override {
     NSClassRegistry::unregisterClass("SBBulletinListController");
     if (const auto responder = UITextField::firstResponder()) responder->resignFirstResponder();
@@ -284,7 +314,9 @@ TEST_F(Picker, BubbleAboveOrBelowTheButton) {
     const CGPoint origin = buttonOrigin(*rightButton);
     EXPECT_NE(bubble()->subviews()[0]->frame().origin.y, 0);
     EXPECT_EQ(bubble()->anchorPoint(), CGPointMake(origin.x + 24, origin.y + 30 + shift));
-    EXPECT_EQ(bubble()->boundaryRect(), CGRectMake(0, 30 + shift, 320, 430 - shift));
+    // The boundary ends 10 past the expanded row's right edge, 19 right of the anchor.
+    EXPECT_EQ(bubble()->boundaryRect(),
+              CGRectMake(0, 30 + shift, origin.x + 24 + 19 + 10, 430 - shift));
     EXPECT_EQ(bubble()->frame().origin.y, origin.y + 30 + shift);
     EXPECT_EQ(mini()->frame(), CGRectMake(origin.x + 40, origin.y + 49 + shift, 0, 35));
     advance(0.6);
@@ -442,6 +474,134 @@ TEST_F(Picker, AScrolledListLiftsTheConverterWhereItShows) {
   controller->hide();
   advance(0.3);
   expectClosed();
+}
+
+TEST_F(Picker, TheSideFollowsTheButtonsOnATabletInLandscape) {
+  // The right button's anchor, 449, lies left of half the 1020-point root view.
+  layOut(false, UIDevice::Kind::Tablet);
+  exclude = NO;
+  tapRight();
+  ASSERT_EQ(bubble()->anchorPoint().x, 449);
+  advance(0.6);
+  code(2)->sendActionsForControlEvents(UIControlEventTouchUpInside);  // GBP
+  EXPECT_EQ(rightButton->titleForState(UIControlStateNormal), "GBP");
+  EXPECT_EQ(leftButton->titleForState(UIControlStateNormal), "EUR");
+  EXPECT_EQ(NSDictionary::dictionaryWithContentsOfFile(paths::kRecent)
+                ->objectForKey("right")
+                ->description(),
+            "GBP");
+  advance(0.3);
+  expectClosed();
+
+  // The right button closes a picker open on the right, and moves one open on the left.
+  tapRight();
+  advance(0.6);
+  tapRight();
+  EXPECT_EQ(mini(), nullptr);
+  EXPECT_EQ(dim()->actionCount(), 0u);
+  advance(0.3);
+  tapLeft();
+  advance(0.6);
+  tapRight();
+  ASSERT_NE(mini(), nullptr);
+  EXPECT_EQ(bubble()->anchorPoint().x, 449);
+  tapLeft();
+  ASSERT_NE(mini(), nullptr);
+  EXPECT_EQ(bubble()->anchorPoint().x, 31);
+  tapLeft();
+  EXPECT_EQ(mini(), nullptr);
+  advance(0.3);
+}
+
+TEST_F(Picker, TheExpandedRowLiesInsideTheBubbleInEveryLayout) {
+  struct Layout {
+    bool portrait;
+    UIDevice::Kind device;
+  };
+  for (const Layout& layout :
+       {Layout{true, UIDevice::Kind::Phone}, Layout{false, UIDevice::Kind::Phone},
+        Layout{true, UIDevice::Kind::Tablet}, Layout{false, UIDevice::Kind::Tablet}}) {
+    layOut(layout.portrait, layout.device);
+    for (const bool leftSide : {true, false}) {
+      for (const bool below : {false, true}) {
+        for (const BOOL detail : {NO, YES}) {
+          const std::string where = std::string(layout.portrait ? "portrait " : "landscape ") +
+                                    (layout.device == UIDevice::Kind::Tablet ? "tablet " : "") +
+                                    (leftSide ? "left " : "right ") + (below ? "below" : "above") +
+                                    (detail ? " detail" : "");
+          detailMode = detail;
+          scrollList(below ? 100 : 0);
+          leftSide ? tapLeft() : tapRight();
+          ASSERT_EQ(bubble()->isAbove(), !below) << where;
+          advance(0.6);
+          const CGRect row = mini()->frame();
+          const CGFloat anchor = bubble()->anchorPoint().x;
+          EXPECT_EQ(leftSide ? row.origin.x : row.origin.x + row.size.width,
+                    anchor + (leftSide ? -18 : 19))
+              << where;
+          EXPECT_TRUE(contains(body(), row)) << where;
+          EXPECT_TRUE(contains(bubble()->boundaryRect(), bubble()->frame())) << where;
+          EXPECT_TRUE(contains(dim()->frame(), bubble()->frame())) << where;
+          controller->hide();
+          advance(0.3);
+        }
+      }
+    }
+  }
+}
+
+TEST_F(Picker, RotationGivesTheOverlayTheSlidingViewsBounds) {
+  tapLeft();
+  advance(0.6);
+  layOut(false, UIDevice::Kind::Phone);
+  controller->willRotateToInterfaceOrientation(3);
+  controller->didRotateFromInterfaceOrientation(1);
+  // Over the whole sliding view, from its top edge: nothing of the list stays undimmed.
+  EXPECT_EQ(dim()->frame(), CGRectMake(0, 0, 480, 300));
+  EXPECT_EQ(dim()->convertRectToView(dim()->bounds(), list->view->sliding.get()),
+            list->view->sliding->bounds());
+  controller->hide();
+  advance(0.3);
+  // Closed, a rotation leaves everything alone.
+  controller->didRotateFromInterfaceOrientation(3);
+  EXPECT_EQ(dim(), nullptr);
+}
+
+TEST_F(Picker, ThePickerFollowsTheKeyboardOnAScrolledList) {
+  // Opened while the keyboard's AutoScroll holds the row at the top: the bubble is below.
+  scrollList(100);
+  tapLeft();
+  advance(0.6);
+  ASSERT_FALSE(bubble()->isAbove());
+  ASSERT_TRUE(leftField->becomeFirstResponder());
+  controller->bar = std::make_shared<UIToolbar>();
+  const CGRect row = mini()->frame();
+  const CGPoint anchor = bubble()->anchorPoint();
+  // The keyboard goes and the list scrolls back to its start: the lifted views follow the
+  // row down, animated with the keyboard.
+  leftField->resignFirstResponder();
+  UIView::animateWithDurationAnimations(0, [&] { scrollList(0); });
+  hideKeyboard(0.25);
+  EXPECT_EQ(container->frame().origin.y, 100);
+  EXPECT_EQ(controller->_backgroundView->frame().origin.y, 100);
+  EXPECT_EQ(mini()->frame(), CGRectMake(row.origin.x, row.origin.y + 100, row.size.width, 35));
+  EXPECT_EQ(bubble()->anchorPoint(), CGPointMake(anchor.x, anchor.y + 100));
+  EXPECT_TRUE(contains(bubble()->boundaryRect(), bubble()->frame()));
+  controller->hide();
+  advance(0.3);
+  expectClosed();
+
+  // A picker closed within the keyboard's duration: the delayed alignment finds no overlay.
+  tapLeft();
+  ASSERT_TRUE(leftField->becomeFirstResponder());
+  showKeyboard(0.4);
+  scrollList(70);
+  controller->hide();
+  advance(0.3);
+  expectClosed();
+  advance(0.1);
+  expectClosed();
+  leftField->resignFirstResponder();
 }
 
 TEST_F(Picker, WithoutAHostListTheOverlayIsShownNowhere) {

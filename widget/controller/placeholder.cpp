@@ -45,5 +45,7 @@ void TessaryController::didRotateFromInterfaceOrientation(int) {
   const auto list = sharedBulletinListController();
   const auto listView = list ? list->listView() : nullptr;
   const auto sliding = listView ? listView->slidingView() : nullptr;
-  if (sliding) dim->setFrame(sliding->frame());
+  // The overlay lies on the sliding view, so it takes the sliding view's own space; its frame
+  // would leave the top of the list undimmed and push the overlay off the bottom.
+  if (sliding) dim->setFrame(sliding->bounds());
 }

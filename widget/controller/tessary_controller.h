@@ -121,6 +121,11 @@ class TessaryController : public NSObject,
   void alignOverlay();
   void openPicker(bool leftSide);
   void expandPicker(CGPoint anchor, CGFloat buttonTop, bool leftSide, bool above, CGFloat shift);
+  // The x in the overlay that parts the two sides: the bubble's anchor lies left of it while
+  // the picker is open on the left.
+  CGFloat sideMidpoint() const;
+  // The overlay's rectangle narrowed so that the bubble at its anchor holds the row.
+  CGRect bubbleBoundary(CGRect overlay) const;
   std::shared_ptr<UIButton> makeImageButton(const char* image, void (TessaryController::*action)());
 };
 

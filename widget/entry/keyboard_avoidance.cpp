@@ -115,8 +115,8 @@ void TessaryController::alignOverlay() {
   const CGFloat dy = origin.y - container->frame().origin.y;
   if (const auto bubble = callout.lock()) {
     const CGPoint anchor = bubble->anchorPoint();
-    bubble->setAnchorPointBoundaryRectAnimate(CGPointMake(anchor.x, anchor.y + dy), dim->frame(),
-                                              false);
+    bubble->setAnchorPointBoundaryRectAnimate(CGPointMake(anchor.x, anchor.y + dy),
+                                              bubbleBoundary(dim->frame()), false);
   }
   moveTo(mini, dy);
   moveTo(container, dy);

@@ -1,3 +1,4 @@
+#include <algorithm>
 #include <string>
 
 #include "platform/hostlist/bulletin_list.h"
@@ -23,6 +24,7 @@ constexpr CGFloat kCodePitch = 53;
 constexpr CGFloat kLeftRowStart = -18;  // from the anchor
 constexpr CGFloat kRightRowStart = 16;  // from the anchor, before the row grows to the left
 constexpr CGFloat kRightRowEnd = 19;    // from the anchor, once grown
+constexpr CGFloat kBubbleBorder = 10;   // the bubble's body reaches this far past what it holds
 constexpr double kFadeIn = 0.6;
 constexpr double kExpansionDelay = 0.3;
 constexpr double kExpansion = 0.3;
@@ -36,6 +38,19 @@ bool fieldIsFirstResponder(const std::weak_ptr<UITextField>& field) {
 
 CGRect withOrigin(const CGRect& frame, CGFloat x, CGFloat y) {
   return CGRectMake(x, y, frame.size.width, frame.size.height);
+}
+
+// The overlay's rectangle cut so that the bubble's far side ends where the expanded row does,
+// plus the bubble's border: a bubble held inside it holds the row whichever way it grows.
+CGRect rowBoundary(CGRect overlay, bool leftSide, CGFloat anchorX) {
+  CGFloat x0 = overlay.origin.x;
+  CGFloat x1 = overlay.origin.x + overlay.size.width;
+  if (leftSide) {
+    x0 = std::max(x0, anchorX + kLeftRowStart - kBubbleBorder);
+  } else {
+    x1 = std::min(x1, anchorX + kRightRowEnd + kBubbleBorder);
+  }
+  return CGRectMake(x0, overlay.origin.y, std::max(CGFloat{0}, x1 - x0), overlay.size.height);
 }
 
 std::string titleOf(const std::weak_ptr<UIButton>& button) {
@@ -60,8 +75,8 @@ void TessaryController::openPicker(bool leftSide) {
   const auto bubble = callout.lock();
   if (bubble && bubble->superview()) {
     const CGFloat x = bubble->anchorPoint().x;
-    const CGFloat half = (_view ? _view->frame().size.width : 0) * 0.5f;
-    if (leftSide ? x < half : x > half) {
+    const CGFloat middle = sideMidpoint();
+    if (leftSide ? x < middle : x > middle) {
       hide();
       return;
     }
@@ -75,7 +90,8 @@ void TessaryController::openPicker(bool leftSide) {
   const auto button = (leftSide ? leftButton : rightButton).lock();
   const CGPoint origin = dim->convertPointFromView(CGPointZero, button.get());
   const CGPoint anchor = CGPointMake(origin.x + kAnchorOffset, origin.y);
-  shown->setAnchorPointBoundaryRectAnimate(anchor, dim->frame(), false);
+  const CGRect boundary = rowBoundary(dim->frame(), leftSide, anchor.x);
+  shown->setAnchorPointBoundaryRectAnimate(anchor, boundary, false);
   mini->setAlpha(0);
 
   const bool above = !shown->subviews().empty() && shown->subviews()[0]->frame().origin.y == 0;
@@ -83,15 +99,14 @@ void TessaryController::openPicker(bool leftSide) {
   const CGFloat shift = !above && detailMode ? kDetailShift : 0;
   dim->addSubview(mini);
   if (above) {
-    shown->setAnchorPointBoundaryRectAnimate(anchor, dim->frame(), true);
+    shown->setAnchorPointBoundaryRectAnimate(anchor, boundary, true);
     mini->setFrame(CGRectMake(start, origin.y - kRowAbove, 0, kRowHeight));
   } else {
-    const CGRect overlay = dim->frame();
     const CGFloat drop = kButtonHeight + shift;
     shown->setAnchorPointBoundaryRectAnimate(
         CGPointMake(anchor.x, origin.y + drop),
-        CGRectMake(overlay.origin.x, overlay.origin.y + drop, overlay.size.width,
-                   overlay.size.height - drop),
+        CGRectMake(boundary.origin.x, boundary.origin.y + drop, boundary.size.width,
+                   boundary.size.height - drop),
         true);
     mini->setFrame(CGRectMake(start, origin.y + kRowBelow + shift, 0, kRowHeight));
   }
@@ -179,10 +194,7 @@ void TessaryController::alloc() {
 void TessaryController::changed(UIControl& sender) {
   const auto bubble = callout.lock();
   bool leftSide = false;
-  if (bubble && bubble->superview()) {
-    const CGFloat half = (_view ? _view->frame().size.width : 0) * 0.5f;
-    leftSide = bubble->anchorPoint().x < half;
-  }
+  if (bubble && bubble->superview()) leftSide = bubble->anchorPoint().x < sideMidpoint();
   if (!fieldIsFirstResponder(leftField) && !fieldIsFirstResponder(rightField)) {
     left = leftSide ? YES : NO;
   }
@@ -201,6 +213,26 @@ void TessaryController::changed(UIControl& sender) {
   const auto keep = sender.weak_from_this().lock();
   hide();
   catalogue::recordChoice(leftSide ? "left" : "right", code);
+}
+
+CGFloat TessaryController::sideMidpoint() const {
+  // Half the root view's width fails where the wide layout leaves both buttons in its left
+  // half (a tablet in landscape); the midpoint between the buttons' anchors never does.
+  const auto leftCode = leftButton.lock();
+  const auto rightCode = rightButton.lock();
+  if (dim && leftCode && rightCode) {
+    const CGFloat leftX = dim->convertPointFromView(CGPointZero, leftCode.get()).x;
+    const CGFloat rightX = dim->convertPointFromView(CGPointZero, rightCode.get()).x;
+    return (leftX + rightX) / 2 + kAnchorOffset;
+  }
+  return (_view ? _view->frame().size.width : 0) * 0.5f;
+}
+
+CGRect TessaryController::bubbleBoundary(CGRect overlay) const {
+  const auto bubble = callout.lock();
+  if (!bubble) return overlay;
+  const CGFloat x = bubble->anchorPoint().x;
+  return rowBoundary(overlay, x < sideMidpoint(), x);
 }
 
 void TessaryController::dismiss() {
