@@ -211,6 +211,7 @@ std::string ScriptRunner::execute(const Command& command) {
     return sim_.alertOk();
   }
   if (name == "touch") return touchCommand(command);
+  if (name == "swipe") return swipeCommand(command);
   if (name == "locate") {
     if (!(problem = arity(command, 1, 1, "locate TARGET")).empty()) return problem;
     CGPoint point;
@@ -254,6 +255,43 @@ std::string ScriptRunner::touchCommand(const Command& command) {
   if (phase == "down") return touches_.down(point);
   if (phase == "move") return touches_.move(point);
   return touches_.up(point);
+}
+
+void ScriptRunner::writeRow() {
+  const auto row = sim_.pickerRow();
+  if (!row) return;
+  const UIView& window = *sim_.list().window();
+  std::vector<std::pair<CGFloat, std::string>> shown;
+  for (const auto& view : row->subviews()) {
+    const auto button = std::dynamic_pointer_cast<UIButton>(view);
+    if (!button || !touch::visibleRect(*button, window)) continue;
+    shown.emplace_back(touch::screenRect(*button, window)->origin.x, button->currentTitle());
+  }
+  std::sort(shown.begin(), shown.end());
+  out_ << "  row:";
+  for (const auto& code : shown) out_ << ' ' << code.second;
+  const CGFloat width = row->bounds().size.width;
+  const auto pages = static_cast<long>(std::ceil(row->contentSize().width / width));
+  const auto page = static_cast<long>(std::round(row->contentOffset().x / width)) + 1;
+  out_ << " (page " << page << " of " << std::max(1L, pages) << ")\n";
+}
+
+std::string ScriptRunner::swipeCommand(const Command& command) {
+  const char* const usage = "swipe left|right";
+  if (std::string problem = arity(command, 1, 1, usage); !problem.empty()) return problem;
+  const std::string& direction = command.arguments[0].text;
+  if (direction != "left" && direction != "right") return std::string("swipe: usage: ") + usage;
+  CGPoint start;
+  if (std::string problem = sim_.locate("row", start); !problem.empty()) {
+    return "swipe: " + problem.substr(problem.find(": ") + 2);
+  }
+  // A finger drawn across the row further than a page turn needs: the row pages as the
+  // platform's paging does, by its own width.
+  const CGFloat reach = TouchTracker::kPageDrag * 2;
+  const CGPoint end{start.x + (direction == "left" ? -reach : reach), start.y};
+  if (std::string problem = touches_.down(start); !problem.empty()) return "swipe: " + problem;
+  touches_.move(end);
+  return touches_.up(end);
 }
 
 std::optional<UIDevice::Kind> deviceNamed(const std::string& name) {
@@ -309,7 +347,10 @@ void ScriptRunner::writeTranscript(const Command& command) {
     };
     std::vector<Item> fields, codes;
     const UIView& window = *sim_.list().window();
-    touch::frontToBack(view, nullptr, [&](const std::shared_ptr<UIView>& v, bool) {
+    // While the picker is open the converter lies on the overlay; the row's codes are not
+    // the converter's.
+    const auto collect = [&](const std::shared_ptr<UIView>& v, bool inScrollView) {
+      if (inScrollView) return false;
       const auto rect = touch::screenRect(*v, window);
       if (!rect || !touch::visibleRect(*v, window)) return false;
       if (const auto field = std::dynamic_pointer_cast<UITextField>(v)) {
@@ -322,7 +363,9 @@ void ScriptRunner::writeTranscript(const Command& command) {
         }
       }
       return false;
-    });
+    };
+    touch::frontToBack(view, nullptr, collect);
+    if (const auto overlay = sim_.list().overlay()) touch::frontToBack(overlay, nullptr, collect);
     const auto byX = [](const Item& a, const Item& b) { return a.x < b.x; };
     std::sort(fields.begin(), fields.end(), byX);
     std::sort(codes.begin(), codes.end(), byX);
@@ -332,6 +375,7 @@ void ScriptRunner::writeTranscript(const Command& command) {
            << JsonWriter::escape(fields[i].text) << (fields[i].editing ? "|" : "");
     }
     out_ << '\n';
+    writeRow();
   }
   const Keyboard& keyboard = sim_.keyboard();
   const auto keyboardFrame = keyboard.frame();

@@ -33,7 +33,11 @@ class ScriptRunner {
 
  private:
   void writeTranscript(const script::Command& command);
+  // The codes that show in the picker's row, left to right, and its page.
+  void writeRow();
   std::string touchCommand(const script::Command& command);
+  // Drags a finger across the picker's row: left shows the next page, right the previous.
+  std::string swipeCommand(const script::Command& command);
 
   Simulator& sim_;
   std::ostream& out_;

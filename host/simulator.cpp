@@ -244,6 +244,27 @@ std::string Simulator::overlayPoint(CGPoint& point) {
   return "tap: overlay: every point of the overlay is covered";
 }
 
+std::shared_ptr<UIScrollView> Simulator::pickerRow() const {
+  const auto overlay = list_.overlay();
+  std::shared_ptr<UIScrollView> row;
+  const UIView& window = *list_.window();
+  touch::frontToBack(overlay, nullptr, [&](const std::shared_ptr<UIView>& view, bool) {
+    row = std::dynamic_pointer_cast<UIScrollView>(view);
+    if (row && !touch::visibleRect(*row, window)) row.reset();
+    return row != nullptr;
+  });
+  return row;
+}
+
+std::string Simulator::rowPoint(CGPoint& point) {
+  const auto row = pickerRow();
+  if (!row) return "no picker row is shown";
+  const auto visible = touch::visibleRect(*row, *list_.window());
+  point = {visible->origin.x + visible->size.width / 2,
+           visible->origin.y + visible->size.height / 2};
+  return {};
+}
+
 std::string Simulator::barPoint(const std::string& item, CGPoint& point) {
   const std::string target = "tap: bar:" + item + ": ";
   const auto bar =
@@ -267,8 +288,9 @@ std::string Simulator::barPoint(const std::string& item, CGPoint& point) {
                            segment.size.width, segment.size.height);
       }
     } else if (!entry->customView()) {
-      const bool match = item == "Swap" ? entry->image() && entry->displayTitle().empty()
-                                        : entry->displayTitle() == item;
+      // Swap is the item without a title, whether or not its image could be read.
+      const bool match =
+          item == "Swap" ? entry->displayTitle().empty() : entry->displayTitle() == item;
       if (match) place = entry->frame();
     }
   }
@@ -307,9 +329,23 @@ std::string Simulator::locate(const std::string& target, CGPoint& point) {
     if (!view) return "tap: no button with the image " + quoted(after("image:"));
     return centreOf(view);
   }
+  if (target == "row") {
+    if (auto problem = rowPoint(point); !problem.empty()) return "tap: row: " + problem;
+    return {};
+  }
   if (target.starts_with("code:")) {
     const auto view = findButton(after("code:"), false, true);
     if (!view) return "tap: no button titled " + quoted(after("code:")) + " in a scroll view";
+    // A code that its row's clipping hides is reached by paging the row.
+    const auto row = std::dynamic_pointer_cast<UIScrollView>(view->superview());
+    const UIView& window = *list_.window();
+    const auto rowVisible = row ? touch::visibleRect(*row, window) : std::nullopt;
+    if (rowVisible && !touch::visibleRect(*view, window)) {
+      const auto rect = touch::screenRect(*view, window);
+      const bool further = rect && rect->origin.x >= rowVisible->origin.x;
+      return "tap: " + target + ": it lies out of sight in its row; swipe " +
+             (further ? "left" : "right") + " to reach it";
+    }
     return centreOf(view);
   }
   if (target.starts_with("field:")) {

@@ -12,6 +12,7 @@
 #include "platform/foundation/clock.h"
 #include "platform/hostlist/wee_app_controller.h"
 #include "platform/uikit/ui_device.h"
+#include "platform/uikit/ui_scroll_view.h"
 
 // The home screen as the widget sees it: a device root with its plug-ins, the notification
 // list, one widget row driven through the host protocol, touches, alerts and time.
@@ -51,8 +52,10 @@ class Simulator {
   // A touch down and up at the centre of the target's visible part. While an alert is shown
   // the touch is swallowed.
   std::string tap(const std::string& target);
-  // Where a target would be touched, in screen points.
+  // Where a target would be touched, in screen points. "row" is the middle of the picker's row.
   std::string locate(const std::string& target, CGPoint& point);
+  // The picker's row: the frontmost scroll view on the overlay with a visible part, or null.
+  std::shared_ptr<UIScrollView> pickerRow() const;
   std::optional<touch::TapOutcome> lastTapOutcome() const { return lastTap_; }
 
   std::string alertOk();
@@ -92,6 +95,9 @@ class Simulator {
   std::shared_ptr<UIView> findButton(const std::string& title, bool byImage, bool inScrollView);
   std::shared_ptr<UIView> findField(bool leftmost);
   std::string overlayPoint(CGPoint& point);
+  // The middle of the visible part of the picker's row: the frontmost scroll view on the
+  // overlay that shows.
+  std::string rowPoint(CGPoint& point);
   // Where the keyboard bar's item (Next, Swap, Copy, Paste, Clear or Done) is touched.
   std::string barPoint(const std::string& item, CGPoint& point);
 

@@ -88,6 +88,8 @@ std::string TouchTracker::down(CGPoint point) {
       target_ = Target::Recognizer;
       return {};
     }
+    // A control keeps only touches whose hit view it is itself (host/touch.h).
+    if (view != hit) continue;
     if (auto control = std::dynamic_pointer_cast<UIControl>(view)) {
       if (!control->isEnabled()) return {};
       control_ = control;

@@ -1,0 +1,200 @@
+// The picker's geometry through the real tessary-sim and bundle, on a phone and a tablet in
+// both orientations: which side a choice goes to, the row inside its bubble, the overlay over
+// the sliding view, touches that do and do not close it, and paging the row.
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <sstream>
+
+#include "tests/host/host_test_support.h"
+#include "tests/support/test_environment.h"
+
+namespace {
+
+using tessary::test::Json;
+using tessary::test::runScript;
+
+struct Layout {
+  const char* device;
+  const char* orientation;
+  double width, height;  // the screen in this orientation
+};
+constexpr Layout kLayouts[] = {{"phone", "portrait", 320, 480},
+                               {"phone", "landscape", 480, 320},
+                               {"tablet", "portrait", 768, 1024},
+                               {"tablet", "landscape", 1024, 768}};
+
+std::vector<double> numbers(const Json& array) {
+  return array.numbers();
+}
+
+class GeometryEndToEndTest : public ::testing::Test {
+ protected:
+  GeometryEndToEndTest() {
+    EXPECT_EQ(runScript(root_.path(), "install\n").status, 0);
+    root_.writeFile("/var/mobile/Library/Tessary/Rates.plist",
+                    "<plist version=\"1.0\"><dict><key>EUR-USD</key><string>1.17</string>"
+                    "<key>EUR-GBP</key><string>0.5</string></dict></plist>");
+    root_.writeFile("/var/mobile/Library/Tessary/Dates.plist",
+                    "<plist version=\"1.0\"><dict><key>EUR-USD</key><real>800000000</real>"
+                    "<key>EUR-GBP</key><real>800000000</real></dict></plist>");
+  }
+
+  tessary::test::SimulatorRun run(const Layout& layout, const std::string& script,
+                                  std::vector<std::string> args = {}) {
+    args.insert(args.end(), {"--device", layout.device, "--orientation", layout.orientation});
+    return runScript(root_.path(), "clock 800000000\n" + script, args);
+  }
+  std::vector<Json> dumps(const Layout& layout, const std::string& script) {
+    const auto result = run(layout, script);
+    EXPECT_EQ(result.status, 0) << result.err;
+    EXPECT_EQ(result.err, "");
+    return result.dumps();
+  }
+
+  static const Json* first(const Json& tree, const std::string& className) {
+    std::vector<const Json*> found;
+    tessary::test::collectViews(tree, className, found);
+    return found.empty() ? nullptr : found.front();
+  }
+
+  tessary::test::TempDeviceRoot root_;
+};
+
+TEST_F(GeometryEndToEndTest, EachSidesButtonChoosesForItsSideInEveryLayout) {
+  for (const Layout& layout : kLayouts) {
+    SCOPED_TRACE(std::string(layout.device) + " " + layout.orientation);
+    std::remove(root_.host("/var/mobile/Library/Tessary/Recent.plist").c_str());
+    const auto d = dumps(layout,
+                         "show\nwait 1\n"
+                         "tap button:USD\nwait 0.6\ndump\n"
+                         "tap code:GBP\nwait 0.3\ndump\n"
+                         "tap button:EUR\nwait 0.6\ndump\n"
+                         "tap button:EUR\nwait 0.3\ndump\n");
+    ASSERT_EQ(d.size(), 4u);
+    // Open on the right: the overlay covers the sliding view's own space, and the expanded
+    // row lies inside the bubble's body.
+    for (const Json* open : {&d[0], &d[2]}) {
+      const Json& overlay = (*open)["overlay"];
+      ASSERT_FALSE(overlay.isNull());
+      EXPECT_EQ(numbers(overlay["frame"]),
+                (std::vector<double>{0, 0, layout.width, layout.height - 20}));
+      const Json* bubble = first(overlay, "UICalloutView");
+      const Json* row = first(overlay, "UIScrollView");
+      ASSERT_TRUE(bubble && row);
+      const auto outer = numbers((*bubble)["frame"]);
+      const auto body = numbers((*bubble)["subviews"][0]["frame"]);
+      const auto r = numbers((*row)["frame"]);
+      const double bodyX = outer[0] + body[0], bodyY = outer[1] + body[1];
+      EXPECT_GE(r[0], bodyX);
+      EXPECT_LE(r[0] + r[2], bodyX + body[2]);
+      EXPECT_GE(r[1], bodyY);
+      EXPECT_LE(r[1] + r[3], bodyY + body[3]);
+      EXPECT_EQ(r[2], std::string(layout.device) == "phone" &&
+                              std::string(layout.orientation) == "portrait"
+                          ? 295
+                          : 455);
+    }
+    // The code chosen after tapping the right button is the right side's.
+    EXPECT_EQ(d[1]["files"]["Recent.plist"]["right"].string(), "GBP");
+    EXPECT_EQ(d[1]["files"]["Recent.plist"]["left"].string(), "EUR");
+    // The same button closes the picker.
+    EXPECT_TRUE(d[3]["overlay"].isNull());
+  }
+}
+
+TEST_F(GeometryEndToEndTest, OnlyATouchOnTheOverlayItselfClosesThePicker) {
+  const Layout& phone = kLayouts[0];
+  const auto opened = dumps(phone, "show\nwait 1\ntap button:EUR\nwait 0.6\ndump\n");
+  ASSERT_EQ(opened.size(), 1u);
+  const Json& overlay = opened[0]["overlay"];
+  const Json* callout = first(overlay, "UICalloutView");
+  const auto bubble = numbers((*callout)["frame"]);
+  const auto body = numbers((*callout)["subviews"][0]["frame"]);
+  const auto row = numbers((*first(overlay, "UIScrollView"))["frame"]);
+  const Json* equals = nullptr;
+  std::vector<const Json*> labels;
+  tessary::test::collectViews(overlay, "UILabel", labels);
+  for (const Json* label : labels) {
+    if ((*label)["text"].string() == "=") equals = label;
+  }
+  ASSERT_NE(equals, nullptr);
+  const Json* converter = &overlay["subviews"][1];
+  const auto sub = numbers((*converter)["frame"]);
+  const auto eq = numbers((*equals)["frame"]);
+  // Screen points: the overlay starts under the 20-point status bar.
+  const auto point = [](double x, double y) {
+    std::ostringstream text;
+    text << x << ',' << y + 20;
+    return text.str();
+  };
+  // The bubble's body beside the row's far end, where the row does not cover it.
+  const std::string onBubble =
+      point(bubble[0] + body[0] + body[2] - 3, bubble[1] + body[1] + body[3] - 3);
+  ASSERT_GT(bubble[0] + body[0] + body[2] - 3, row[0] + row[2]);
+  const std::string onEquals = point(sub[0] + eq[0] + eq[2] / 2, sub[1] + eq[1] + eq[3] / 2);
+  const std::string inGap = point(row[0] + 50.5, row[1] + row[3] / 2);
+  for (const std::string& target : {onBubble, onEquals, inGap}) {
+    SCOPED_TRACE(target);
+    const auto d = dumps(phone, "show\nwait 1\ntap button:EUR\nwait 0.6\ntap " + target +
+                                    "\nwait 0.3\ndump\ntap overlay\nwait 0.3\ndump\n");
+    ASSERT_EQ(d.size(), 2u);
+    ASSERT_FALSE(d[0]["overlay"].isNull());
+    EXPECT_NE(first(d[0]["overlay"], "UIScrollView"), nullptr);
+    EXPECT_TRUE(d[1]["overlay"].isNull());
+  }
+}
+
+TEST_F(GeometryEndToEndTest, TheRowPagesAndHidesWhatLiesOutsideIt) {
+  const Layout& tablet = kLayouts[3];
+  auto result = run(tablet, "show\nwait 1\ntap button:USD\nwait 0.6\ntap code:ISK\n");
+  EXPECT_NE(result.status, 0);
+  EXPECT_NE(result.err.find("code:ISK: it lies out of sight in its row; swipe left"),
+            std::string::npos)
+      << result.err;
+
+  result = run(tablet,
+               "show\nwait 1\ntap button:USD\nwait 0.6\nswipe left\nswipe left\nswipe right\n"
+               "tap code:ISK\nwait 0.3\ndump\n",
+               {"--transcript"});
+  ASSERT_EQ(result.status, 0) << result.err;
+  EXPECT_NE(result.out.find("> swipe left\n  EUR \"\" USD \"\"\n  row: DKK HKD"), std::string::npos)
+      << result.out;
+  EXPECT_NE(result.out.find("(page 3 of 4)"), std::string::npos);
+  const auto d = result.dumps();
+  ASSERT_EQ(d.size(), 1u);
+  EXPECT_EQ(d[0]["files"]["Recent.plist"]["right"].string(), "ISK");
+
+  // Nothing to swipe without a picker.
+  result = run(tablet, "show\nswipe left\n");
+  EXPECT_NE(result.err.find("swipe: row: no picker row is shown"), std::string::npos) << result.err;
+}
+
+TEST_F(GeometryEndToEndTest, RotationWithThePickerOpenCoversTheSlidingView) {
+  const auto d = dumps(kLayouts[0],
+                       "show\nwait 1\ntap button:EUR\nwait 0.6\nrotate landscaperight\ndump\n"
+                       "rotate portrait\ndump\n");
+  ASSERT_EQ(d.size(), 2u);
+  EXPECT_EQ(numbers(d[0]["overlay"]["frame"]), (std::vector<double>{0, 0, 480, 300}));
+  EXPECT_EQ(numbers(d[1]["overlay"]["frame"]), (std::vector<double>{0, 0, 320, 460}));
+}
+
+TEST_F(GeometryEndToEndTest, TheSwapItemWorksWithoutItsImage) {
+  std::remove(root_.host("/System/Library/WeeAppPlugins/Tessary.bundle/Invert.png").c_str());
+  const auto result =
+      run(kLayouts[0], "show\nwait 1\ntap field:left\ntap bar:Swap\ndump\n", {"--transcript"});
+  ASSERT_EQ(result.status, 0) << result.err;
+  EXPECT_NE(result.out.find("> tap bar:Swap\n  USD"), std::string::npos) << result.out;
+  const auto d = result.dumps();
+  ASSERT_EQ(d.size(), 1u);
+  EXPECT_TRUE(d[0]["keyboard"]["accessory"]["items"][2]["image"].isNull());
+}
+
+TEST_F(GeometryEndToEndTest, TheTranscriptShowsTheConverterOnTheOverlay) {
+  const auto result = run(kLayouts[1], "show\nwait 1\ntap button:EUR\n", {"--transcript"});
+  ASSERT_EQ(result.status, 0) << result.err;
+  EXPECT_NE(result.out.find("> tap button:EUR\n  EUR \"\" USD \"\"\n"), std::string::npos)
+      << result.out;
+}
+
+}  // namespace
