@@ -62,12 +62,24 @@ TEST_F(Conversion, FreshnessFollowsTheUpdateSetting) {
   typeIntoSource("2");
   EXPECT_EQ(NSURLConnection::startedRequests().size(), 2u);
 
+  // The age is narrowed to single precision before the division: 259199.995 s rounds to
+  // exactly three days, stale, though in double precision it would still be fresh.
+  writeSettings({{"Update", NSNumber::numberWithInteger(3)}});
+  rate_store::storeReply("EUR-USD", "1.5", clock_->wall() - 259199.995);
+  ASSERT_LT((clock_->wall() - dates()->objectForKey("EUR-USD")->doubleValue()) / kDay, 3.0);
+  typeIntoSource("2");
+  EXPECT_EQ(NSURLConnection::startedRequests().size(), 3u);
+  rate_store::storeReply("EUR-USD", "1.5", clock_->wall() - 259199.99);
+  typeIntoSource("2");
+  EXPECT_EQ(NSURLConnection::startedRequests().size(), 3u);
+  writeSettings({{"Update", NSNumber::numberWithInteger(0)}});
+
   // A date in the future (the clock was set back) has a negative age, below even 0.
   storeRate("EUR-USD", "1.5", -10.0);
   rightField->setText("");
   typeIntoSource("2");
   EXPECT_EQ(rightField->text(), "3.00");
-  EXPECT_EQ(NSURLConnection::startedRequests().size(), 2u);
+  EXPECT_EQ(NSURLConnection::startedRequests().size(), 3u);
 }
 
 TEST_F(Conversion, FetchingStartsOneRequestPerKeystrokeInTheStoredOrder) {
@@ -105,6 +117,9 @@ TEST_F(Conversion, ResultsAreSinglePrecisionWithTheChosenDecimals) {
   controller->decimalPlaces = 20;
   typeIntoSource("0.1");
   EXPECT_EQ(rightField->text(), "0.10000000149011611938");
+  controller->decimalPlaces = 25;  // the exact binary value of 0.1f, to 25 digits
+  typeIntoSource("0.1");
+  EXPECT_EQ(rightField->text(), "0.1000000014901161193847656");
   EXPECT_EQ(convertedAmountText("", 2.0f, 2), "");
   EXPECT_EQ(convertedAmountText("-3", 2.0f, 2), "-6.00");
   EXPECT_EQ(convertedAmountText("1e40", 2.0f, 2), "inf");
@@ -174,7 +189,7 @@ TEST(Settings, DefaultsAndReadingsOfEveryKey) {
   EXPECT_EQ(settings::update(), 7);
   EXPECT_EQ(settings::clear(), NO);
   EXPECT_FLOAT_EQ(settings::alpha(), 0.25f);
-  EXPECT_EQ(settings::decimal(), 0);  // held within 0...20
+  EXPECT_EQ(settings::decimal(), 0);  // held within 0...100
   EXPECT_EQ(settings::autoScroll(YES), NO);
   EXPECT_EQ(settings::excludeCodes(YES), NO);
 
@@ -184,7 +199,19 @@ TEST(Settings, DefaultsAndReadingsOfEveryKey) {
                 {"Alpha", NSData::dataWithBytes("1")},
                 {"Clear", NSDate::dateWithTimeIntervalSinceReferenceDate(1)}})
       .writeToFileAtomically(paths::kSettings, true);
-  EXPECT_EQ(settings::decimal(), 20);
+  EXPECT_EQ(settings::decimal(), 100);
+  NSDictionary({{"Decimal", NSNumber::numberWithInteger(25)}})
+      .writeToFileAtomically(paths::kSettings, true);
+  EXPECT_EQ(settings::decimal(), 25);
+  NSDictionary({{"Decimal", NSNumber::numberWithInteger(2147483647)}})
+      .writeToFileAtomically(paths::kSettings, true);
+  EXPECT_EQ(settings::decimal(), 100);
+  NSDictionary({{"Decimal", NSStr("400")},
+                {"Update", std::make_shared<NSArray>(std::vector<id>{NSStr("1")})},
+                {"Detail", std::make_shared<NSDictionary>()},
+                {"Alpha", NSData::dataWithBytes("1")},
+                {"Clear", NSDate::dateWithTimeIntervalSinceReferenceDate(1)}})
+      .writeToFileAtomically(paths::kSettings, true);
   // Containers, data and dates count as absent keys.
   EXPECT_EQ(settings::update(), 3);
   EXPECT_EQ(settings::detail(), NO);

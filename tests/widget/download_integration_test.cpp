@@ -146,6 +146,23 @@ TEST_F(Download, TheServiceDownOrStalledOrUnreachable) {
   typeIntoSource("3");
   ASSERT_TRUE(settle());
   EXPECT_EQ(alertMessage(), "unsupported URL");
+  UIAlertView::dismissAll();
+  {
+    // A forced refresh gives up after 15.0 s, and alerts although a rate is cached.
+    QuoteService service({"--stall"});
+    useService(service);
+    storeRate("EUR-USD", "2", 0.1);
+    typeIntoSource("3");
+    controller->reloadRate();
+    advance(14.9);
+    EXPECT_EQ(NSURLConnection::activeCount(), 1u);
+    EXPECT_TRUE(UIAlertView::visibleAlerts().empty());
+    advance(0.1);
+    ASSERT_TRUE(settle());
+    EXPECT_EQ(alertMessage(), "The request timed out.");
+    EXPECT_EQ(rightField->text(), "6.00");
+    UIAlertView::dismissAll();
+  }
 }
 
 }  // namespace

@@ -88,13 +88,20 @@ TEST_F(QuoteReply, AGarbageReplyFailsAndNeverOverwritesTheStore) {
       {"-1.5", "no usable rate"},
       {"1e39", "no usable rate"},
       {"1e-39", "no usable rate"},
-      {std::string(70000, '1'), "too large"}};
+      {std::string(70000, '1'), "too large"},
+      // Control bytes other than tab, CR and LF: the store's XML cannot hold them.
+      {std::string("1.5\0junk", 8), "control"},
+      {"1.5\x01", "control"},
+      {"1.5\x1b[0m", "control"},
+      {"1.5\x7f", "control"}};
+  const std::string datesBefore = root_.readFile(paths::kDates);
   for (const auto& [body, why] : replies) {
     leftField->setText("3");
     rightField->setText("");
     reply("EUR", "USD", body);
     EXPECT_EQ(rightField->text(), "6.00") << why;  // the cached reverse rate, inverted
     EXPECT_EQ(root_.readFile(paths::kRates), before) << why;
+    EXPECT_EQ(root_.readFile(paths::kDates), datesBefore) << why;
   }
   EXPECT_TRUE(UIAlertView::visibleAlerts().empty());
 
@@ -107,6 +114,28 @@ TEST_F(QuoteReply, AGarbageReplyFailsAndNeverOverwritesTheStore) {
   EXPECT_EQ(alertMessage(0), "The quote service's reply holds no usable rate.");
   EXPECT_EQ(alertMessage(1), "The quote service sent an empty reply.");
   EXPECT_EQ(UIAlertView::visibleAlerts()[0]->buttons(), std::vector<std::string>{"OK"});
+}
+
+TEST_F(QuoteReply, TabCarriageReturnAndLineFeedAreKeptAsTheyCame) {
+  leftField->setText("2");
+  reply("EUR", "USD", "1.5\t\r\n");
+  EXPECT_EQ(rightField->text(), "3.00");
+  EXPECT_EQ(rates()->objectForKey("EUR-USD")->description(), "1.5\t\r\n");
+  EXPECT_TRUE(UIAlertView::visibleAlerts().empty());
+}
+
+TEST_F(QuoteReply, ADateIsStoredOnlyWithItsRate) {
+  storeRate("EUR-USD", "1.5", 10.0);
+  const double oldDate = dates()->objectForKey("EUR-USD")->doubleValue();
+  // The writer refuses a NUL: the rate stays, and so does its old date.
+  rate_store::storeReply("EUR-USD", std::string("2\0", 2), clock_->wall());
+  EXPECT_EQ(rates()->objectForKey("EUR-USD")->description(), "1.5");
+  EXPECT_EQ(dates()->objectForKey("EUR-USD")->doubleValue(), oldDate);
+  // A rates file that cannot be read is not written, nor is the date.
+  root_.writeFile(paths::kRates, "not a property list");
+  rate_store::storeReply("EUR-GBP", "0.8", clock_->wall());
+  EXPECT_EQ(dates()->objectForKey("EUR-GBP"), nullptr);
+  EXPECT_EQ(root_.readFile(paths::kRates), "not a property list");
 }
 
 TEST_F(QuoteReply, FailuresFallBackForLoadAndAlwaysAlertForAForcedRefresh) {

@@ -10,7 +10,7 @@
 namespace settings {
 
 inline constexpr int kDecimalMin = 0;
-inline constexpr int kDecimalMax = 20;
+inline constexpr int kDecimalMax = 100;
 
 // The settings file read once, or null when it is missing or unreadable.
 std::shared_ptr<NSDictionary> read();
@@ -30,7 +30,8 @@ BOOL detail();  // "Detail", NO
 int update();   // "Update", 3 (days)
 BOOL clear();   // "Clear", NO
 float alpha();  // "Alpha", 0.7
-// "Decimal", 2, held within 0...20 so no setting gives an invalid format or unbounded text.
+// "Decimal", 2, held within 0...100 so no setting gives an invalid format or unbounded text,
+// while 25 gives the 25 fraction digits a precise result asks for.
 int decimal();
 // "AutoScroll" and "Exclude": the flag's current value when the key is absent.
 BOOL autoScroll(BOOL current);

@@ -1,3 +1,6 @@
+#include <algorithm>
+#include <string_view>
+
 #include "platform/foundation/clock.h"
 #include "platform/foundation/format.h"
 #include "platform/foundation/number_text.h"
@@ -13,6 +16,15 @@
 namespace {
 constexpr double kForcedRefreshTimeout = 15.0;
 constexpr size_t kMaximumReply = 64 * 1024;
+
+// Tab, CR and LF are the only control bytes a reply may hold: the store's XML files cannot
+// hold the others (a NUL is refused by the writer, the rest make the file unreadable).
+bool holdsControlBytes(std::string_view bytes) {
+  return std::any_of(bytes.begin(), bytes.end(), [](char byte) {
+    const auto c = static_cast<unsigned char>(byte);
+    return (c < 0x20 && c != '\t' && c != '\n' && c != '\r') || c == 0x7F;
+  });
+}
 }  // namespace
 
 void TessaryController::startRequest(const std::string& first, const std::string& second,
@@ -61,6 +73,9 @@ void TessaryController::connectionDidReceiveData(NSURLConnection& connection, co
   if (data.length() == 0) return failRequest(connection, "The quote service sent an empty reply.");
   if (data.length() > kMaximumReply) {
     return failRequest(connection, "The quote service's reply is too large.");
+  }
+  if (holdsControlBytes(data.bytes())) {
+    return failRequest(connection, "The quote service's reply holds control characters.");
   }
   const auto reply = NSString::stringWithUTF8Data(data.bytes());
   if (!reply) return failRequest(connection, "The quote service's reply is not UTF-8 text.");

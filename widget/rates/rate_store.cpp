@@ -60,10 +60,12 @@ void createMissingFiles() {
 }
 
 void storeReply(const std::string& key, const std::string& replyText, double now) {
-  if (auto rates = NSMutableDictionary::dictionaryWithContentsOfFile(paths::kRates)) {
-    rates->setObjectForKey(NSStr(replyText), key);
-    rates->writeToFileAtomically(paths::kRates, true);
-  }
+  // A date without its rate would make an old rate look fresh, so the date is written only
+  // once the rate is.
+  auto rates = NSMutableDictionary::dictionaryWithContentsOfFile(paths::kRates);
+  if (!rates) return;
+  rates->setObjectForKey(NSStr(replyText), key);
+  if (!rates->writeToFileAtomically(paths::kRates, true)) return;
   if (auto dates = NSMutableDictionary::dictionaryWithContentsOfFile(paths::kDates)) {
     dates->setObjectForKey(NSNumber::numberWithDouble(now), key);
     dates->writeToFileAtomically(paths::kDates, true);

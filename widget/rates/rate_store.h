@@ -30,8 +30,9 @@ bool isUsableRate(float rate);
 
 // Creates each of the two files that is missing, holding an empty dictionary.
 void createMissingFiles();
-// Sets the key in both files (rates first) to the reply text and the time; a file that cannot
-// be read is skipped and left as it is.
+// Sets the key in both files (rates first) to the reply text and the time. The date is written
+// only when the rate was: a rates file that cannot be read or written leaves both files as
+// they were, so they never disagree.
 void storeReply(const std::string& key, const std::string& replyText, double now);
 
 }  // namespace rate_store
