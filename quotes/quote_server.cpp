@@ -3,6 +3,7 @@
 #include <netdb.h>
 #include <netinet/in.h>
 #include <netinet/tcp.h>
+#include <sched.h>
 #include <sys/resource.h>
 #include <sys/socket.h>
 #include <unistd.h>
@@ -101,6 +102,15 @@ std::string_view originForm(std::string_view target) {
   return target;
 }
 
+// The cores this process may run on, which a container may hold below the machine's count.
+std::size_t usableCores() {
+  cpu_set_t set;
+  CPU_ZERO(&set);
+  if (::sched_getaffinity(0, sizeof set, &set) == 0 && CPU_COUNT(&set) > 0)
+    return static_cast<std::size_t>(CPU_COUNT(&set));
+  return std::max(1u, std::thread::hardware_concurrency());
+}
+
 enum class Phase { Idle, Head, Busy, Writing, Lingering };
 
 using Hook = bi::list_member_hook<bi::link_mode<bi::auto_unlink>>;
@@ -145,7 +155,7 @@ struct TableView {
 class QuoteServer::Impl {
  public:
   Impl(ServerConfig config, const RateStore& store) : config_(std::move(config)), store_(store) {
-    if (config_.threads == 0) config_.threads = std::max(1u, std::thread::hardware_concurrency());
+    if (config_.threads == 0) config_.threads = usableCores();
     if (config_.logRequests) requestLog_ = std::make_unique<RequestLog>();
   }
 
@@ -224,6 +234,7 @@ class QuoteServer::Impl::Worker {
     error_code ignored;
     acceptor_.close(ignored);
     sweep_.cancel();
+    if (retry_) retry_->cancel();
     ioc_.restart();
     ioc_.poll();
   }
@@ -231,7 +242,7 @@ class QuoteServer::Impl::Worker {
  private:
   void accept() {
     acceptor_.async_accept([this](const error_code& ec, tcp::socket socket) {
-      if (ec == asio::error::operation_aborted) return;
+      if (ec == asio::error::operation_aborted || !acceptor_.is_open()) return;
       if (!ec) {
         adopt(std::move(socket));
       } else if (ec == asio::error::no_descriptors || ec.value() == ENFILE ||

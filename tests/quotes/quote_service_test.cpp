@@ -87,6 +87,11 @@ TEST(QuoteServiceHttp, AnswersQuotesAndEveryKindOfRefusal) {
   EXPECT_EQ(ok->get_header_value("Content-Type"), "text/csv");
   EXPECT_EQ(client.Get("/d/quotes.csv?s=USDJPY%3DX&f=l1")->body, "162.3390276\n");
   EXPECT_EQ(client.Get("/d/quotes.csv?f=l1&s=gbpgbp=x")->body, "1\n");
+  // Euro quotes as the table has them; inverses and crosses with ten significant digits.
+  EXPECT_EQ(client.Get("/d/quotes.csv?s=EURIDR=X&f=l1")->body, "20565.38\n");
+  EXPECT_EQ(client.Get("/d/quotes.csv?s=EURINR=X&f=l1")->body, "108.9035\n");
+  EXPECT_EQ(client.Get("/d/quotes.csv?s=IDREUR=X&f=l1")->body, "0.00004862540833\n");
+  EXPECT_EQ(client.Get("/d/quotes.csv?s=INRIDR=X&f=l1")->body, "188.8403954\n");
 
   auto unknown = client.Get("/d/quotes.csv?s=XAUUSD=X&f=l1");
   EXPECT_EQ(unknown->status, 404);
