@@ -28,6 +28,24 @@ std::vector<double> numbers(const Json& array) {
   return array.numbers();
 }
 
+// The row lies inside the bubble's body, in the overlay's coordinates.
+void expectRowInBubble(const Json& overlay) {
+  const Json* bubble = nullptr;
+  const Json* row = nullptr;
+  for (const auto& child : overlay["subviews"].array()) {
+    if (child["class"].string() == "UICalloutView") bubble = &child;
+    if (child["class"].string() == "UIScrollView") row = &child;
+  }
+  ASSERT_TRUE(bubble && row);
+  const auto outer = numbers((*bubble)["frame"]);
+  const auto body = numbers((*bubble)["subviews"][0]["frame"]);
+  const auto r = numbers((*row)["frame"]);
+  EXPECT_GE(r[0], outer[0] + body[0]);
+  EXPECT_LE(r[0] + r[2], outer[0] + body[0] + body[2]);
+  EXPECT_GE(r[1], outer[1] + body[1]);
+  EXPECT_LE(r[1] + r[3], outer[1] + body[1] + body[3]);
+}
+
 class GeometryEndToEndTest : public ::testing::Test {
  protected:
   GeometryEndToEndTest() {
@@ -79,17 +97,8 @@ TEST_F(GeometryEndToEndTest, EachSidesButtonChoosesForItsSideInEveryLayout) {
       ASSERT_FALSE(overlay.isNull());
       EXPECT_EQ(numbers(overlay["frame"]),
                 (std::vector<double>{0, 0, layout.width, layout.height - 20}));
-      const Json* bubble = first(overlay, "UICalloutView");
-      const Json* row = first(overlay, "UIScrollView");
-      ASSERT_TRUE(bubble && row);
-      const auto outer = numbers((*bubble)["frame"]);
-      const auto body = numbers((*bubble)["subviews"][0]["frame"]);
-      const auto r = numbers((*row)["frame"]);
-      const double bodyX = outer[0] + body[0], bodyY = outer[1] + body[1];
-      EXPECT_GE(r[0], bodyX);
-      EXPECT_LE(r[0] + r[2], bodyX + body[2]);
-      EXPECT_GE(r[1], bodyY);
-      EXPECT_LE(r[1] + r[3], bodyY + body[3]);
+      expectRowInBubble(overlay);
+      const auto r = numbers((*first(overlay, "UIScrollView"))["frame"]);
       EXPECT_EQ(r[2], std::string(layout.device) == "phone" &&
                               std::string(layout.orientation) == "portrait"
                           ? 295
@@ -168,6 +177,35 @@ TEST_F(GeometryEndToEndTest, TheRowPagesAndHidesWhatLiesOutsideIt) {
   // Nothing to swipe without a picker.
   result = run(tablet, "show\nswipe left\n");
   EXPECT_NE(result.err.find("swipe: row: no picker row is shown"), std::string::npos) << result.err;
+}
+
+TEST_F(GeometryEndToEndTest, ThePickerFollowsTheListWhereTheKeyboardScrollsIt) {
+  for (const Layout& layout : {kLayouts[0], kLayouts[1]}) {
+    SCOPED_TRACE(layout.orientation);
+    // Opened while the keyboard holds the widget's row at the top of the list.
+    auto d =
+        dumps(layout, "show\nwait 1\ntap field:left\nwait 0.3\ntap button:EUR\nwait 0.6\ndump\n");
+    ASSERT_EQ(d.size(), 1u);
+    EXPECT_EQ(numbers(d[0]["table"]["contentOffset"]), (std::vector<double>{0, 72}));
+    const Json* overlay = &d[0]["overlay"];
+    EXPECT_EQ(numbers((*overlay)["subviews"][1]["frame"])[1], 0);  // the converter
+    const Json* bubble = first(*overlay, "UICalloutView");
+    EXPECT_FALSE((*bubble)["above"].boolean());
+    EXPECT_EQ(numbers((*bubble)["anchorPoint"]), (std::vector<double>{33, 35}));
+    expectRowInBubble(*overlay);
+
+    // Opened with the list at rest, then the keyboard comes and scrolls it.
+    d = dumps(layout,
+              "show\nwait 1\ntap button:EUR\nwait 0.6\ndump\ntap field:left\nwait 0.3\ndump\n");
+    ASSERT_EQ(d.size(), 2u);
+    EXPECT_EQ(numbers(d[0]["overlay"]["subviews"][1]["frame"])[1], 72);
+    EXPECT_TRUE((*first(d[0]["overlay"], "UICalloutView"))["above"].boolean());
+    overlay = &d[1]["overlay"];
+    EXPECT_EQ(numbers((*overlay)["subviews"][1]["frame"])[1], 0);
+    EXPECT_EQ(numbers((*overlay)["subviews"][0]["frame"])[1], 0);  // the background with it
+    EXPECT_FALSE((*first(*overlay, "UICalloutView"))["above"].boolean());
+    expectRowInBubble(*overlay);
+  }
 }
 
 TEST_F(GeometryEndToEndTest, RotationWithThePickerOpenCoversTheSlidingView) {

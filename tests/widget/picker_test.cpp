@@ -438,24 +438,46 @@ TEST_F(Picker, KeyboardMovesTheLiftedViewsWithTheRow) {
   tapLeft();
   advance(0.6);
   ASSERT_TRUE(leftField->becomeFirstResponder());
-  const CGFloat rowY = mini()->frame().origin.y;
+  const CGRect row = mini()->frame();
   const CGFloat anchorY = bubble()->anchorPoint().y;
   const CGFloat backgroundY = controller->_backgroundView->frame().origin.y;
-  // The list scrolls the widget's row 70 points up while the keyboard comes.
-  list->view->table->setContentOffset({0, 70});
-  controller->keyboardWillShow(NSNotification(
-      UIKeyboardWillShowNotification, nullptr,
-      std::make_shared<NSDictionary>(NSDictionary::Storage{
-          {UIKeyboardFrameBeginUserInfoKey, NSValue::valueWithCGRect(CGRectMake(0, 480, 320, 216))},
-          {UIKeyboardAnimationDurationUserInfoKey, NSNumber::numberWithDouble(0.25)}})));
+  // The list scrolls the widget's row 30 points up while the keyboard comes: everything on
+  // the overlay follows it by as much, after the keyboard's duration.
+  scrollList(30);
+  showKeyboard(0.25);
   EXPECT_EQ(container->frame().origin.y, 100);
   advance(0.25);
   const CGPoint rootInDim = dim()->convertPointFromView(CGPointZero, controller->_view.get());
   EXPECT_EQ(container->frame().origin.y, rootInDim.y);
+  EXPECT_EQ(container->frame().origin.y, 70);
+  EXPECT_TRUE(bubble()->isAbove());
+  EXPECT_EQ(mini()->frame(), CGRectMake(row.origin.x, row.origin.y - 30, 295, 35));
+  EXPECT_EQ(bubble()->anchorPoint().y, anchorY - 30);
+  EXPECT_EQ(controller->_backgroundView->frame().origin.y, backgroundY - 30);
+
+  // Scrolled 40 more, the button is 35 from the top, too near for a bubble above it: bubble
+  // and row go below it, as an opening there would place them, and the row stays inside.
+  scrollList(70);
+  showKeyboard(0.25);
+  advance(0.25);
   EXPECT_EQ(container->frame().origin.y, 30);
-  EXPECT_EQ(mini()->frame().origin.y, rowY - 70);
-  EXPECT_EQ(bubble()->anchorPoint().y, anchorY - 70);
-  EXPECT_EQ(controller->_backgroundView->frame().origin.y, backgroundY - 70);
+  EXPECT_FALSE(bubble()->isAbove());
+  EXPECT_EQ(bubble()->anchorPoint(), CGPointMake(31, 65));
+  EXPECT_EQ(mini()->frame(), CGRectMake(row.origin.x, 84, 295, 35));
+  EXPECT_TRUE(contains(body(), mini()->frame()));
+}
+
+TEST_F(Picker, AnExpansionAfterTheAlignmentGrowsTheRowWhereTheButtonIsNow) {
+  tapRight();
+  ASSERT_TRUE(leftField->becomeFirstResponder());
+  scrollList(100);
+  showKeyboard(0.1);
+  advance(0.11);  // the alignment: the button is at the top, the bubble below it
+  EXPECT_FALSE(bubble()->isAbove());
+  EXPECT_EQ(mini()->frame(), CGRectMake(305, 54, 0, 35));
+  advance(0.19);  // the expansion
+  EXPECT_EQ(mini()->frame(), CGRectMake(289 + 19 - 295, 54, 295, 35));
+  EXPECT_TRUE(contains(body(), mini()->frame()));
 }
 
 TEST_F(Picker, AScrolledListLiftsTheConverterWhereItShows) {
@@ -584,8 +606,11 @@ TEST_F(Picker, ThePickerFollowsTheKeyboardOnAScrolledList) {
   hideKeyboard(0.25);
   EXPECT_EQ(container->frame().origin.y, 100);
   EXPECT_EQ(controller->_backgroundView->frame().origin.y, 100);
-  EXPECT_EQ(mini()->frame(), CGRectMake(row.origin.x, row.origin.y + 100, row.size.width, 35));
-  EXPECT_EQ(bubble()->anchorPoint(), CGPointMake(anchor.x, anchor.y + 100));
+  // With room above the button again, bubble and row go above it, as at an opening there.
+  EXPECT_TRUE(bubble()->isAbove());
+  EXPECT_EQ(bubble()->anchorPoint(), CGPointMake(anchor.x, 105));
+  EXPECT_EQ(mini()->frame(), CGRectMake(row.origin.x, 105 - 56, row.size.width, 35));
+  EXPECT_TRUE(contains(body(), mini()->frame()));
   EXPECT_TRUE(contains(bubble()->boundaryRect(), bubble()->frame()));
   controller->hide();
   advance(0.3);

@@ -120,7 +120,12 @@ class TessaryController : public NSObject,
   void sizeBar();
   void alignOverlay();
   void openPicker(bool leftSide);
-  void expandPicker(CGPoint anchor, CGFloat buttonTop, bool leftSide, bool above, CGFloat shift);
+  // Anchors the bubble at the side's button, above it when it fits there, and puts the row
+  // with it. An opening adds the row as a line of width 0; a later placement (keyboard
+  // alignment) keeps the row's x and width.
+  void placePicker(bool leftSide, bool opening);
+  // Widens the bubble and grows the row to its width, at the button where it is now.
+  void expandPicker();
   // The x in the overlay that parts the two sides: the bubble's anchor lies left of it while
   // the picker is open on the left.
   CGFloat sideMidpoint() const;

@@ -113,12 +113,16 @@ void TessaryController::alignOverlay() {
   // The root view's origin in the overlay's coordinates is where the lifted views belong.
   const CGPoint origin = dim->convertPointFromView(CGPointZero, _view.get());
   const CGFloat dy = origin.y - container->frame().origin.y;
-  if (const auto bubble = callout.lock()) {
+  moveTo(container, dy);
+  moveTo(_backgroundView, dy);
+  // The bubble and the row are placed at the moved button as an opening places them: moved by
+  // the same distance, a bubble above a button that reached the top of the list, or below one
+  // that left it, would flip to the other side of its anchor and leave the row outside it.
+  if (const auto bubble = callout.lock(); bubble && mini) {
+    placePicker(bubble->anchorPoint().x < sideMidpoint(), false);
+  } else if (bubble) {
     const CGPoint anchor = bubble->anchorPoint();
     bubble->setAnchorPointBoundaryRectAnimate(CGPointMake(anchor.x, anchor.y + dy),
                                               bubbleBoundary(dim->frame()), false);
   }
-  moveTo(mini, dy);
-  moveTo(container, dy);
-  moveTo(_backgroundView, dy);
 }

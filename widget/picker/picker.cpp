@@ -53,6 +53,11 @@ CGRect rowBoundary(CGRect overlay, bool leftSide, CGFloat anchorX) {
   return CGRectMake(x0, overlay.origin.y, std::max(CGFloat{0}, x1 - x0), overlay.size.height);
 }
 
+// The bubble lies above its anchor when its first subview's y is exactly 0.
+bool isAbove(const UICalloutView& bubble) {
+  return !bubble.subviews().empty() && bubble.subviews()[0]->frame().origin.y == 0;
+}
+
 std::string titleOf(const std::weak_ptr<UIButton>& button) {
   const auto b = button.lock();
   return b ? b->titleLabel()->text() : std::string();
@@ -86,51 +91,60 @@ void TessaryController::openPicker(bool leftSide) {
   const auto shown = callout.lock();
   if (!dim || !shown || !mini) return;
   dim->addSubview(shown);
+  placePicker(leftSide, true);
+  performBlockAfterDelay(
+      self(), [controller = self()] { controller->expandPicker(); }, kExpansionDelay);
+}
 
+void TessaryController::placePicker(bool leftSide, bool opening) {
+  const auto shown = callout.lock();
+  if (!dim || !shown || !mini) return;
   const auto button = (leftSide ? leftButton : rightButton).lock();
   const CGPoint origin = dim->convertPointFromView(CGPointZero, button.get());
   const CGPoint anchor = CGPointMake(origin.x + kAnchorOffset, origin.y);
   const CGRect boundary = rowBoundary(dim->frame(), leftSide, anchor.x);
   shown->setAnchorPointBoundaryRectAnimate(anchor, boundary, false);
-  mini->setAlpha(0);
+  if (opening) mini->setAlpha(0);
 
-  const bool above = !shown->subviews().empty() && shown->subviews()[0]->frame().origin.y == 0;
-  const CGFloat start = anchor.x + (leftSide ? kLeftRowStart : kRightRowStart);
+  const bool above = isAbove(*shown);
   const CGFloat shift = !above && detailMode ? kDetailShift : 0;
-  dim->addSubview(mini);
+  // An opening starts the row as a line at its start; a later placement keeps its x and width.
+  const CGRect row = mini->frame();
+  const CGFloat x = opening ? anchor.x + (leftSide ? kLeftRowStart : kRightRowStart) : row.origin.x;
+  const CGFloat width = opening ? 0 : row.size.width;
+  if (opening) dim->addSubview(mini);
   if (above) {
-    shown->setAnchorPointBoundaryRectAnimate(anchor, boundary, true);
-    mini->setFrame(CGRectMake(start, origin.y - kRowAbove, 0, kRowHeight));
+    shown->setAnchorPointBoundaryRectAnimate(anchor, boundary, opening);
+    mini->setFrame(CGRectMake(x, origin.y - kRowAbove, width, kRowHeight));
   } else {
     const CGFloat drop = kButtonHeight + shift;
     shown->setAnchorPointBoundaryRectAnimate(
         CGPointMake(anchor.x, origin.y + drop),
         CGRectMake(boundary.origin.x, boundary.origin.y + drop, boundary.size.width,
                    boundary.size.height - drop),
-        true);
-    mini->setFrame(CGRectMake(start, origin.y + kRowBelow + shift, 0, kRowHeight));
+        opening);
+    mini->setFrame(CGRectMake(x, origin.y + kRowBelow + shift, width, kRowHeight));
   }
-
-  performBlockAfterDelay(
-      self(),
-      [controller = self(), anchor, top = origin.y, leftSide, above, shift] {
-        controller->expandPicker(anchor, top, leftSide, above, shift);
-      },
-      kExpansionDelay);
 }
 
-void TessaryController::expandPicker(CGPoint anchor, CGFloat buttonTop, bool leftSide, bool above,
-                                     CGFloat shift) {
+void TessaryController::expandPicker() {
   const auto bubble = callout.lock();
+  if (!bubble || !mini || !dim) return;  // closed in the meantime
   const bool wide = !portraitmode || isTablet();
   const CGFloat extra = wide ? kWideExtra : 0;
-  if (bubble) bubble->setSubtitleAnimated(std::string(wide ? 140 : 85, ' '), true);
+  bubble->setSubtitleAnimated(std::string(wide ? 140 : 85, ' '), true);
+  // Side and placement as they are now: keyboard alignment may have moved the button.
+  const bool leftSide = bubble->anchorPoint().x < sideMidpoint();
+  const auto button = (leftSide ? leftButton : rightButton).lock();
+  const CGPoint origin = dim->convertPointFromView(CGPointZero, button.get());
+  const CGFloat anchorX = origin.x + kAnchorOffset;
+  const bool above = isAbove(*bubble);
+  const CGFloat shift = !above && detailMode ? kDetailShift : 0;
   const CGFloat width = kRowWidth + extra;
-  const CGFloat x = leftSide ? anchor.x + kLeftRowStart : anchor.x + kRightRowEnd - width;
-  const CGFloat y = above ? buttonTop - kRowAbove : buttonTop + kRowBelow + shift;
+  const CGFloat x = leftSide ? anchorX + kLeftRowStart : anchorX + kRightRowEnd - width;
+  const CGFloat y = above ? origin.y - kRowAbove : origin.y + kRowBelow + shift;
   const auto row = mini;
   UIView::animateWithDurationAnimations(kExpansion, [&] {
-    if (!row) return;
     row->setAlpha(1);
     row->setFrame(CGRectMake(x, y, width, kRowHeight));
   });
