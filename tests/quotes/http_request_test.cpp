@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <optional>
+#include <random>
 #include <string>
 #include <vector>
 
@@ -126,6 +128,52 @@ TEST(RequestParser, LongLinesAndHeadsAreRefusedWhateverTheirSize) {
   std::string some = kGet;
   while (some.size() + 110 < limits.maxHead) some += "X-Pad: " + std::string(100, 'b') + "\r\n";
   EXPECT_EQ(parseWhole(some + "\r\n").state, State::Done);
+}
+
+// Reads a stream of requests the way the server does, arriving in pieces of the given sizes:
+// the unanswered bytes are kept, and each request starts a new parser.
+std::vector<std::string> targetsOf(const std::string& stream,
+                                   const std::vector<std::size_t>& cuts) {
+  std::vector<std::string> targets;
+  std::string pending;
+  std::optional<RequestParser> parser;
+  std::size_t at = 0;
+  for (std::size_t cut : cuts) {
+    pending += stream.substr(at, cut);
+    at += cut;
+    while (!pending.empty()) {
+      if (!parser) parser.emplace();
+      auto step = parser->parse(pending);
+      if (step.state == State::NeedMore) break;
+      if (step.state == State::Refused) return {"refused " + step.reason};
+      targets.push_back(parser->head().target);
+      pending.erase(0, step.consumed);
+      parser.reset();
+    }
+  }
+  return targets;
+}
+
+TEST(RequestParser, PiecesOfAPipelinedStreamReadAsTheWhole) {
+  std::string stream;
+  std::vector<std::string> expected;
+  for (int i = 0; i < 20; ++i) {
+    std::string target = "/d/quotes.csv?s=EURUSD=X&f=l1&n=" + std::to_string(i);
+    stream += (i % 5 == 0 ? "\r\n" : "") + std::string("GET ") + target +
+              " HTTP/1.1\r\nHost: q\r\nIf-None-Match: \"" + std::to_string(i) + "\"\r\n\r\n";
+    expected.push_back(target);
+  }
+  EXPECT_EQ(targetsOf(stream, {stream.size()}), expected);
+  std::mt19937 random(13);
+  for (int round = 0; round < 200; ++round) {
+    std::vector<std::size_t> cuts;
+    for (std::size_t left = stream.size(); left > 0;) {
+      std::size_t piece = std::min<std::size_t>(left, 1 + random() % 40);
+      cuts.push_back(piece);
+      left -= piece;
+    }
+    ASSERT_EQ(targetsOf(stream, cuts), expected) << "round " << round;
+  }
 }
 
 }  // namespace
