@@ -1,11 +1,12 @@
 #include "platform/foundation/file_manager.h"
 
+#include <dirent.h>
+#include <fcntl.h>
+#include <stdio.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
-#include <climits>
-#include <cstdlib>
 #include <vector>
 
 namespace {
@@ -59,29 +60,62 @@ std::optional<std::string> DeviceRoot::map(std::string_view platformPath) {
   return mapped;
 }
 
+namespace {
+
+// The root folder, and the platform path as a path relative to it.
+int openRootFolder() {
+  const std::string& root = rootSlot();
+  return ::open(root.empty() ? "/" : root.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC);
+}
+
+std::optional<std::string> relativeToRoot(std::string_view platformPath) {
+  auto mapped = DeviceRoot::map(platformPath);
+  if (!mapped) return std::nullopt;
+  mapped->erase(0, rootSlot().size());
+  while (!mapped->empty() && mapped->front() == '/') mapped->erase(0, 1);
+  return mapped;
+}
+
+int openBeneathRoot(std::string_view platformPath, int flags) {
+  // An empty root is the host's own file system, with nothing to stay beneath.
+  if (rootSlot().empty()) {
+    const auto path = DeviceRoot::map(platformPath);
+    return path ? ::open(path->c_str(), flags | O_CLOEXEC) : -1;
+  }
+  const auto relative = relativeToRoot(platformPath);
+  if (!relative) return -1;
+  const int root = openRootFolder();
+  if (root < 0) return -1;
+  const int fd = file_io::openBeneath(root, *relative, flags);
+  ::close(root);
+  return fd;
+}
+
+}  // namespace
+
 std::optional<std::string> DeviceRoot::mapForWriting(std::string_view platformPath) {
   auto mapped = map(platformPath);
-  if (!mapped) return std::nullopt;
-  char resolvedRoot[PATH_MAX];
-  // An empty root is the host's own file system, as build tools use it.
-  if (!::realpath(rootSlot().empty() ? "/" : rootSlot().c_str(), resolvedRoot)) return std::nullopt;
-  // The nearest folder above the path that exists, with every link in it resolved, must lie
-  // in the root; the last component itself is replaced, never followed.
-  std::string folder = *mapped;
-  char resolved[PATH_MAX];
+  if (!mapped || rootSlot().empty()) return mapped;
+  // The nearest folder above the path that exists must open beneath the root, by the same
+  // rule as reads; the last component itself is replaced, never followed.
+  std::string folder = *relativeToRoot(platformPath);
+  const int root = openRootFolder();
+  if (root < 0) return std::nullopt;
   for (;;) {
     const size_t slash = folder.rfind('/');
-    if (slash == std::string::npos || slash == 0) return std::nullopt;
-    folder.resize(slash);
-    if (::realpath(folder.c_str(), resolved)) break;
-    if (errno != ENOENT) return std::nullopt;
+    folder.resize(slash == std::string::npos ? 0 : slash);
+    const int fd = file_io::openBeneath(root, folder, O_PATH | O_DIRECTORY);
+    if (fd >= 0) ::close(fd);
+    if (fd >= 0 || errno != ENOENT || folder.empty()) {
+      ::close(root);
+      return fd >= 0 ? mapped : std::nullopt;
+    }
   }
-  const std::string inside = resolved;
-  const std::string root = resolvedRoot;
-  if (root != "/" && inside != root && inside.compare(0, root.size() + 1, root + "/") != 0) {
-    return std::nullopt;
-  }
-  return mapped;
+}
+
+int DeviceRoot::openForReading(std::string_view platformPath) {
+  // Non-blocking, so that opening a FIFO does not wait for a writer.
+  return openBeneathRoot(platformPath, O_RDONLY | O_NONBLOCK);
 }
 
 NSFileManager& NSFileManager::defaultManager() {
@@ -90,9 +124,11 @@ NSFileManager& NSFileManager::defaultManager() {
 }
 
 bool NSFileManager::fileExistsAtPath(std::string_view platformPath) const {
-  const auto path = DeviceRoot::map(platformPath);
-  struct stat info {};
-  return path && ::stat(path->c_str(), &info) == 0;
+  // A link that leads out of the root counts as missing, as it reads.
+  const int fd = openBeneathRoot(platformPath, O_PATH);
+  if (fd < 0) return false;
+  ::close(fd);
+  return true;
 }
 
 bool NSFileManager::createDirectoryAtPath(std::string_view platformPath) const {
@@ -116,4 +152,30 @@ bool NSFileManager::createDirectoryAtPath(std::string_view platformPath) const {
 bool NSFileManager::removeItemAtPath(std::string_view platformPath) const {
   const auto path = DeviceRoot::mapForWriting(platformPath);
   return path && ::unlink(path->c_str()) == 0;
+}
+
+bool NSFileManager::moveItemAtPathToPath(std::string_view platformPath,
+                                         std::string_view destination) const {
+  const auto from = DeviceRoot::mapForWriting(platformPath);
+  const auto to = DeviceRoot::mapForWriting(destination);
+  return from && to && ::renameat2(AT_FDCWD, from->c_str(), AT_FDCWD, to->c_str(),
+                                   RENAME_NOREPLACE) == 0;
+}
+
+std::vector<std::string> NSFileManager::contentsOfDirectoryAtPath(
+    std::string_view platformPath) const {
+  std::vector<std::string> names;
+  const int fd = openBeneathRoot(platformPath, O_RDONLY | O_DIRECTORY);
+  if (fd < 0) return names;
+  DIR* dir = ::fdopendir(fd);
+  if (!dir) {
+    ::close(fd);
+    return names;
+  }
+  while (const dirent* entry = ::readdir(dir)) {
+    const std::string_view name = entry->d_name;
+    if (name != "." && name != "..") names.emplace_back(name);
+  }
+  ::closedir(dir);
+  return names;
 }

@@ -65,11 +65,12 @@ bool sameObject(const id& a, const id& b) {
 // rewrite is seen whatever the timestamps say. The values are immutable and shared.
 class ReadCache {
  public:
-  id read(const std::string& hostPath) {
+  // `hostPath` is the key; the file is read beneath the device root.
+  id read(const std::string& hostPath, const std::string& platformPath) {
     std::lock_guard lock(mutex_);
     // The bytes land in a scratch buffer that is reused, so an unchanged file costs the read
     // and one comparison, with no allocation.
-    const std::optional<size_t> length = file_io::readInto(hostPath, scratch_);
+    const std::optional<size_t> length = file_io::readBeneathRootInto(platformPath, scratch_);
     auto found = find(hostPath);
     if (!length) {
       if (found != entries_.end()) erase(found);
@@ -138,7 +139,7 @@ ReadCache& readCache() {
 
 id readPlatformFile(const std::string& platformPath) {
   const auto hostPath = DeviceRoot::map(platformPath);
-  return hostPath ? readCache().read(*hostPath) : nullptr;
+  return hostPath ? readCache().read(*hostPath, platformPath) : nullptr;
 }
 
 bool writePlatformFile(const NSObject& root, const std::string& platformPath, bool atomically) {

@@ -6,9 +6,7 @@
 #include "platform/foundation/file_manager.h"
 
 std::shared_ptr<UIImage> UIImage::imageWithContentsOfFile(const std::string& platformPath) {
-  const auto hostPath = DeviceRoot::map(platformPath);
-  if (!hostPath) return nullptr;
-  const auto bytes = file_io::readAll(*hostPath);
+  const auto bytes = file_io::readBeneathRoot(platformPath);
   // Signature, then the IHDR chunk with width and height as big-endian 32-bit numbers.
   static const unsigned char kSignature[8] = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'};
   if (!bytes || bytes->size() < 24 || std::memcmp(bytes->data(), kSignature, 8) != 0 ||
