@@ -213,6 +213,11 @@ std::shared_ptr<NSMutableDictionary> NSMutableDictionary::dictionaryWithContents
   return shared ? std::make_shared<NSMutableDictionary>(shared->entries()) : nullptr;
 }
 
+std::shared_ptr<NSData> NSData::dataWithContentsOfFile(const std::string& path) {
+  auto bytes = file_io::readBeneathRoot(path);
+  return bytes ? NSData::dataWithBytes(std::move(*bytes)) : nullptr;
+}
+
 std::shared_ptr<NSArray> NSArray::arrayWithContentsOfFile(const std::string& path) {
   return kindOf<NSArray>(property_list::readPlatformFile(path));
 }

@@ -92,6 +92,8 @@ class TESSARY_EXPORT NSData : public NSObject {
   static std::shared_ptr<NSData> dataWithBytes(std::string bytes) {
     return std::make_shared<NSData>(std::move(bytes));
   }
+  // The file's bytes, or nothing when it is missing or cannot be opened or read.
+  static std::shared_ptr<NSData> dataWithContentsOfFile(const std::string& path);
   const std::string& bytes() const { return bytes_; }
   NSUInteger length() const { return bytes_.size(); }
   std::string description() const override;

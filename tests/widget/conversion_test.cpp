@@ -1,4 +1,5 @@
 #include <cmath>
+#include <filesystem>
 
 #include "platform/uikit/ui_application.h"
 #include "tests/widget/widget_fixture.h"
@@ -158,12 +159,20 @@ TEST_F(Conversion, TheRateComesFromTheKeyItsDateWasFoundUnder) {
   EXPECT_EQ(NSURLConnection::startedRequests().size(), 1u);
 }
 
-TEST_F(Conversion, MissingOrCorruptStoreFilesFetch) {
+TEST_F(Conversion, MissingStoreFilesFetchCorruptOnesStartAfresh) {
+  // A corrupt dates file is set aside and the reply's date stored afresh, so it is used.
   root_.writeFile(paths::kDates, "<?xml version=\"1.0\"?><plist><dict><key>EUR-USD");
-  storeRate("EUR-USD", "2", 0.1);  // the rates file updates; the corrupt dates file is skipped
+  storeRate("EUR-USD", "2", 0.1);
   EXPECT_EQ(rates()->count(), 1u);
-  EXPECT_EQ(dates(), nullptr);
+  EXPECT_EQ(dates()->count(), 1u);
   typeIntoSource("2");
+  EXPECT_TRUE(NSURLConnection::startedRequests().empty());
+  EXPECT_EQ(rightField->text(), "4.00");
+  // A missing dates file is not created by an update: every keystroke fetches.
+  std::filesystem::remove(root_.host(paths::kDates));
+  storeRate("EUR-USD", "2", 0.1);
+  EXPECT_EQ(dates(), nullptr);
+  typeIntoSource("3");
   EXPECT_EQ(NSURLConnection::startedRequests().size(), 1u);
 }
 

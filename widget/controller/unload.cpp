@@ -2,12 +2,13 @@
 #include "widget/controller/paths.h"
 #include "widget/controller/settings.h"
 #include "widget/controller/tessary_controller.h"
+#include "widget/util/store_file.h"
 
 void TessaryController::unloadView() {
   const auto left = leftField.lock();
   const auto right = rightField.lock();
   if (!settings::clear() && left && right) {
-    if (auto recent = NSMutableDictionary::dictionaryWithContentsOfFile(paths::kRecent)) {
+    if (auto recent = store_file::dictionaryForUpdate(paths::kRecent, false)) {
       recent->setObjectForKey(NSStr(left->text()), "leftText");
       recent->setObjectForKey(NSStr(right->text()), "rightText");
       recent->writeToFileAtomically(paths::kRecent, true);

@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "widget/controller/paths.h"
+#include "widget/util/store_file.h"
 
 namespace catalogue {
 
@@ -55,8 +56,9 @@ std::shared_ptr<NSMutableDictionary> restorePair() {
 }
 
 void recordChoice(const std::string& side, const std::string& code) {
-  auto recent = NSMutableDictionary::dictionaryWithContentsOfFile(paths::kRecent);
-  if (!recent) recent = std::make_shared<NSMutableDictionary>();
+  // A file that cannot be read at all is not replaced: it may hold the other side's code.
+  auto recent = store_file::dictionaryForUpdate(paths::kRecent, true);
+  if (!recent) return;
   recent->setObjectForKey(NSStr(code), side);
   recent->writeToFileAtomically(paths::kRecent, true);
 }

@@ -4,6 +4,7 @@
 
 #include "platform/foundation/file_manager.h"
 #include "widget/controller/paths.h"
+#include "widget/util/store_file.h"
 
 namespace rate_store {
 
@@ -62,11 +63,11 @@ void createMissingFiles() {
 void storeReply(const std::string& key, const std::string& replyText, double now) {
   // A date without its rate would make an old rate look fresh, so the date is written only
   // once the rate is.
-  auto rates = NSMutableDictionary::dictionaryWithContentsOfFile(paths::kRates);
+  auto rates = store_file::dictionaryForUpdate(paths::kRates, false);
   if (!rates) return;
   rates->setObjectForKey(NSStr(replyText), key);
   if (!rates->writeToFileAtomically(paths::kRates, true)) return;
-  if (auto dates = NSMutableDictionary::dictionaryWithContentsOfFile(paths::kDates)) {
+  if (auto dates = store_file::dictionaryForUpdate(paths::kDates, false)) {
     dates->setObjectForKey(NSNumber::numberWithDouble(now), key);
     dates->writeToFileAtomically(paths::kDates, true);
   }
