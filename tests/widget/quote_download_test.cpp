@@ -1,3 +1,5 @@
+#include <filesystem>
+
 #include "platform/foundation/file_manager.h"
 #include "platform/uikit/ui_application.h"
 #include "tests/widget/widget_fixture.h"
@@ -131,11 +133,12 @@ TEST_F(QuoteReply, ADateIsStoredOnlyWithItsRate) {
   rate_store::storeReply("EUR-USD", std::string("2\0", 2), clock_->wall());
   EXPECT_EQ(rates()->objectForKey("EUR-USD")->description(), "1.5");
   EXPECT_EQ(dates()->objectForKey("EUR-USD")->doubleValue(), oldDate);
-  // A rates file that cannot be read is not written, nor is the date.
-  root_.writeFile(paths::kRates, "not a property list");
+  // A rates file that cannot be read (here a folder) is not written, nor is the date.
+  std::filesystem::remove(root_.host(paths::kRates));
+  std::filesystem::create_directory(root_.host(paths::kRates));
   rate_store::storeReply("EUR-GBP", "0.8", clock_->wall());
   EXPECT_EQ(dates()->objectForKey("EUR-GBP"), nullptr);
-  EXPECT_EQ(root_.readFile(paths::kRates), "not a property list");
+  EXPECT_TRUE(std::filesystem::is_directory(root_.host(paths::kRates)));
 }
 
 TEST_F(QuoteReply, FailuresFallBackForLoadAndAlwaysAlertForAForcedRefresh) {
