@@ -1,6 +1,7 @@
 #include "platform/foundation/url_connection.h"
 
 #include <curl/curl.h>
+#include <strings.h>
 
 #include <cctype>
 #include <cerrno>
@@ -8,6 +9,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <map>
+#include <optional>
 #include <string_view>
 
 #include "platform/foundation/curl_multi.h"
@@ -186,6 +188,9 @@ struct NSURLConnection::Transfer final : CurlMulti::Owner {
   curl_slist* headers = nullptr;
   std::string body;
   bool bodyTooLarge = false;
+  // The Content-Length of the head being read, and whether a second one disagreed with it.
+  std::optional<std::string> contentLength;
+  bool conflictingLengths = false;
   double idleSeconds = kDefaultIdleSeconds;
   NSRunLoop::TimerId idleTimer = 0;
   NSRunLoop::TimerId failTimer = 0;
@@ -298,6 +303,17 @@ size_t NSURLConnection::Transfer::onHeader(char* data, size_t size, size_t count
       status = std::isdigit(static_cast<unsigned char>(c)) ? status * 10 + (c - '0') : -1000;
     }
     if (status >= 100) transfer->connection.status_ = status;
+    transfer->contentLength.reset();  // a new head, after a redirect or a 100 Continue
+  }
+  // Two lengths that disagree leave no telling where the body ends: the reply is refused.
+  if (line.size() > 15 && strncasecmp(line.data(), "content-length:", 15) == 0) {
+    std::string value(line.substr(15));
+    std::erase_if(value, [](char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; });
+    if (transfer->contentLength && *transfer->contentLength != value) {
+      transfer->conflictingLengths = true;
+      return 0;  // ends the transfer
+    }
+    transfer->contentLength = std::move(value);
   }
   return length;
 }
@@ -315,6 +331,7 @@ void NSURLConnection::Transfer::transferDidComplete(CURLcode result) {
   if (result == CURLE_UNSUPPORTED_PROTOCOL && status == 0) {
     outcome.failure = NSURLErrorBadServerResponse;
   }
+  if (conflictingLengths) outcome.failure = NSURLErrorBadServerResponse;
   // A reply without a status line is no HTTP reply.
   if (outcome.failure == 0 && status < 100) outcome.failure = NSURLErrorBadServerResponse;
   if (outcome.failure == 0) {
