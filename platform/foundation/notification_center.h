@@ -43,6 +43,7 @@ class TESSARY_EXPORT NSNotificationCenter {
   }
 
   void removeObserver(const NSObject* observer);
+  void removeAllObservers() { entries_.clear(); }
   // Removes the observer's entries for that name (empty: any) and object (null: any).
   void removeObserver(const NSObject* observer, const std::string& name, const id& object);
 

@@ -96,6 +96,13 @@ class ReadCache {
     return value;
   }
 
+  void forgetAll() {
+    std::lock_guard lock(mutex_);
+    entries_.clear();
+    totalBytes_ = 0;
+    std::string().swap(scratch_);
+  }
+
   void forget(const std::string& hostPath) {
     std::lock_guard lock(mutex_);
     const auto found = find(hostPath);
@@ -154,6 +161,10 @@ bool writePlatformFile(const NSObject& root, const std::string& platformPath, bo
 }
 
 }  // namespace
+
+void forgetCachedReads() {
+  readCache().forgetAll();
+}
 
 id parse(std::string_view bytes) {
   if (bytes.empty()) return nullptr;

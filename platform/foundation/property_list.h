@@ -22,6 +22,9 @@ TESSARY_EXPORT id parse(std::string_view bytes);
 // string with U+0000, or a date that is not finite or falls outside the years 0000-9999.
 TESSARY_EXPORT std::optional<std::string> writeXML(const NSObject& root);
 
+// Forgets every file the reader keeps, so the next read of each parses it afresh.
+TESSARY_EXPORT void forgetCachedReads();
+
 // Same value tree, with kinds kept apart (the integer 1 is not the real 1.0 nor YES), reals
 // and dates compared bit for bit (NaN equals NaN), containers compared deeply.
 TESSARY_EXPORT bool identical(const NSObject& a, const NSObject& b);

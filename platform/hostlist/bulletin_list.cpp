@@ -17,6 +17,10 @@ void NSClassRegistry::unregisterClass(const std::string& name) {
   classes().erase(name);
 }
 
+void NSClassRegistry::unregisterAll() {
+  classes().clear();
+}
+
 const NSClassRegistry::SharedInstance* NSClassRegistry::lookUp(const std::string& name) {
   const auto found = classes().find(name);
   return found == classes().end() || !found->second ? nullptr : &found->second;

@@ -29,6 +29,7 @@ class TESSARY_EXPORT NSClassRegistry {
   using SharedInstance = std::function<std::shared_ptr<NSObject>()>;
   static void registerClass(const std::string& name, SharedInstance sharedInstance);
   static void unregisterClass(const std::string& name);
+  static void unregisterAll();
   // Null when no class has that name.
   static const SharedInstance* lookUp(const std::string& name);
 };

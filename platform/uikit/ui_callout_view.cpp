@@ -12,14 +12,26 @@ UICalloutView::UICalloutView()
 }
 
 const std::shared_ptr<UICalloutView>& UICalloutView::sharedCalloutView() {
-  static const std::shared_ptr<UICalloutView> shared = [] {
-    auto view = std::make_shared<UICalloutView>();
-    // The parts can only join the bubble once a shared pointer holds it.
-    view->addSubview(view->body_);
-    view->addSubview(view->arrow_);
-    return view;
-  }();
+  return sharedSlot();
+}
+
+std::shared_ptr<UICalloutView>& UICalloutView::sharedSlot() {
+  static std::shared_ptr<UICalloutView> shared = fresh();
   return shared;
+}
+
+std::shared_ptr<UICalloutView> UICalloutView::fresh() {
+  auto view = std::make_shared<UICalloutView>();
+  // The parts can only join the bubble once a shared pointer holds it.
+  view->addSubview(view->body_);
+  view->addSubview(view->arrow_);
+  return view;
+}
+
+void UICalloutView::resetSharedCalloutView() {
+  std::shared_ptr<UICalloutView>& shared = sharedSlot();
+  shared->removeFromSuperview();
+  shared = fresh();
 }
 
 void UICalloutView::setTitle(std::string title) {

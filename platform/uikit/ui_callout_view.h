@@ -31,6 +31,8 @@ class TESSARY_EXPORT UICalloutView : public UIView {
 
   UICalloutView();
   static const std::shared_ptr<UICalloutView>& sharedCalloutView();
+  // Takes the shared bubble off its superview and starts a fresh one, as at process start.
+  static void resetSharedCalloutView();
   const char* className() const override { return "UICalloutView"; }
 
   const std::string& title() const { return title_; }
@@ -51,6 +53,8 @@ class TESSARY_EXPORT UICalloutView : public UIView {
   void fadeOutWithDuration(double seconds);
 
  private:
+  static std::shared_ptr<UICalloutView>& sharedSlot();
+  static std::shared_ptr<UICalloutView> fresh();
   void layout(bool animated);
 
   std::shared_ptr<UIView> body_, arrow_;

@@ -42,6 +42,11 @@ void UITextField::setResponderObserver(ResponderObserver observer) {
   observerSlot() = std::move(observer);
 }
 
+void UITextField::resetFirstResponder() {
+  responderSlot().reset();
+  observerSlot() = nullptr;
+}
+
 bool UITextField::isFirstResponder() const {
   return responderSlot().lock().get() == this;
 }

@@ -87,6 +87,8 @@ class TESSARY_EXPORT UITextField : public UIControl {
   // that resigned (or null). The host's keyboard follows it.
   using ResponderObserver = std::function<void(UITextField* became, UITextField* resigned)>;
   static void setResponderObserver(ResponderObserver observer);
+  // No first responder and no observer, as at process start; nobody is told.
+  static void resetFirstResponder();
 
   // A user's edit, as the keyboard or the edit menu makes it: the delegate may refuse it;
   // an accepted change replaces the range and then sends the editing-changed event.

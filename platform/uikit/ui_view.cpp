@@ -71,6 +71,10 @@ std::vector<UIViewAnimationRecord> UIView::runningAnimations() {
   return running;
 }
 
+void UIView::resetAnimations() {
+  animationState() = AnimationState{};
+}
+
 void UIView::addGestureRecognizer(const std::shared_ptr<UITapGestureRecognizer>& recognizer) {
   if (!recognizer) return;
   recognizer->view_ = std::static_pointer_cast<UIView>(weak_from_this().lock());

@@ -106,6 +106,8 @@ class TESSARY_EXPORT UIView : public NSObject {
                                             std::function<void(bool finished)> completion = {});
   // Animations still running, oldest first.
   static std::vector<UIViewAnimationRecord> runningAnimations();
+  // Forgets every record, as at process start.
+  static void resetAnimations();
 
  protected:
   CGRect frame_;

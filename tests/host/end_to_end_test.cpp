@@ -18,9 +18,8 @@ using tessary::test::runScript;
 using tessary::test::runSimulator;
 using Numbers = std::vector<double>;
 
-class EndToEndTest : public ::testing::Test {
+class EndToEndTest : public tessary::test::PlatformTest {
  protected:
-  tessary::test::TempDeviceRoot root_;
   // The first subview of a view whose class is `className`, searched depth first.
   static const Json* find(const Json& view, const std::string& className, int skip = 0) {
     if (view["class"].string() == className && skip-- == 0) return &view;

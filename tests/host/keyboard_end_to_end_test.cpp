@@ -16,7 +16,7 @@ using Numbers = std::vector<double>;
 // The clock every script pins, and a rate for EUR-USD cached at that time.
 constexpr const char* kClock = "clock 800000000\n";
 
-class KeyboardEndToEndTest : public ::testing::Test {
+class KeyboardEndToEndTest : public tessary::test::PlatformTest {
  protected:
   KeyboardEndToEndTest() {
     EXPECT_EQ(runScript(root_.path(), "install\n").status, 0);
@@ -78,8 +78,6 @@ class KeyboardEndToEndTest : public ::testing::Test {
     }
     return out;
   }
-
-  tessary::test::TempDeviceRoot root_;
 };
 
 using Texts = std::vector<std::string>;

@@ -14,6 +14,8 @@
 
 namespace {
 
+using KeyboardFrames = tessary::test::PlatformTest;
+
 struct Posted {
   std::string name;
   CGRect begin;
@@ -82,7 +84,7 @@ class KeyboardTest : public tessary::test::PlatformTest {
   std::shared_ptr<UITextField> left_, right_;
 };
 
-TEST(KeyboardFrames, PortraitCoordinatesForEveryOrientation) {
+TEST_F(KeyboardFrames, PortraitCoordinatesForEveryOrientation) {
   const CGSize phone{320, 480};
   EXPECT_EQ(keyboard::portraitFrame(phone, UIInterfaceOrientationPortrait, 260, false),
             CGRectMake(0, 480, 320, 260));

@@ -3,10 +3,15 @@
 #include <gtest/gtest.h>
 
 #include "platform/hostlist/bulletin_list.h"
+#include "tests/support/test_environment.h"
 
 namespace {
 
-TEST(NotificationList, AnswersCellsOnlyForRowsInSight) {
+using Autoresizing = tessary::test::PlatformTest;
+
+using NotificationListTest = tessary::test::PlatformTest;
+
+TEST_F(NotificationListTest, AnswersCellsOnlyForRowsInSight) {
   NotificationList list;
   list.registerAsHost();
   const auto& table = *list.table();
@@ -66,7 +71,7 @@ TEST(NotificationList, AnswersCellsOnlyForRowsInSight) {
   EXPECT_FALSE(table.cellForRowAtIndexPath(NSIndexPath::indexPathForRowInSection(0, widget)));
 }
 
-TEST(NotificationList, OverlayIsWhatLiesOnTheSlidingView) {
+TEST_F(NotificationListTest, OverlayIsWhatLiesOnTheSlidingView) {
   NotificationList list;
   EXPECT_FALSE(list.overlay());
   auto dim = UIView::initWithFrame(CGRectMake(0, 0, 320, 480));
@@ -78,7 +83,7 @@ TEST(NotificationList, OverlayIsWhatLiesOnTheSlidingView) {
   EXPECT_FALSE(list.overlay());
 }
 
-TEST(NotificationList, WithoutARegisteredHostTheWidgetFindsNothing) {
+TEST_F(NotificationListTest, WithoutARegisteredHostTheWidgetFindsNothing) {
   {
     NotificationList list;
     list.registerAsHost();
@@ -87,7 +92,7 @@ TEST(NotificationList, WithoutARegisteredHostTheWidgetFindsNothing) {
   EXPECT_FALSE(sharedBulletinListController());
 }
 
-TEST(Autoresizing, MovesAndSizesSubviewsByTheirMasks) {
+TEST_F(Autoresizing, MovesAndSizesSubviewsByTheirMasks) {
   auto parent = UIView::initWithFrame(CGRectMake(0, 0, 316, 85));
   auto stretch = UIView::initWithFrame(CGRectMake(2, 0, 312, 85));
   stretch->setAutoresizingMask(UIViewAutoresizingFlexibleWidth);

@@ -13,7 +13,7 @@ using tessary::test::Json;
 using tessary::test::runScript;
 using Texts = std::vector<std::string>;
 
-class PickerEndToEndTest : public ::testing::Test {
+class PickerEndToEndTest : public tessary::test::PlatformTest {
  protected:
   PickerEndToEndTest() {
     EXPECT_EQ(runScript(root_.path(), "install\n").status, 0);
@@ -57,8 +57,6 @@ class PickerEndToEndTest : public ::testing::Test {
     }
     return out;
   }
-
-  tessary::test::TempDeviceRoot root_;
 };
 
 TEST_F(PickerEndToEndTest, ChoosingACodeForTheRightSideConvertsAndCloses) {

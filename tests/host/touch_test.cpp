@@ -26,10 +26,10 @@ struct Counter : NSObject {
   void tapped() { ++taps; }
 };
 
-class TouchTest : public ::testing::Test {
+class TouchTest : public tessary::test::PlatformTest {
  protected:
   TouchTest() {
-    root_ = UIView::initWithFrame(CGRectMake(0, 0, 320, 480));
+    screen_ = UIView::initWithFrame(CGRectMake(0, 0, 320, 480));
     counter_ = std::make_shared<Counter>();
   }
   std::shared_ptr<UIButton> addButton(const std::shared_ptr<UIView>& parent, CGRect frame) {
@@ -41,50 +41,50 @@ class TouchTest : public ::testing::Test {
     parent->addSubview(button);
     return button;
   }
-  std::shared_ptr<UIView> root_;
+  std::shared_ptr<UIView> screen_;
   std::shared_ptr<Counter> counter_;
 };
 
 TEST_F(TouchTest, HitTestingSkipsWhatCannotBeSeenOrTouched) {
   auto back = UIView::initWithFrame(CGRectMake(0, 0, 320, 100));
   auto front = UIView::initWithFrame(CGRectMake(50, 0, 100, 100));
-  root_->addSubview(back);
-  root_->addSubview(front);
-  EXPECT_EQ(touch::hitTest(root_, {60, 50}), front);  // the later subview is in front
-  EXPECT_EQ(touch::hitTest(root_, {10, 50}), back);
+  screen_->addSubview(back);
+  screen_->addSubview(front);
+  EXPECT_EQ(touch::hitTest(screen_, {60, 50}), front);  // the later subview is in front
+  EXPECT_EQ(touch::hitTest(screen_, {10, 50}), back);
 
   front->setHidden(true);
-  EXPECT_EQ(touch::hitTest(root_, {60, 50}), back);
+  EXPECT_EQ(touch::hitTest(screen_, {60, 50}), back);
   front->setHidden(false);
   front->setAlpha(0.0f);
-  EXPECT_EQ(touch::hitTest(root_, {60, 50}), back);
+  EXPECT_EQ(touch::hitTest(screen_, {60, 50}), back);
   front->setAlpha(0.005f);  // below what the platform counts as visible
-  EXPECT_EQ(touch::hitTest(root_, {60, 50}), back);
+  EXPECT_EQ(touch::hitTest(screen_, {60, 50}), back);
   front->setAlpha(0.5f);
   front->setUserInteractionEnabled(false);
-  EXPECT_EQ(touch::hitTest(root_, {60, 50}), back);
+  EXPECT_EQ(touch::hitTest(screen_, {60, 50}), back);
   front->setUserInteractionEnabled(true);
 
   // A child sticking out of an unclipped parent is touched where it shows; clipped, it is not.
   auto child = UIView::initWithFrame(CGRectMake(0, 90, 40, 40));
   front->addSubview(child);
-  EXPECT_EQ(touch::hitTest(root_, {60, 120}), child);
-  EXPECT_EQ(touch::hitTest(root_, {60, 95}), child);
+  EXPECT_EQ(touch::hitTest(screen_, {60, 120}), child);
+  EXPECT_EQ(touch::hitTest(screen_, {60, 95}), child);
   front->setClipsToBounds(true);
-  EXPECT_EQ(touch::hitTest(root_, {60, 120}), root_);
-  EXPECT_EQ(touch::hitTest(root_, {60, 95}), child);
-  EXPECT_EQ(touch::hitTest(root_, {400, 10}), nullptr);
+  EXPECT_EQ(touch::hitTest(screen_, {60, 120}), screen_);
+  EXPECT_EQ(touch::hitTest(screen_, {60, 95}), child);
+  EXPECT_EQ(touch::hitTest(screen_, {400, 10}), nullptr);
 
   // Scroll views shift their content by the offset.
   auto scroll = UIScrollView::initWithFrame(CGRectMake(0, 200, 100, 100));
   scroll->setClipsToBounds(true);
   auto page = UIView::initWithFrame(CGRectMake(100, 0, 100, 100));
   scroll->addSubview(page);
-  root_->addSubview(scroll);
-  EXPECT_EQ(touch::hitTest(root_, {50, 250}), scroll);
+  screen_->addSubview(scroll);
+  EXPECT_EQ(touch::hitTest(screen_, {50, 250}), scroll);
   scroll->setContentOffset({100, 0});
-  EXPECT_EQ(touch::hitTest(root_, {50, 250}), page);
-  const auto rect = touch::screenRect(*page, *root_);
+  EXPECT_EQ(touch::hitTest(screen_, {50, 250}), page);
+  const auto rect = touch::screenRect(*page, *screen_);
   ASSERT_TRUE(rect);
   EXPECT_EQ(*rect, CGRectMake(0, 200, 100, 100));
 }
@@ -92,31 +92,31 @@ TEST_F(TouchTest, HitTestingSkipsWhatCannotBeSeenOrTouched) {
 TEST_F(TouchTest, VisiblePartIsCutByClippingAncestors) {
   auto clip = UIView::initWithFrame(CGRectMake(10, 10, 100, 50));
   clip->setClipsToBounds(true);
-  root_->addSubview(clip);
+  screen_->addSubview(clip);
   auto view = UIView::initWithFrame(CGRectMake(50, 20, 100, 100));
   clip->addSubview(view);
-  EXPECT_EQ(touch::visibleRect(*view, *root_), CGRectMake(60, 30, 50, 30));
+  EXPECT_EQ(touch::visibleRect(*view, *screen_), CGRectMake(60, 30, 50, 30));
 
   view->setFrame(CGRectMake(200, 0, 10, 10));  // clipped away
-  EXPECT_FALSE(touch::visibleRect(*view, *root_));
+  EXPECT_FALSE(touch::visibleRect(*view, *screen_));
   view->setFrame(CGRectMake(0, 0, 0, 10));  // no size
-  EXPECT_FALSE(touch::visibleRect(*view, *root_));
+  EXPECT_FALSE(touch::visibleRect(*view, *screen_));
   view->setFrame(CGRectMake(0, 0, 10, 10));
-  EXPECT_TRUE(touch::visibleRect(*view, *root_));
+  EXPECT_TRUE(touch::visibleRect(*view, *screen_));
   clip->setAlpha(0);  // an ancestor hides it too
-  EXPECT_FALSE(touch::visibleRect(*view, *root_));
+  EXPECT_FALSE(touch::visibleRect(*view, *screen_));
   clip->setAlpha(1);
   view->removeFromSuperview();
-  EXPECT_FALSE(touch::visibleRect(*view, *root_));  // not in the tree
+  EXPECT_FALSE(touch::visibleRect(*view, *screen_));  // not in the tree
   // The screen clips everything.
-  root_->addSubview(view);
+  screen_->addSubview(view);
   view->setFrame(CGRectMake(300, 470, 40, 40));
-  EXPECT_EQ(touch::visibleRect(*view, *root_), CGRectMake(300, 470, 20, 10));
+  EXPECT_EQ(touch::visibleRect(*view, *screen_), CGRectMake(300, 470, 20, 10));
 }
 
 TEST_F(TouchTest, RecognizerWinsOverTheControlAndControlsGetBothEvents) {
-  auto button = addButton(root_, CGRectMake(0, 0, 50, 50));
-  EXPECT_EQ(touch::tapAt(root_, {10, 10}), TapOutcome::Control);
+  auto button = addButton(screen_, CGRectMake(0, 0, 50, 50));
+  EXPECT_EQ(touch::tapAt(screen_, {10, 10}), TapOutcome::Control);
   EXPECT_EQ(counter_->touchDown, 1);
   EXPECT_EQ(counter_->touchUp, 1);
   EXPECT_TRUE(counter_->highlightedAtDown);
@@ -125,23 +125,23 @@ TEST_F(TouchTest, RecognizerWinsOverTheControlAndControlsGetBothEvents) {
   // A tap on the button's title label goes to the button.
   button->setTitleForState("EUR", UIControlStateNormal);
   button->setFrame(CGRectMake(0, 0, 50, 50));
-  EXPECT_EQ(touch::tapAt(root_, {25, 25}), TapOutcome::Control);
+  EXPECT_EQ(touch::tapAt(screen_, {25, 25}), TapOutcome::Control);
   EXPECT_EQ(counter_->touchUp, 2);
 
   const auto recognizer = UITapGestureRecognizer::initWithTargetAction(counter_, &Counter::tapped);
   button->addGestureRecognizer(recognizer);
-  EXPECT_EQ(touch::tapAt(root_, {10, 10}), TapOutcome::Recognizer);
+  EXPECT_EQ(touch::tapAt(screen_, {10, 10}), TapOutcome::Recognizer);
   EXPECT_EQ(counter_->taps, 1);
   EXPECT_EQ(counter_->touchDown, 2);  // the control saw nothing
   EXPECT_EQ(counter_->touchUp, 2);
 
   recognizer->setEnabled(false);
-  EXPECT_EQ(touch::tapAt(root_, {10, 10}), TapOutcome::Control);
+  EXPECT_EQ(touch::tapAt(screen_, {10, 10}), TapOutcome::Control);
   EXPECT_EQ(counter_->taps, 1);
   EXPECT_EQ(counter_->touchUp, 3);
 
   button->setEnabled(false);
-  EXPECT_EQ(touch::tapAt(root_, {10, 10}), TapOutcome::DisabledControl);
+  EXPECT_EQ(touch::tapAt(screen_, {10, 10}), TapOutcome::DisabledControl);
   EXPECT_EQ(counter_->touchUp, 3);
 
   // A recognizer on a plain ancestor takes taps on plain views under it.
@@ -149,10 +149,10 @@ TEST_F(TouchTest, RecognizerWinsOverTheControlAndControlsGetBothEvents) {
   panel->addGestureRecognizer(
       UITapGestureRecognizer::initWithTargetAction(counter_, &Counter::tapped));
   panel->addSubview(UIView::initWithFrame(CGRectMake(0, 0, 50, 50)));
-  root_->addSubview(panel);
-  EXPECT_EQ(touch::tapAt(root_, {110, 10}), TapOutcome::Recognizer);
+  screen_->addSubview(panel);
+  EXPECT_EQ(touch::tapAt(screen_, {110, 10}), TapOutcome::Recognizer);
   EXPECT_EQ(counter_->taps, 2);
-  EXPECT_EQ(touch::tapAt(root_, {10, 300}), TapOutcome::Nothing);
+  EXPECT_EQ(touch::tapAt(screen_, {10, 300}), TapOutcome::Nothing);
 }
 
 TEST_F(TouchTest, AControlTakesOnlyTouchesOnItself) {
@@ -181,11 +181,11 @@ TEST_F(TouchTest, AControlTakesOnlyTouchesOnItself) {
 }
 
 TEST_F(TouchTest, ReleasedTargetsAreSkipped) {
-  addButton(root_, CGRectMake(0, 0, 50, 50));
+  addButton(screen_, CGRectMake(0, 0, 50, 50));
   std::weak_ptr<Counter> weak = counter_;
   counter_.reset();
   EXPECT_TRUE(weak.expired());
-  EXPECT_EQ(touch::tapAt(root_, {10, 10}), TapOutcome::Control);
+  EXPECT_EQ(touch::tapAt(screen_, {10, 10}), TapOutcome::Control);
 }
 
 class SimulatorTouchTest : public tessary::test::PlatformTest {};

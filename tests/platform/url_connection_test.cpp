@@ -22,6 +22,7 @@
 
 #include "platform/foundation/clock.h"
 #include "platform/foundation/run_loop.h"
+#include "tests/support/test_environment.h"
 
 namespace {
 
@@ -204,13 +205,11 @@ class Gate {
 
 class URLConnectionTest : public ::testing::Test {
  protected:
-  void SetUp() override {
-    NSRunLoop::mainRunLoop().reset();
-    NSURLConnection::clearStartedRequests();
-  }
+  // These tests choose their own clock, so they take the shared state only.
+  void SetUp() override { tessary::test::TestEnvironment::resetSharedState(); }
   void TearDown() override {
     EXPECT_EQ(NSURLConnection::activeCount(), 0u);
-    NSRunLoop::mainRunLoop().reset();
+    tessary::test::TestEnvironment::resetSharedState();
     Clock::setCurrent(nullptr);
   }
 };

@@ -8,9 +8,18 @@
 #include <sstream>
 
 #include "platform/foundation/file_manager.h"
+#include "platform/foundation/notification_center.h"
+#include "platform/foundation/property_list.h"
 #include "platform/foundation/run_loop.h"
+#include "platform/foundation/url_connection.h"
+#include "platform/hostlist/bulletin_list.h"
 #include "platform/uikit/ui_alert_view.h"
 #include "platform/uikit/ui_application.h"
+#include "platform/uikit/ui_callout_view.h"
+#include "platform/uikit/ui_device.h"
+#include "platform/uikit/ui_pasteboard.h"
+#include "platform/uikit/ui_text_field.h"
+#include "platform/uikit/ui_view.h"
 
 namespace tessary::test {
 
@@ -43,18 +52,35 @@ std::string TempDeviceRoot::readFile(const std::string& platformPath) const {
   return content.str();
 }
 
-PlatformTest::PlatformTest() : clock_(std::make_shared<ManualClock>(kStartWall)) {
+TestEnvironment::TestEnvironment() : clock_(std::make_shared<ManualClock>(kStartWall)) {
+  resetSharedState();
   Clock::setCurrent(clock_);
-  NSRunLoop::mainRunLoop().reset();
-  UIAlertView::dismissAll();
-  UIApplication::sharedApplication().setNetworkActivityIndicatorVisible(false);
 }
 
-PlatformTest::~PlatformTest() {
-  NSRunLoop::mainRunLoop().reset();
-  UIAlertView::dismissAll();
+TestEnvironment::~TestEnvironment() {
+  resetSharedState();
   Clock::setCurrent(nullptr);
 }
+
+void TestEnvironment::resetSharedState() {
+  NSRunLoop::mainRunLoop().reset();
+  UIView::resetAnimations();
+  NSURLConnection::clearStartedRequests();
+  UIAlertView::dismissAll();
+  UIAlertView::setPresenter(nullptr);
+  UIApplication::sharedApplication() = UIApplication();
+  UIDevice::currentDevice() = UIDevice();
+  UICalloutView::resetSharedCalloutView();
+  UIPasteboard::generalPasteboard().clear();
+  UITextField::resetFirstResponder();
+  NSClassRegistry::unregisterAll();
+  NSNotificationCenter::defaultCenter().removeAllObservers();
+  property_list::forgetCachedReads();
+}
+
+PlatformTest::PlatformTest() : clock_(environment_.sharedClock()), root_(environment_.root()) {}
+
+PlatformTest::~PlatformTest() = default;
 
 void PlatformTest::advance(double seconds) {
   NSRunLoop::mainRunLoop().advanceBy(seconds);

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <memory>
 #include <string>
 
@@ -28,12 +29,39 @@ class TempDeviceRoot {
   std::string path_;
 };
 
-// Every test starts from the same world: a manual clock at a fixed wall time, an empty run
-// loop, no alerts, the network activity indicator off, and its own device root.
-class PlatformTest : public ::testing::Test {
- protected:
+// The process-wide platform state, owned for the length of one test: a manual clock at a
+// fixed wall time, a device root of its own, and every shared instance (run loop, animation
+// records, started requests, alerts, network activity indicator, callout bubble, pasteboard, first
+// responder, class registry, notification centre, device, screen, read cache) as at process start.
+// It resets all of them when made and again when destroyed, so no test sees what another left
+// behind, whatever order they run in.
+class TestEnvironment {
+ public:
   // 2026-07-06 12:00:00 UTC.
   static constexpr double kStartWall = 804'988'800.0;
+
+  TestEnvironment();
+  ~TestEnvironment();
+  TestEnvironment(const TestEnvironment&) = delete;
+  TestEnvironment& operator=(const TestEnvironment&) = delete;
+
+  ManualClock& clock() const { return *clock_; }
+  const std::shared_ptr<ManualClock>& sharedClock() const { return clock_; }
+  const TempDeviceRoot& root() const { return root_; }
+
+  // Puts every shared instance back as at process start, the clock aside.
+  static void resetSharedState();
+
+ private:
+  std::shared_ptr<ManualClock> clock_;
+  TempDeviceRoot root_;
+};
+
+// The fixture every platform, widget and host test builds on: a test environment and its own
+// device root.
+class PlatformTest : public ::testing::Test {
+ protected:
+  static constexpr double kStartWall = TestEnvironment::kStartWall;
 
   PlatformTest();
   ~PlatformTest() override;
@@ -43,8 +71,10 @@ class PlatformTest : public ::testing::Test {
   // tests that wait for real sockets.
   bool runUntil(const std::function<bool()>& done, double seconds = 10.0);
 
+  // Declared first, so it is made before and destroyed after everything a test holds.
+  TestEnvironment environment_;
   std::shared_ptr<ManualClock> clock_;
-  TempDeviceRoot root_;
+  const TempDeviceRoot& root_;
 };
 
 }  // namespace tessary::test

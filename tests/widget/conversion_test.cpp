@@ -8,6 +8,8 @@
 namespace tessary::test {
 namespace {
 
+using Settings = PlatformTest;
+
 using Conversion = WidgetTest;
 
 TEST_F(Conversion, PlainCopyWhenTheSourceIsEmptyOrBothCodesMatch) {
@@ -176,7 +178,7 @@ TEST_F(Conversion, MissingStoreFilesFetchCorruptOnesStartAfresh) {
   EXPECT_EQ(NSURLConnection::startedRequests().size(), 1u);
 }
 
-TEST(Settings, DefaultsAndReadingsOfEveryKey) {
+TEST_F(Settings, DefaultsAndReadingsOfEveryKey) {
   TempDeviceRoot root;
   EXPECT_EQ(settings::detail(), NO);
   EXPECT_EQ(settings::update(), 3);

@@ -7,6 +7,8 @@
 namespace tessary::test {
 namespace {
 
+using Catalogue = PlatformTest;
+
 // Only a PNG's signature and header matter to the image layer's size.
 std::string pngHeader(uint32_t width, uint32_t height) {
   std::string png("\x89PNG\r\n\x1a\n\0\0\0\rIHDR", 16);
@@ -283,7 +285,7 @@ TEST_F(FullView, WiredActionsReachTheController) {
   runUntil([] { return NSURLConnection::activeCount() == 0; });
 }
 
-TEST(Catalogue, EntriesAndChoices) {
+TEST_F(Catalogue, EntriesAndChoices) {
   TempDeviceRoot root;
   NSArray({NSStr("USD"), NSStr("EUR"), NSStr("GBP"), NSNumber::numberWithInteger(1), NSStr("JPY"),
            NSStr("EUR")})

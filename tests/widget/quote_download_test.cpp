@@ -8,6 +8,8 @@
 namespace tessary::test {
 namespace {
 
+using QuoteService = PlatformTest;
+
 // The reply handling, driven by calling the delegate methods as the connection does. The
 // real connection against the real quote service is exercised in the integration tests.
 class QuoteReply : public WidgetTest {
@@ -185,7 +187,7 @@ TEST_F(QuoteReply, AnInvalidCodeIsNeverRequestedAndFailsOnTheNextTurn) {
   EXPECT_FALSE(UIApplication::sharedApplication().isNetworkActivityIndicatorVisible());
 }
 
-TEST(QuoteService, AddressesAreEncodedAndThePairIsReadBackFromTheQuery) {
+TEST_F(QuoteService, AddressesAreEncodedAndThePairIsReadBackFromTheQuery) {
   using namespace quote_service;
   EXPECT_EQ(requestURL("http://q", "EUR", "USD"), "http://q/d/quotes.csv?s=EURUSD=X&f=l1");
   EXPECT_EQ(requestURL("http://q", "A=B", "C&D"), "http://q/d/quotes.csv?s=A%3DBC%26D=X&f=l1");
@@ -202,7 +204,7 @@ TEST(QuoteService, AddressesAreEncodedAndThePairIsReadBackFromTheQuery) {
   }
 }
 
-TEST(QuoteService, TheBaseAddressComesFromEnvironmentThenInfoPlistThenDefault) {
+TEST_F(QuoteService, TheBaseAddressComesFromEnvironmentThenInfoPlistThenDefault) {
   TempDeviceRoot root;
   unsetenv("TESSARY_QUOTE_URL");
   EXPECT_EQ(quote_service::baseURL(), "http://127.0.0.1:8471");

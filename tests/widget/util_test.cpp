@@ -11,6 +11,8 @@
 namespace tessary::test {
 namespace {
 
+using PlugIn = PlatformTest;
+
 using Utilities = WidgetTest;
 
 TEST_F(Utilities, QuickAlertsUseUpTheirTitle) {
@@ -55,7 +57,7 @@ TEST_F(Utilities, DelayedBlocksRunOnceLaterAndKeepTheirReceiverAlive) {
   EXPECT_EQ(ran, 105);
 }
 
-TEST(PlugIn, TheFlagsAndOperationsAreExportedByName) {
+TEST_F(PlugIn, TheFlagsAndOperationsAreExportedByName) {
   void* handle = dlopen(tessary::build::kWidgetLibrary, RTLD_NOW | RTLD_LOCAL);
   ASSERT_NE(handle, nullptr) << dlerror();
   for (const char* flag : {"left", "portraitmode", "animate", "exclude", "detailMode", "editing"}) {
