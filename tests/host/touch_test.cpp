@@ -165,17 +165,17 @@ TEST_F(TouchTest, AControlTakesOnlyTouchesOnItself) {
   overlay->addSubview(panel);
   overlay->addSubview(row);
   overlay->addSubview(label);
-  root_->addSubview(overlay);
-  EXPECT_EQ(touch::tapAt(root_, {10, 10}), TapOutcome::Nothing);
-  EXPECT_EQ(touch::tapAt(root_, {10, 110}), TapOutcome::Nothing);
+  screen_->addSubview(overlay);
+  EXPECT_EQ(touch::tapAt(screen_, {10, 10}), TapOutcome::Nothing);
+  EXPECT_EQ(touch::tapAt(screen_, {10, 110}), TapOutcome::Nothing);
   EXPECT_EQ(counter_->touchDown, 0);
   // A label takes no touches: the control under it gets them, as it does where nothing lies.
-  EXPECT_EQ(touch::tapAt(root_, {210, 10}), TapOutcome::Control);
-  EXPECT_EQ(touch::tapAt(root_, {10, 300}), TapOutcome::Control);
+  EXPECT_EQ(touch::tapAt(screen_, {210, 10}), TapOutcome::Control);
+  EXPECT_EQ(touch::tapAt(screen_, {10, 300}), TapOutcome::Control);
   EXPECT_EQ(counter_->touchDown, 4);  // touch down and up inside, twice
   // A button lying on the control gets its own touches.
   addButton(overlay, CGRectMake(0, 200, 50, 50));
-  EXPECT_EQ(touch::tapAt(root_, {10, 210}), TapOutcome::Control);
+  EXPECT_EQ(touch::tapAt(screen_, {10, 210}), TapOutcome::Control);
   EXPECT_EQ(counter_->touchUp, 1);
   EXPECT_EQ(counter_->touchDown, 5);
 }
