@@ -4,24 +4,14 @@
 #include <cstring>
 
 #include "platform/foundation/file_manager.h"
+#include "platform/uikit/png_header.h"
 
 std::shared_ptr<UIImage> UIImage::imageWithContentsOfFile(const std::string& platformPath) {
   const auto bytes = file_io::readBeneathRoot(platformPath);
-  // Signature, then the IHDR chunk with width and height as big-endian 32-bit numbers.
-  static const unsigned char kSignature[8] = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'};
-  if (!bytes || bytes->size() < 24 || std::memcmp(bytes->data(), kSignature, 8) != 0 ||
-      bytes->compare(12, 4, "IHDR") != 0) {
-    return nullptr;
-  }
-  auto be32 = [&](size_t at) {
-    uint32_t v = 0;
-    for (size_t i = 0; i < 4; ++i) v = (v << 8) | static_cast<unsigned char>((*bytes)[at + i]);
-    return v;
-  };
-  const uint32_t width = be32(16), height = be32(20);
-  if (width == 0 || height == 0 || width > 16384 || height > 16384) return nullptr;
+  const auto size = bytes ? png_header::sizeOf(*bytes) : std::nullopt;
+  if (!size) return nullptr;
   return std::make_shared<UIImage>(
-      platformPath, CGSize{static_cast<CGFloat>(width), static_cast<CGFloat>(height)});
+      platformPath, CGSize{static_cast<CGFloat>(size->width), static_cast<CGFloat>(size->height)});
 }
 
 std::shared_ptr<UIImage> UIImage::stretchableImageWithLeftCapWidthTopCapHeight(

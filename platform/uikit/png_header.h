@@ -1,0 +1,23 @@
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string_view>
+
+#include "platform/foundation/objc.h"
+
+// The size in a PNG file's header: the signature, then the IHDR chunk with width and height
+// as big-endian 32-bit numbers.
+namespace png_header {
+
+// Larger sides are refused, as is a side of 0.
+inline constexpr uint32_t kMaxSide = 16384;
+
+struct Size {
+  uint32_t width = 0;
+  uint32_t height = 0;
+};
+
+TESSARY_EXPORT std::optional<Size> sizeOf(std::string_view bytes);
+
+}  // namespace png_header
