@@ -48,20 +48,13 @@ void expectRowInBubble(const Json& overlay) {
 
 class GeometryEndToEndTest : public ::testing::Test {
  protected:
-  GeometryEndToEndTest() {
-    EXPECT_EQ(runScript(root_.path(), "install\n").status, 0);
-    root_.writeFile("/var/mobile/Library/Tessary/Rates.plist",
-                    "<plist version=\"1.0\"><dict><key>EUR-USD</key><string>1.17</string>"
-                    "<key>EUR-GBP</key><string>0.5</string></dict></plist>");
-    root_.writeFile("/var/mobile/Library/Tessary/Dates.plist",
-                    "<plist version=\"1.0\"><dict><key>EUR-USD</key><real>800000000</real>"
-                    "<key>EUR-GBP</key><real>800000000</real></dict></plist>");
-  }
+  // The amounts stay empty, so nothing asks for a rate.
+  GeometryEndToEndTest() { EXPECT_EQ(runScript(root_.path(), "install\n").status, 0); }
 
   tessary::test::SimulatorRun run(const Layout& layout, const std::string& script,
                                   std::vector<std::string> args = {}) {
     args.insert(args.end(), {"--device", layout.device, "--orientation", layout.orientation});
-    return runScript(root_.path(), "clock 800000000\n" + script, args);
+    return runScript(root_.path(), script, args);
   }
   std::vector<Json> dumps(const Layout& layout, const std::string& script) {
     const auto result = run(layout, script);

@@ -204,25 +204,21 @@ TEST_F(Settings, DefaultsAndReadingsOfEveryKey) {
   EXPECT_EQ(settings::autoScroll(YES), NO);
   EXPECT_EQ(settings::excludeCodes(YES), NO);
 
-  NSDictionary({{"Decimal", NSStr("400")},
-                {"Update", std::make_shared<NSArray>(std::vector<id>{NSStr("1")})},
-                {"Detail", std::make_shared<NSDictionary>()},
-                {"Alpha", NSData::dataWithBytes("1")},
-                {"Clear", NSDate::dateWithTimeIntervalSinceReferenceDate(1)}})
-      .writeToFileAtomically(paths::kSettings, true);
-  EXPECT_EQ(settings::decimal(), 100);
+  // "Decimal" reaches 100, and no further.
   NSDictionary({{"Decimal", NSNumber::numberWithInteger(25)}})
       .writeToFileAtomically(paths::kSettings, true);
   EXPECT_EQ(settings::decimal(), 25);
   NSDictionary({{"Decimal", NSNumber::numberWithInteger(2147483647)}})
       .writeToFileAtomically(paths::kSettings, true);
   EXPECT_EQ(settings::decimal(), 100);
+
   NSDictionary({{"Decimal", NSStr("400")},
                 {"Update", std::make_shared<NSArray>(std::vector<id>{NSStr("1")})},
                 {"Detail", std::make_shared<NSDictionary>()},
                 {"Alpha", NSData::dataWithBytes("1")},
                 {"Clear", NSDate::dateWithTimeIntervalSinceReferenceDate(1)}})
       .writeToFileAtomically(paths::kSettings, true);
+  EXPECT_EQ(settings::decimal(), 100);
   // Containers, data and dates count as absent keys.
   EXPECT_EQ(settings::update(), 3);
   EXPECT_EQ(settings::detail(), NO);

@@ -310,11 +310,12 @@ TEST_F(Picker, BubbleAboveOrBelowTheButton) {
   for (const BOOL detail : {NO, YES}) {
     detailMode = detail;
     const CGFloat shift = detail ? 45 : 0;
+    // The right side: the boundary ends 10 past the expanded row's right edge, 19 right of
+    // the anchor.
     tapRight();
-    const CGPoint origin = buttonOrigin(*rightButton);
+    CGPoint origin = buttonOrigin(*rightButton);
     EXPECT_NE(bubble()->subviews()[0]->frame().origin.y, 0);
     EXPECT_EQ(bubble()->anchorPoint(), CGPointMake(origin.x + 24, origin.y + 30 + shift));
-    // The boundary ends 10 past the expanded row's right edge, 19 right of the anchor.
     EXPECT_EQ(bubble()->boundaryRect(),
               CGRectMake(0, 30 + shift, origin.x + 24 + 19 + 10, 430 - shift));
     EXPECT_EQ(bubble()->frame().origin.y, origin.y + 30 + shift);
@@ -322,6 +323,20 @@ TEST_F(Picker, BubbleAboveOrBelowTheButton) {
     advance(0.6);
     EXPECT_EQ(mini()->frame(),
               CGRectMake(origin.x + 24 + 19 - 295, origin.y + 49 + shift, 295, 35));
+    EXPECT_TRUE(contains(body(), mini()->frame()));
+    controller->hide();
+    advance(0.3);
+
+    // The left side: the boundary starts 10 before the row's left edge, 18 left of the anchor.
+    tapLeft();
+    origin = buttonOrigin(*leftButton);
+    EXPECT_NE(bubble()->subviews()[0]->frame().origin.y, 0);
+    EXPECT_EQ(bubble()->anchorPoint(), CGPointMake(origin.x + 24, origin.y + 30 + shift));
+    EXPECT_EQ(bubble()->boundaryRect(), CGRectMake(origin.x + 24 - 18 - 10, 30 + shift,
+                                                   320 - (origin.x + 24 - 28), 430 - shift));
+    EXPECT_EQ(mini()->frame(), CGRectMake(origin.x + 6, origin.y + 49 + shift, 0, 35));
+    advance(0.6);
+    EXPECT_EQ(mini()->frame(), CGRectMake(origin.x + 6, origin.y + 49 + shift, 295, 35));
     EXPECT_TRUE(contains(body(), mini()->frame()));
     controller->hide();
     advance(0.3);
