@@ -271,9 +271,8 @@ std::string Simulator::barPoint(const std::string& item, CGPoint& point) {
       keyboard_.isVisible() ? std::dynamic_pointer_cast<UIToolbar>(keyboard_.accessory()) : nullptr;
   if (!bar) return target + "no keyboard bar is shown";
   const UIView& window = *list_.window();
-  const auto barRect = touch::screenRect(*bar, window);
   const auto barVisible = touch::visibleRect(*bar, window);
-  if (!barRect || !barVisible) return target + "the keyboard bar has no visible part";
+  if (!barVisible) return target + "the keyboard bar has no visible part";
 
   // The item's rectangle in the bar's coordinates.
   std::optional<CGRect> place;
@@ -296,11 +295,12 @@ std::string Simulator::barPoint(const std::string& item, CGPoint& point) {
   }
   if (!place) return target + "the keyboard bar has no such item";
   // The part of the item that shows.
-  const CGFloat x0 = std::max(barRect->origin.x + place->origin.x, barVisible->origin.x);
-  const CGFloat y0 = std::max(barRect->origin.y + place->origin.y, barVisible->origin.y);
-  const CGFloat x1 = std::min(barRect->origin.x + place->origin.x + place->size.width,
+  const CGRect onScreen = bar->convertRectToView(*place, &window);
+  const CGFloat x0 = std::max(onScreen.origin.x, barVisible->origin.x);
+  const CGFloat y0 = std::max(onScreen.origin.y, barVisible->origin.y);
+  const CGFloat x1 = std::min(onScreen.origin.x + onScreen.size.width,
                               barVisible->origin.x + barVisible->size.width);
-  const CGFloat y1 = std::min(barRect->origin.y + place->origin.y + place->size.height,
+  const CGFloat y1 = std::min(onScreen.origin.y + onScreen.size.height,
                               barVisible->origin.y + barVisible->size.height);
   if (x1 <= x0 || y1 <= y0) return target + "the item has no visible part";
   point = {(x0 + x1) / 2, (y0 + y1) / 2};
