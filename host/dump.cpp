@@ -1,10 +1,16 @@
 #include "host/dump.h"
 
+#include "host/simulator.h"
+#include "platform/foundation/file_manager.h"
 #include "platform/foundation/property_list.h"
+#include "platform/foundation/url_connection.h"
+#include "platform/uikit/ui_alert_view.h"
+#include "platform/uikit/ui_application.h"
 #include "platform/uikit/ui_button.h"
 #include "platform/uikit/ui_callout_view.h"
 #include "platform/uikit/ui_image.h"
 #include "platform/uikit/ui_label.h"
+#include "platform/uikit/ui_pasteboard.h"
 #include "platform/uikit/ui_scroll_view.h"
 #include "platform/uikit/ui_segmented_control.h"
 #include "platform/uikit/ui_text_field.h"
@@ -204,3 +210,146 @@ void writeValue(JsonWriter& out, const NSObject* value) {
 }
 
 }  // namespace dump
+
+namespace {
+
+// The files the dump shows, by the name it shows them under.
+struct DumpedFile {
+  const char* name;
+  const char* path;
+};
+constexpr DumpedFile kDumpedFiles[] = {
+    {"Rates.plist", "/var/mobile/Library/Tessary/Rates.plist"},
+    {"Dates.plist", "/var/mobile/Library/Tessary/Dates.plist"},
+    {"Recent.plist", "/var/mobile/Library/Tessary/Recent.plist"},
+    {"Currencies.plist", "/var/mobile/Library/Tessary/Currencies.plist"},
+    {"Entries.plist", "/var/mobile/Library/Tessary/Entries.plist"},
+    {"orvendel.plist", bundles::kSettingsFile},
+};
+
+void writeFlag(JsonWriter& out, const char* name, const BOOL* flag) {
+  out.key(name);
+  if (flag) {
+    out.boolean(*flag != NO);
+  } else {
+    out.null();
+  }
+}
+
+}  // namespace
+
+std::string Simulator::dump() {
+  ensureLoaded();  // the flags are read from the library once one is installed
+  JsonWriter out;
+  out.beginObject();
+
+  const Clock& clock = Clock::current();
+  out.key("time").beginObject();
+  out.key("monotonic").real(clock.monotonic());
+  out.key("wall").real(clock.wall());
+  out.endObject();
+
+  const bundles::Flags flags = widgetBundle() ? widgetBundle()->flags : bundles::Flags{};
+  out.key("flags").beginObject();
+  writeFlag(out, "left", flags.left);
+  writeFlag(out, "portraitmode", flags.portraitmode);
+  writeFlag(out, "animate", flags.animate);
+  writeFlag(out, "exclude", flags.exclude);
+  writeFlag(out, "detailMode", flags.detailMode);
+  writeFlag(out, "editing", flags.editing);
+  out.key("titleString");
+  if (flags.titleString && *flags.titleString) {
+    out.string((*flags.titleString)->UTF8String());
+  } else {
+    out.null();
+  }
+  out.endObject();
+
+  out.key("widget");
+  const auto view = controller_ ? controller_->view() : nullptr;
+  if (view) {
+    dump::writeView(out, *view);
+  } else {
+    out.null();
+  }
+  out.key("overlay");
+  if (const auto overlay = list_.overlay()) {
+    dump::writeView(out, *overlay);
+  } else {
+    out.null();
+  }
+
+  out.key("keyboard").beginObject();
+  out.key("visible").boolean(keyboard_.isVisible());
+  out.key("frame");
+  if (const auto frame = keyboard_.frame()) {
+    dump::writeRect(out, *frame);
+  } else {
+    out.null();
+  }
+  out.key("type");
+  if (keyboard_.isOnScreen()) {
+    out.integer(keyboard_.type());
+  } else {
+    out.null();
+  }
+  out.key("accessory");
+  if (const auto accessory = keyboard_.accessory()) {
+    dump::writeView(out, *accessory);
+  } else {
+    out.null();
+  }
+  out.endObject();
+
+  out.key("table").beginObject();
+  out.key("frame");
+  dump::writeRect(out, list_.table()->frame());
+  const CGPoint offset = list_.table()->contentOffset();
+  out.key("contentOffset").beginArray().real(offset.x).real(offset.y).endArray();
+  out.endObject();
+
+  out.key("alerts").beginArray();
+  for (const auto& alert : UIAlertView::visibleAlerts()) {
+    out.beginObject();
+    out.key("title");
+    dump::writeValue(out, alert->title().get());
+    out.key("message");
+    dump::writeValue(out, alert->message().get());
+    out.key("buttons").beginArray();
+    for (const auto& button : alert->buttons()) out.string(button);
+    out.endArray();
+    out.endObject();
+  }
+  out.endArray();
+
+  out.key("networkActivity")
+      .boolean(UIApplication::sharedApplication().isNetworkActivityIndicatorVisible());
+  out.key("pasteboard");
+  if (const auto text = UIPasteboard::generalPasteboard().string()) {
+    out.string(*text);
+  } else {
+    out.null();
+  }
+
+  out.key("requests").beginArray();
+  for (const auto& request : NSURLConnection::startedRequests()) {
+    out.beginObject();
+    out.key("url").string(request.url);
+    out.key("timeout").real(request.timeout);
+    out.endObject();
+  }
+  out.endArray();
+
+  out.key("files").beginObject();
+  for (const DumpedFile& file : kDumpedFiles) {
+    out.key(file.name);
+    const auto path = DeviceRoot::map(file.path);
+    const auto bytes = path ? file_io::readAll(*path) : std::nullopt;
+    const id value = bytes ? property_list::parse(*bytes) : nullptr;
+    dump::writeValue(out, value.get());
+  }
+  out.endObject();
+
+  out.endObject();
+  return out.str();
+}

@@ -33,12 +33,6 @@ CGRect portraitFrame(CGSize screen, UIInterfaceOrientation orientation, CGFloat 
 
 namespace {
 
-bool isTablet() {
-  const UIDevice& device = UIDevice::currentDevice();
-  return device.respondsToUserInterfaceIdiom() &&
-         device.userInterfaceIdiom() == UIUserInterfaceIdiomPad;
-}
-
 CGSize portraitScreen() {
   const UIApplication& application = UIApplication::sharedApplication();
   return {application.portraitScreenWidth(), application.portraitScreenHeight()};

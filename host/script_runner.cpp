@@ -13,248 +13,24 @@
 
 namespace {
 
-using script::Argument;
 using script::Command;
-
-// Bounds that keep time arithmetic and stored dates meaningful.
-constexpr double kMaxWait = 1e9;
-constexpr double kMaxSettle = 3600;
-constexpr double kMaxClock = 2.5e11;  // within the years a property-list date can hold
-constexpr long kMaxBackspaces = 1'000'000;
-
-bool readReal(const std::string& text, double& value) {
-  if (text.empty()) return false;
-  const char* begin = text.data();
-  const char* end = begin + text.size();
-  if (*begin == '+') ++begin;
-  const auto result = std::from_chars(begin, end, value);
-  return begin != end && result.ec == std::errc() && result.ptr == end && std::isfinite(value);
-}
-
-bool isInteger(const std::string& text) {
-  size_t i = (text.starts_with('-') || text.starts_with('+')) ? 1 : 0;
-  if (i == text.size()) return false;
-  for (; i < text.size(); ++i) {
-    if (text[i] < '0' || text[i] > '9') return false;
-  }
-  return true;
-}
-
-bool isPointReal(const std::string& text) {
-  size_t i = (text.starts_with('-') || text.starts_with('+')) ? 1 : 0;
-  int digits = 0, points = 0;
-  for (; i < text.size(); ++i) {
-    if (text[i] == '.') {
-      ++points;
-    } else if (text[i] >= '0' && text[i] <= '9') {
-      ++digits;
-    } else {
-      return false;
-    }
-  }
-  return digits > 0 && points == 1;
-}
-
-// true, false, an integer, a real with a point, or a quoted string.
-std::string settingValue(const Argument& argument, id& value) {
-  const std::string& text = argument.text;
-  if (argument.quoted) {
-    value = NSStr(text);
-  } else if (text == "true" || text == "false") {
-    value = NSNumber::numberWithBool(text == "true");
-  } else if (isInteger(text)) {
-    int64_t integer = 0;
-    const char* begin = text.data() + (text.starts_with('+') ? 1 : 0);
-    const auto result = std::from_chars(begin, text.data() + text.size(), integer);
-    if (result.ec != std::errc()) return "settings: the integer " + text + " is out of range";
-    value = NSNumber::numberWithInteger(integer);
-  } else if (isPointReal(text)) {
-    double real = 0;
-    if (!readReal(text, real)) return "settings: the real " + text + " is out of range";
-    value = NSNumber::numberWithDouble(real);
-  } else {
-    return "settings: the value is true, false, an integer, a real with a point or a quoted "
-           "string";
-  }
-  return {};
-}
-
-std::string numberText(CGFloat value) {
-  if (std::isfinite(value) && value == std::floor(value) && std::fabs(value) < 1e9) {
-    return std::to_string(static_cast<long long>(value));
-  }
-  JsonWriter out;
-  out.real(value);
-  return out.str();
-}
 
 // Appends into one string: chained operator+ on temporaries trips gcc 12's false -Wrestrict at -O3.
 std::string rectText(CGRect rect) {
   std::string text = "[";
   for (const CGFloat value : {rect.origin.x, rect.origin.y, rect.size.width, rect.size.height}) {
     if (text.size() > 1) text += ", ";
-    text += numberText(value);
+    text += commands::numberText(value);
   }
   text += ']';
   return text;
 }
 
-std::string arity(const Command& command, size_t least, size_t most, const char* usage) {
-  const size_t n = command.arguments.size();
-  if (n < least || n > most) return command.name + ": usage: " + usage;
-  return {};
-}
-
 }  // namespace
 
-int orientationNamed(const std::string& name) {
-  if (name == "1" || name == "portrait") return 1;
-  if (name == "2" || name == "upsidedown") return 2;
-  if (name == "3" || name == "landscaperight") return 3;
-  if (name == "4" || name == "landscapeleft") return 4;
-  return 0;
-}
-
 std::string ScriptRunner::execute(const Command& command) {
-  const std::string& name = command.name;
-  const auto& args = command.arguments;
-  const auto arg = [&](size_t i) -> const std::string& { return args[i].text; };
-  std::string problem;
-
-  if (name == "install" || name == "show" || name == "hide" || name == "release" ||
-      name == "dump") {
-    if (!(problem = arity(command, 0, 0, name.c_str())).empty()) return problem;
-    if (name == "install") return sim_.install();
-    if (name == "show") return sim_.show();
-    if (name == "hide") return sim_.hide();
-    if (name == "release") return sim_.release();
-    out_ << sim_.dump() << '\n';
-    out_.flush();
-    return {};
-  }
-  if (name == "rotate") {
-    if (!(problem = arity(command, 1, 1,
-                          "rotate 1|2|3|4|portrait|upsidedown|landscaperight|landscapeleft"))
-             .empty()) {
-      return problem;
-    }
-    const int orientation = orientationNamed(arg(0));
-    if (orientation == 0) return "rotate: unknown orientation " + arg(0);
-    return sim_.rotate(orientation);
-  }
-  if (name == "tap") {
-    if (!(problem = arity(command, 1, 1, "tap TARGET")).empty()) return problem;
-    return sim_.tap(arg(0));
-  }
-  if (name == "type" || name == "paste" || name == "pasteboard") {
-    if (!(problem = arity(command, 1, 1, (name + " TEXT").c_str())).empty()) return problem;
-    if (name == "type") return sim_.type(arg(0));
-    if (name == "paste") return sim_.paste(arg(0));
-    return sim_.setPasteboard(arg(0));
-  }
-  if (name == "backspace") {
-    if (!(problem = arity(command, 0, 1, "backspace [N]")).empty()) return problem;
-    long count = 1;
-    if (!args.empty()) {
-      const auto result = std::from_chars(arg(0).data(), arg(0).data() + arg(0).size(), count);
-      if (result.ec != std::errc() || result.ptr != arg(0).data() + arg(0).size() || count < 1 ||
-          count > kMaxBackspaces) {
-        return "backspace: N is a whole number from 1 to " + std::to_string(kMaxBackspaces);
-      }
-    }
-    return sim_.backspace(count);
-  }
-  if (name == "wait") {
-    if (!(problem = arity(command, 1, 1, "wait SECONDS")).empty()) return problem;
-    double seconds = 0;
-    if (!readReal(arg(0), seconds) || seconds < 0 || seconds > kMaxWait) {
-      return "wait: SECONDS is a number from 0 to 1e9";
-    }
-    return sim_.wait(seconds);
-  }
-  if (name == "settle") {
-    if (!(problem = arity(command, 0, 1, "settle [SECONDS]")).empty()) return problem;
-    double seconds = 20;
-    if (!args.empty() && (!readReal(arg(0), seconds) || seconds < 0 || seconds > kMaxSettle)) {
-      return "settle: SECONDS is a number from 0 to 3600";
-    }
-    if (problem = sim_.settle(seconds); !problem.empty()) {
-      return problem + " after " + (args.empty() ? std::string("20") : arg(0)) + " seconds";
-    }
-    return {};
-  }
-  if (name == "clock") {
-    if (!(problem = arity(command, 1, 1, "clock SECONDS")).empty()) return problem;
-    double seconds = 0;
-    if (!readReal(arg(0), seconds) || std::fabs(seconds) > kMaxClock) {
-      return "clock: SECONDS is a number of seconds since 2001-01-01 within 2.5e11";
-    }
-    return sim_.setClock(seconds);
-  }
-  if (name == "settings") {
-    if (!(problem = arity(command, 1, 2, "settings KEY VALUE | settings KEY - | settings -"))
-             .empty()) {
-      return problem;
-    }
-    if (args.size() == 1) {
-      if (arg(0) != "-" || args[0].quoted)
-        return "settings: usage: settings KEY VALUE | settings KEY - | settings -";
-      return sim_.removeSettings();
-    }
-    if (arg(1) == "-" && !args[1].quoted) return sim_.removeSetting(arg(0));
-    id value;
-    if (problem = settingValue(args[1], value); !problem.empty()) return problem;
-    return sim_.setSetting(arg(0), value);
-  }
-  if (name == "alert") {
-    if (args.size() != 1 || arg(0) != "ok") return "alert: usage: alert ok";
-    return sim_.alertOk();
-  }
-  if (name == "touch") return touchCommand(command);
-  if (name == "swipe") return swipeCommand(command);
-  if (name == "locate") {
-    if (!(problem = arity(command, 1, 1, "locate TARGET")).empty()) return problem;
-    CGPoint point;
-    if (problem = sim_.locate(arg(0), point); !problem.empty()) return problem;
-    out_ << numberText(point.x) << ',' << numberText(point.y) << '\n';
-    out_.flush();
-    return {};
-  }
-  if (name == "scale") {
-    if (!(problem = arity(command, 1, 1, "scale PIXELS-PER-POINT")).empty()) return problem;
-    double scale = 0;
-    if (!readReal(arg(0), scale) || scale < 0.25 || scale > 8) {
-      return "scale: PIXELS-PER-POINT is a number from 0.25 to 8";
-    }
-    scale_ = scale;
-    return {};
-  }
-  if (name == "device") {
-    if (!(problem = arity(command, 1, 1, "device phone|tablet|old")).empty()) return problem;
-    const auto kind = deviceNamed(arg(0));
-    if (!kind) return "device: unknown device " + arg(0) + " (phone, tablet or old)";
-    return sim_.setDevice(*kind);
-  }
-  if (name == "snapshot") {
-    if (!(problem = arity(command, 1, 1, "snapshot FILE")).empty()) return problem;
-    return "snapshot: drawing is not available yet";
-  }
-  return "unknown command " + JsonWriter::escape(name);
-}
-
-std::string ScriptRunner::touchCommand(const Command& command) {
-  const char* const usage = "touch down|move|up TARGET";
-  if (std::string problem = arity(command, 2, 2, usage); !problem.empty()) return problem;
-  const std::string& phase = command.arguments[0].text;
-  if (phase != "down" && phase != "move" && phase != "up")
-    return std::string("touch: usage: ") + usage;
-  CGPoint point;
-  if (std::string problem = sim_.locate(command.arguments[1].text, point); !problem.empty()) {
-    return problem;
-  }
-  if (phase == "down") return touches_.down(point);
-  if (phase == "move") return touches_.move(point);
-  return touches_.up(point);
+  commands::Context context{sim_, out_, touches_, scale_};
+  return commands::run(context, command);
 }
 
 void ScriptRunner::writeRow() {
@@ -274,31 +50,6 @@ void ScriptRunner::writeRow() {
   const auto pages = static_cast<long>(std::ceil(row->contentSize().width / width));
   const auto page = static_cast<long>(std::round(row->contentOffset().x / width)) + 1;
   out_ << " (page " << page << " of " << std::max(1L, pages) << ")\n";
-}
-
-std::string ScriptRunner::swipeCommand(const Command& command) {
-  const char* const usage = "swipe left|right";
-  if (std::string problem = arity(command, 1, 1, usage); !problem.empty()) return problem;
-  const std::string& direction = command.arguments[0].text;
-  if (direction != "left" && direction != "right") return std::string("swipe: usage: ") + usage;
-  CGPoint start;
-  if (std::string problem = sim_.locate("row", start); !problem.empty()) {
-    return "swipe: " + problem.substr(problem.find(": ") + 2);
-  }
-  // A finger drawn across the row further than a page turn needs: the row pages as the
-  // platform's paging does, by its own width.
-  const CGFloat reach = TouchTracker::kPageDrag * 2;
-  const CGPoint end{start.x + (direction == "left" ? -reach : reach), start.y};
-  if (std::string problem = touches_.down(start); !problem.empty()) return "swipe: " + problem;
-  touches_.move(end);
-  return touches_.up(end);
-}
-
-std::optional<UIDevice::Kind> deviceNamed(const std::string& name) {
-  if (name == "phone") return UIDevice::Kind::Phone;
-  if (name == "tablet") return UIDevice::Kind::Tablet;
-  if (name == "old") return UIDevice::Kind::Old;
-  return std::nullopt;
 }
 
 int ScriptRunner::run(std::istream& in) {

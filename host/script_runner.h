@@ -5,6 +5,7 @@
 #include <ostream>
 #include <string>
 
+#include "host/commands.h"
 #include "host/script.h"
 #include "host/simulator.h"
 #include "host/touch_tracking.h"
@@ -35,9 +36,6 @@ class ScriptRunner {
   void writeTranscript(const script::Command& command);
   // The codes that show in the picker's row, left to right, and its page.
   void writeRow();
-  std::string touchCommand(const script::Command& command);
-  // Drags a finger across the picker's row: left shows the next page, right the previous.
-  std::string swipeCommand(const script::Command& command);
 
   Simulator& sim_;
   std::ostream& out_;
@@ -49,9 +47,3 @@ class ScriptRunner {
   // What the transcript said last about the keyboard and the list, and the pasteboard.
   std::string keyboardSeen_, pasteboardSeen_;
 };
-
-// The orientation a `rotate` argument names (1 to 4, or portrait, upsidedown,
-// landscaperight, landscapeleft), or 0.
-int orientationNamed(const std::string& name);
-// The device a `device` argument or --device names: phone, tablet or old.
-std::optional<UIDevice::Kind> deviceNamed(const std::string& name);

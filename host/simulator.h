@@ -23,6 +23,11 @@
 // The keyboard follows the first responder (host/keyboard.h).
 //
 // Every operation answers an empty string on success, or the reason it failed.
+//
+// Its methods are defined by concern: the row's lifecycle in simulator.cpp, finding and
+// touching tap targets in tap_targets.cpp, typing in typing.cpp, time in time_control.cpp,
+// the settings file in settings_file.cpp and the dump in dump.cpp. The script's commands are
+// in commands.cpp.
 class Simulator {
  public:
   struct Options {

@@ -24,3 +24,11 @@ class TESSARY_EXPORT UIDevice {
  private:
   Kind kind_ = Kind::Phone;
 };
+
+// A tablet is a device that answers userInterfaceIdiom, and answers it with the tablet idiom;
+// the widget and the host ask the same question.
+inline bool isTablet() {
+  const UIDevice& device = UIDevice::currentDevice();
+  return device.respondsToUserInterfaceIdiom() &&
+         device.userInterfaceIdiom() == UIUserInterfaceIdiomPad;
+}

@@ -46,7 +46,7 @@ void expectRowInBubble(const Json& overlay) {
   EXPECT_LE(r[1] + r[3], outer[1] + body[1] + body[3]);
 }
 
-class GeometryEndToEndTest : public ::testing::Test {
+class GeometryEndToEndTest : public tessary::test::PlatformTest {
  protected:
   // The amounts stay empty, so nothing asks for a rate.
   GeometryEndToEndTest() { EXPECT_EQ(runScript(root_.path(), "install\n").status, 0); }
@@ -69,7 +69,6 @@ class GeometryEndToEndTest : public ::testing::Test {
     return found.empty() ? nullptr : found.front();
   }
 
-  tessary::test::TempDeviceRoot root_;
 };
 
 TEST_F(GeometryEndToEndTest, EachSidesButtonChoosesForItsSideInEveryLayout) {

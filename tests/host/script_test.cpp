@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <set>
 #include <sstream>
 
 #include "host/script_runner.h"
@@ -125,6 +126,23 @@ TEST_F(ScriptRunnerTest, StopsAtTheFirstFailureWithItsLineNumber) {
     EXPECT_EQ(run(script), 2) << script;
     EXPECT_EQ(err_.str(), std::string(message) + "\n") << script;
   }
+}
+
+// The table's counts and usage lines agree: one argument too many gets the usage line.
+TEST_F(ScriptRunnerTest, EveryCommandAnswersTooManyArgumentsWithItsUsage) {
+  std::set<std::string_view> names;
+  for (const commands::Entry& entry : commands::table()) {
+    EXPECT_TRUE(names.insert(entry.name).second) << entry.name;
+    EXPECT_TRUE(entry.usage.starts_with(entry.name)) << entry.name;
+    EXPECT_LE(entry.leastArguments, entry.mostArguments) << entry.name;
+    std::string line(entry.name);
+    for (size_t i = 0; i <= entry.mostArguments; ++i) line += " x";
+    err_.str("");
+    EXPECT_EQ(run(line), 2) << line;
+    EXPECT_EQ(err_.str(),
+              "line 1: " + std::string(entry.name) + ": usage: " + std::string(entry.usage) + "\n");
+  }
+  EXPECT_EQ(commands::find("frobnicate"), nullptr);
 }
 
 TEST_F(ScriptRunnerTest, SettingsWriteTypedValuesAndRemoveThem) {

@@ -1,0 +1,35 @@
+// Time as a script moves it: the manual clock, and real time while requests run.
+#include <chrono>
+
+#include "host/simulator.h"
+#include "platform/foundation/run_loop.h"
+#include "platform/foundation/url_connection.h"
+
+std::string Simulator::wait(double seconds) {
+  if (!clock_) return "wait: the clock is not a manual clock";
+  NSRunLoop::mainRunLoop().advanceBy(seconds);
+  NSRunLoop::mainRunLoop().runOnce(0);
+  return {};
+}
+
+std::string Simulator::settle(double realSeconds) {
+  using Steady = std::chrono::steady_clock;
+  const auto deadline = Steady::now() + std::chrono::duration_cast<Steady::duration>(
+                                            std::chrono::duration<double>(realSeconds));
+  NSRunLoop::mainRunLoop().runOnce(0);
+  while (NSURLConnection::activeCount() > 0) {
+    if (Steady::now() >= deadline) {
+      const size_t left = NSURLConnection::activeCount();
+      return "settle: " + std::to_string(left) + (left == 1 ? " request" : " requests") +
+             " still in flight";
+    }
+    NSRunLoop::mainRunLoop().runOnce(0.02);
+  }
+  return {};
+}
+
+std::string Simulator::setClock(double wallSeconds) {
+  if (!clock_) return "clock: the clock is not a manual clock";
+  clock_->setWall(wallSeconds);
+  return {};
+}
