@@ -60,8 +60,14 @@ class RequestParser::Impl final : public http::basic_parser<true> {
         lineSeen_ = true;
       }
     }
+    // Beast keeps what it has consumed (a request line, once complete) even when it asks for
+    // more, so only the bytes behind that are given again.
     error_code ec;
-    auto used = put(boost::asio::const_buffer(request.data(), request.size()), ec);
+    fed_ += put(boost::asio::const_buffer(request.data() + fed_, request.size() - fed_), ec);
+    // Beast bounds each piece it is given; the bound is on the whole head.
+    if (fed_ > limits_.maxHead ||
+        (ec == http::error::need_more && request.size() > limits_.maxHead))
+      return refuse(431, "Request header fields too large");
     if (ec == http::error::need_more) return {};
     if (ec) {
       if (status_ != 0) return refuse(status_, reason_);
@@ -83,7 +89,7 @@ class RequestParser::Impl final : public http::basic_parser<true> {
     head_.hasBody = chunked() || (length && *length > 0);
     ParseStep done;
     done.state = ParseStep::State::Done;
-    done.consumed = lead + used;
+    done.consumed = lead + fed_;
     return done;
   }
 
@@ -167,6 +173,7 @@ class RequestParser::Impl final : public http::basic_parser<true> {
 
   RequestLimits limits_;
   bool lineSeen_ = false;
+  std::size_t fed_ = 0;  // bytes of the request Beast has consumed
   int hosts_ = 0;
   int contentLengths_ = 0;
   bool transferEncoding_ = false;

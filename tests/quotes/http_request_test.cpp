@@ -168,12 +168,53 @@ TEST(RequestParser, PiecesOfAPipelinedStreamReadAsTheWhole) {
   for (int round = 0; round < 200; ++round) {
     std::vector<std::size_t> cuts;
     for (std::size_t left = stream.size(); left > 0;) {
-      std::size_t piece = std::min<std::size_t>(left, 1 + random() % 40);
+      std::size_t piece = std::min<std::size_t>(left, 1 + random() % 120);
       cuts.push_back(piece);
       left -= piece;
     }
     ASSERT_EQ(targetsOf(stream, cuts), expected) << "round " << round;
   }
+}
+
+TEST(RequestParser, AHeadCutAnywhereReadsAsTheWhole) {
+  for (std::string lead : {"", "\n", "\r\n", "\r\n\r\n"}) {
+    for (std::string head : {kGet + "\r\n", kGet + "X-A: b\r\nIf-None-Match: \"t\"\r\n\r\n",
+                             std::string("HEAD / HTTP/1.0\r\n\r\n"), kGet + "X-No-Colon\r\n\r\n",
+                             kGet + "Content-Length: 1\r\nContent-Length: 1\r\n\r\n"}) {
+      std::string bytes = lead + head;
+      RequestParser whole;
+      auto expected = whole.parse(bytes);
+      ASSERT_NE(expected.state, State::NeedMore) << bytes;
+      for (std::size_t cut = 0; cut < bytes.size(); ++cut) {
+        RequestParser parts;
+        auto first = parts.parse(std::string_view(bytes).substr(0, cut));
+        auto step = first.state == State::NeedMore ? parts.parse(bytes) : first;
+        EXPECT_EQ(step.state, expected.state) << lead.size() << " " << head << " cut " << cut;
+        EXPECT_EQ(step.consumed, expected.consumed) << head << " cut " << cut;
+        EXPECT_EQ(step.status, expected.status) << head << " cut " << cut;
+      }
+    }
+  }
+  // Bounds hold for the whole head also when its request line came in an earlier piece.
+  RequestParser split;
+  std::string fields;
+  while (fields.size() < RequestLimits{}.maxHead)
+    fields += "X-Pad: " + std::string(100, 'b') + "\r\n";
+  ASSERT_EQ(split.parse(kGet).state, State::NeedMore);
+  EXPECT_EQ(split.parse(kGet + fields).status, 431);
+  RequestParser late;
+  ASSERT_EQ(late.parse(kGet).state, State::NeedMore);
+  EXPECT_EQ(late.parse(kGet + fields + "\r\n").status, 431);
+  // Read in the server's 16 KiB pieces, an oversized head is too large before it is anything
+  // else (this one also lacks Host).
+  std::string flood = "GET / HTTP/1.1\r\n";
+  for (int i = 0; i < 2000; ++i) flood += "X-Flood: " + std::to_string(i) + "\r\n";
+  flood += "\r\n";
+  RequestParser pieces;
+  ParseStep step;
+  for (std::size_t n = 16384; step.state == State::NeedMore && n < flood.size() + 16384; n += 16384)
+    step = pieces.parse(std::string_view(flood).substr(0, std::min(n, flood.size())));
+  EXPECT_EQ(step.status, 431);
 }
 
 }  // namespace

@@ -413,8 +413,10 @@ TEST(QuoteServiceConnections, IdleAndTricklingClientsCostOthersNothing) {
     idle.push_back(std::make_unique<Conn>(service.port()));
     ASSERT_TRUE(idle.back()->connected()) << i;
   }
-  // Half of them begin a request and stop mid-way.
-  for (int i = 0; i < 300; i += 2) ASSERT_TRUE(idle[i]->send("GET /d/quotes.csv?s=EUR"));
+  // Half of them begin a request and stop mid-way, in the request line or after it.
+  const std::string line = "GET /d/quotes.csv?s=EURJPY=X&f=l1 HTTP/1.1\r\n";
+  for (int i = 0; i < 300; i += 2)
+    ASSERT_TRUE(idle[i]->send(i % 4 == 0 ? line.substr(0, 23) : line + "Ho"));
 
   auto start = Clock::now();
   Conn normal(service.port());
@@ -426,8 +428,10 @@ TEST(QuoteServiceConnections, IdleAndTricklingClientsCostOthersNothing) {
 
   // The waiting connections were held all along: each finishes its request and is answered.
   for (int i : {0, 1, 150, 298, 299}) {
-    ASSERT_TRUE(idle[i]->send(i % 2 == 0 ? "JPY=X&f=l1 HTTP/1.1\r\nHost: q\r\n\r\n"
-                                         : get("/d/quotes.csv?s=EURJPY=X&f=l1")));
+    std::string rest = i % 4 == 0   ? line.substr(23) + "Host: q\r\n\r\n"
+                       : i % 2 == 0 ? std::string("st: q\r\n\r\n")
+                                    : get("/d/quotes.csv?s=EURJPY=X&f=l1");
+    ASSERT_TRUE(idle[i]->send(rest));
     EXPECT_NE(idle[i]->reply().find("\r\n\r\n185.31\n"), std::string::npos) << i;
   }
   EXPECT_EQ(service.stop(), 0);
