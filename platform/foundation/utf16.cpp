@@ -137,6 +137,20 @@ std::string replaceRange(std::string_view utf8, size_t location, size_t length,
   return toUTF8(all);
 }
 
+std::optional<size_t> byteOffset(std::string_view validUtf8, size_t units) {
+  size_t i = 0;
+  while (units > 0 && i < validUtf8.size()) {
+    const auto lead = static_cast<unsigned char>(validUtf8[i]);
+    const size_t bytes = lead < 0x80 ? 1 : lead < 0xE0 ? 2 : lead < 0xF0 ? 3 : 4;
+    const size_t taken = bytes == 4 ? 2 : 1;
+    if (taken > units) return std::nullopt;
+    units -= taken;
+    i += bytes;
+  }
+  if (units > 0 || i > validUtf8.size()) return std::nullopt;
+  return i;
+}
+
 bool lessByCodeUnits(std::string_view a, std::string_view b) {
   // UTF-8 byte order is code point order, which equals UTF-16 order except between
   // U+E000-U+FFFF and the supplementary planes; only then decode.

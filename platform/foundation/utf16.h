@@ -1,5 +1,6 @@
 #pragma once
 
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -22,6 +23,9 @@ TESSARY_EXPORT std::string suffixFrom(std::string_view utf8, size_t units);
 // Replaces [location, location + length) in code units; out-of-range parts are clamped.
 TESSARY_EXPORT std::string replaceRange(std::string_view utf8, size_t location, size_t length,
                                         std::string_view replacement);
+// The byte offset of code unit `units` in valid UTF-8; nullopt between the two halves of a
+// surrogate pair or past the end.
+TESSARY_EXPORT std::optional<size_t> byteOffset(std::string_view validUtf8, size_t units);
 // Plain code-unit order, as the platform sorts keys (uppercase before lowercase).
 TESSARY_EXPORT bool lessByCodeUnits(std::string_view a, std::string_view b);
 

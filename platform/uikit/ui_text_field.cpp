@@ -7,9 +7,16 @@ UITextFieldDelegate::~UITextFieldDelegate() = default;
 UITextField::UITextField(CGRect frame)
     : UIControl(frame), font_(UIFont::systemFontOfSize(17)), textColor_(UIColor::blackColor()) {}
 
+NSUInteger UITextField::textLength() const {
+  if (validLength_) return *validLength_;
+  if (!utf16::isValidUTF8(text_)) return utf16::length(text_);
+  validLength_ = utf16::length(text_);
+  return *validLength_;
+}
+
 bool UITextField::replaceRangeByUser(NSRange range, const std::string& replacement) {
   const auto protector = weak_from_this().lock();
-  const NSUInteger length = utf16::length(text_);
+  const NSUInteger length = textLength();
   if (range.location > length) range.location = length;
   if (range.length > length - range.location) range.length = length - range.location;
   if (const auto delegate = delegate_.lock()) {
@@ -18,7 +25,21 @@ bool UITextField::replaceRangeByUser(NSRange range, const std::string& replaceme
       return false;
     }
   }
-  text_ = utf16::replaceRange(text_, range.location, range.length, replacement);
+  // Valid text, unchanged by the delegate, is edited in place; anything else is re-encoded
+  // whole, which turns invalid bytes into U+FFFD as the platform's strings hold them.
+  // The end of the text, where typing goes, needs no scan.
+  const auto offsetOf = [this, length](NSUInteger units) -> std::optional<size_t> {
+    if (!validLength_) return std::nullopt;
+    return units == length ? std::optional<size_t>(text_.size()) : utf16::byteOffset(text_, units);
+  };
+  const auto start = offsetOf(range.location);
+  const auto end = start ? offsetOf(range.location + range.length) : std::nullopt;
+  if (end && utf16::isValidUTF8(replacement)) {
+    text_.replace(*start, *end - *start, replacement);
+    validLength_ = length - range.length + utf16::length(replacement);
+  } else {
+    setText(utf16::replaceRange(text_, range.location, range.length, replacement));
+  }
   sendActionsForControlEvents(UIControlEventEditingChanged);
   return true;
 }

@@ -2,6 +2,7 @@
 
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 
 #include "platform/uikit/ui_control.h"
@@ -47,7 +48,13 @@ class TESSARY_EXPORT UITextField : public UIControl {
 
   // Setting the text in code sends no event, as on the platform.
   const std::string& text() const { return text_; }
-  void setText(std::string text) { text_ = std::move(text); }
+  void setText(std::string text) {
+    text_ = std::move(text);
+    validLength_.reset();
+  }
+  // The text's length in UTF-16 code units, as the platform counts it; kept from edit to edit,
+  // so that typing at the end costs nothing for the text before it.
+  NSUInteger textLength() const;
   const std::string& placeholder() const { return placeholder_; }
   void setPlaceholder(std::string text) { placeholder_ = std::move(text); }
 
@@ -100,6 +107,8 @@ class TESSARY_EXPORT UITextField : public UIControl {
 
  private:
   std::string text_;
+  // text_'s length when it is known to be valid UTF-8; unknown after setText.
+  mutable std::optional<NSUInteger> validLength_;
   std::string placeholder_;
   std::weak_ptr<UITextFieldDelegate> delegate_;
   UIKeyboardType keyboardType_ = UIKeyboardTypeDefault;

@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include "platform/foundation/utf16.h"
+
 #include "platform/uikit/ui_alert_view.h"
 #include "platform/uikit/ui_button.h"
 #include "platform/uikit/ui_text_field.h"
@@ -95,6 +97,39 @@ TEST_F(UIKitTest, TextFieldEditsGoThroughTheDelegateThenTheEvent) {
   EXPECT_EQ(target->taps, 2);
   field->setText("9");  // code changes send nothing
   EXPECT_EQ(target->taps, 2);
+}
+
+// Edits in place must give what re-encoding the whole text gives, which is the reference.
+TEST_F(UIKitTest, TextFieldEditsInPlaceAsTheWholeTextWouldBe) {
+  auto field = UITextField::initWithFrame(CGRectMake(0, 0, 100, 30));
+  const std::string emoji = "\xf0\x9f\x92\xb6";
+  const struct {
+    std::string before;
+    NSRange range;
+    std::string replacement;
+  } edits[] = {
+      {"a\xc3\xa9" + emoji + "z", NSMakeRange(5, 0), "1"},  // typing at the end
+      {"a\xc3\xa9" + emoji + "z", NSMakeRange(2, 2), "-"},  // the whole pair
+      {"a\xc3\xa9" + emoji + "z", NSMakeRange(3, 1), "x"},  // half a pair
+      {"a\xc3\xa9" + emoji + "z", NSMakeRange(1, 0), emoji},
+      {"12\xff" "3", NSMakeRange(4, 0), "4"},                 // invalid bytes become U+FFFD
+      {"12", NSMakeRange(2, 0), "\xc3"},                      // so does an invalid key
+      {"", NSMakeRange(0, 0), "5"},
+  };
+  for (const auto& edit : edits) {
+    field->setText(edit.before);
+    ASSERT_TRUE(field->replaceRangeByUser(edit.range, edit.replacement));
+    const std::string expected =
+        utf16::replaceRange(edit.before, edit.range.location, edit.range.length, edit.replacement);
+    EXPECT_EQ(field->text(), expected) << edit.before;
+    EXPECT_EQ(field->textLength(), utf16::length(expected)) << edit.before;
+  }
+  // Typing goes on from the length kept between keys, and a text set in code is counted anew.
+  field->setText("");
+  for (int i = 0; i < 1000; ++i) field->replaceRangeByUser(NSMakeRange(field->textLength(), 0), "7");
+  EXPECT_EQ(field->text(), std::string(1000, '7'));
+  field->setText(emoji);
+  EXPECT_EQ(field->textLength(), 2u);
 }
 
 TEST_F(UIKitTest, AlertsStayShownUntilAButtonIsPressed) {

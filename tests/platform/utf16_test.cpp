@@ -13,6 +13,12 @@ TEST(Utf16, CountsAndCutsInCodeUnits) {
   EXPECT_EQ(utf16::replaceRange("12.5", 2, 1, ","), "12,5");
   EXPECT_EQ(utf16::replaceRange("12", 7, 3, "3"), "123");  // clamped to the end
   EXPECT_EQ(utf16::toUTF8(utf16::fromUTF8(text)), text);
+  EXPECT_EQ(utf16::byteOffset(text, 0), 0u);
+  EXPECT_EQ(utf16::byteOffset(text, 2), 3u);
+  EXPECT_EQ(utf16::byteOffset(text, 3), std::nullopt);  // inside the pair
+  EXPECT_EQ(utf16::byteOffset(text, 4), 7u);
+  EXPECT_EQ(utf16::byteOffset(text, 5), 8u);
+  EXPECT_EQ(utf16::byteOffset(text, 6), std::nullopt);
 }
 
 TEST(Utf16, SortsByCodeUnitsNotCodePoints) {
