@@ -73,11 +73,12 @@ bool LineReader::next(std::string& line, bool& tooLong) {
     }
     any = true;
     if (c == '\n') break;
-    if (line.size() < kMaxLineLength) {
-      line += static_cast<char>(c);
-    } else {
+    // Nothing past the limit is read: an endless line would never end.
+    if (line.size() == kMaxLineLength) {
       tooLong = true;
+      break;
     }
+    line += static_cast<char>(c);
   }
   ++lineNumber_;
   if (tooLong) line.clear();

@@ -35,7 +35,8 @@ struct ParseResult {
 ParseResult parseLine(const std::string& text, size_t lineNumber);
 
 // Reads lines one at a time, so a script on standard input runs as it arrives. A line longer
-// than kMaxLineLength is consumed and reported as too long.
+// than kMaxLineLength is reported as too long as soon as the limit is passed, and nothing
+// after it is read: the script ends there.
 class LineReader {
  public:
   explicit LineReader(std::istream& in) : in_(in) {}

@@ -19,11 +19,12 @@ NSUInteger lastCharacterUnits(std::string_view text) {
 std::string Simulator::type(const std::string& text) {
   const auto field = UITextField::firstResponder();
   if (!field) return "type: no first responder";
-  // One key per character.
+  // One key per character, at the end; the field keeps its length, so no key counts the
+  // whole text again.
   for (size_t i = 0; i < text.size();) {
     std::string key;
     utf16::appendUTF8(key, utf16::decodeUTF8(text, i));
-    field->replaceRangeByUser(NSMakeRange(utf16::length(field->text()), 0), key);
+    field->replaceRangeByUser(NSMakeRange(field->textLength(), 0), key);
   }
   return {};
 }
@@ -35,7 +36,7 @@ std::string Simulator::backspace(long count) {
     const std::string& text = field->text();
     if (text.empty()) break;
     const NSUInteger units = lastCharacterUnits(text);
-    field->replaceRangeByUser(NSMakeRange(utf16::length(text) - units, units), "");
+    field->replaceRangeByUser(NSMakeRange(field->textLength() - units, units), "");
   }
   return {};
 }
@@ -43,7 +44,7 @@ std::string Simulator::backspace(long count) {
 std::string Simulator::paste(const std::string& text) {
   const auto field = UITextField::firstResponder();
   if (!field) return "paste: no first responder";
-  field->replaceRangeByUser(NSMakeRange(utf16::length(field->text()), 0), text);
+  field->replaceRangeByUser(NSMakeRange(field->textLength(), 0), text);
   return {};
 }
 

@@ -2,6 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <istream>
+#include <iterator>
 #include <set>
 #include <sstream>
 
@@ -59,11 +62,39 @@ TEST(ScriptParser, LineReaderCountsLinesAndRefusesHugeOnes) {
   ASSERT_TRUE(reader.next(line, tooLong));
   EXPECT_TRUE(tooLong);
   EXPECT_TRUE(line.empty());
+  EXPECT_EQ(reader.lineNumber(), 3u);
+  // The script ends at a line too long; the rest of that line is never read.
+  // Left: the 9 bytes after the one that passed the limit, the line end and "last".
+  EXPECT_EQ(in.rdbuf()->in_avail(), std::streamsize{9 + 1 + 4});
+}
+
+// An endless line, as /dev/zero gives one: the reader stops at the limit and reads no further.
+class EndlessLine : public std::streambuf {
+ public:
+  size_t fills = 0;
+
+ protected:
+  int_type underflow() override {
+    ++fills;
+    std::fill(std::begin(chunk_), std::end(chunk_), 'x');
+    setg(chunk_, chunk_, chunk_ + sizeof chunk_);
+    return traits_type::to_int_type('x');
+  }
+
+ private:
+  char chunk_[4096];
+};
+
+TEST(ScriptParser, LineReaderStopsAnEndlessLineAtTheLimit) {
+  EndlessLine endless;
+  std::istream in(&endless);
+  script::LineReader reader(in);
+  std::string line;
+  bool tooLong = false;
   ASSERT_TRUE(reader.next(line, tooLong));
-  EXPECT_FALSE(tooLong);
-  EXPECT_EQ(line, "last");
-  EXPECT_EQ(reader.lineNumber(), 4u);
-  EXPECT_FALSE(reader.next(line, tooLong));
+  EXPECT_TRUE(tooLong);
+  EXPECT_TRUE(line.empty());
+  EXPECT_LE(endless.fills, script::kMaxLineLength / 4096 + 1);
 }
 
 class ScriptRunnerTest : public tessary::test::PlatformTest {
@@ -117,6 +148,8 @@ TEST_F(ScriptRunnerTest, StopsAtTheFirstFailureWithItsLineNumber) {
        "line 1: settings: the integer 99999999999999999999 is out of range"},
       {"settings Detail",
        "line 1: settings: usage: settings KEY VALUE | settings KEY - | settings -"},
+      {"settings \"\xff\" 1", "line 1: settings: the key is not valid UTF-8"},
+      {"settings Name \"a\xc3\"", "line 1: settings: the value is not valid UTF-8"},
       {"snapshot /tmp/x.png", "line 1: snapshot: drawing is not available yet"},
       {"show extra", "line 1: show: usage: show"},
       {"type \"unterminated", "line 1: unterminated quote"},
@@ -126,6 +159,23 @@ TEST_F(ScriptRunnerTest, StopsAtTheFirstFailureWithItsLineNumber) {
     EXPECT_EQ(run(script), 2) << script;
     EXPECT_EQ(err_.str(), std::string(message) + "\n") << script;
   }
+}
+
+// A settings file that cannot be read is refused, never started afresh over its other keys.
+TEST_F(ScriptRunnerTest, SettingsKeepAFileTheyCannotRead) {
+  const std::string settings = "/var/mobile/Library/Preferences/orvendel.plist";
+  EXPECT_EQ(run("settings Decimal 3\nsettings Name \"n\"\n"), 0);
+  const std::string good = root_.readFile(settings);
+  EXPECT_NE(good.find("Decimal"), std::string::npos);
+  EXPECT_EQ(run("settings Name \"\xff\"\n"), 2);
+  EXPECT_EQ(root_.readFile(settings), good);
+  root_.writeFile(settings, good.substr(0, good.size() / 2));
+  err_.str("");
+  EXPECT_EQ(run("settings Detail true\n"), 2);
+  EXPECT_EQ(err_.str(),
+            "line 1: settings: the settings file cannot be read as a dictionary; it is left as it "
+            "is (settings - removes it)\n");
+  EXPECT_EQ(root_.readFile(settings), good.substr(0, good.size() / 2));
 }
 
 // The table's counts and usage lines agree: one argument too many gets the usage line.
@@ -168,9 +218,10 @@ TEST_F(ScriptRunnerTest, SettingsWriteTypedValuesAndRemoveThem) {
   EXPECT_FALSE(settings->objectForKey("Update"));
   EXPECT_EQ(settings->count(), 5u);
 
-  // A corrupt file is started afresh; `settings -` removes the file.
+  // A corrupt file is left for `settings -` to remove; then a new one starts.
   root_.writeFile("/var/mobile/Library/Preferences/orvendel.plist", "<plist><dict><key>");
-  ASSERT_EQ(run("settings Clear false\n"), 0) << err_.str();
+  EXPECT_EQ(run("settings Clear false\n"), 2);
+  ASSERT_EQ(run("settings -\nsettings Clear false\n"), 0) << err_.str();
   const auto fresh =
       NSDictionary::dictionaryWithContentsOfFile("/var/mobile/Library/Preferences/orvendel.plist");
   ASSERT_TRUE(fresh);
