@@ -7,6 +7,7 @@ namespace {
 
 constexpr CGFloat kSampleRowHeight = 72;
 constexpr CGFloat kContentInset = 2;  // the cell's content is the screen's width minus 4
+constexpr double kScrollDuration = 0.3;  // an animated scroll to a row (not confirmed)
 
 struct Sample {
   const char* title;
@@ -34,7 +35,7 @@ std::shared_ptr<UITableViewCell> HostTableView::cellForRowAtIndexPath(NSIndexPat
 }
 
 void HostTableView::scrollToRowAtIndexPathAtScrollPositionAnimated(
-    NSIndexPath path, UITableViewScrollPosition position, bool) {
+    NSIndexPath path, UITableViewScrollPosition position, bool animated) {
   if (path.row != 0 || path.section < 0 || path.section >= numberOfSections()) return;
   const CGRect row = rectForSection(path.section);
   const CGFloat visible = frame().size.height;
@@ -59,7 +60,13 @@ void HostTableView::scrollToRowAtIndexPathAtScrollPositionAnimated(
       break;
   }
   y = std::clamp(y, CGFloat{0}, maximumOffsetY());
-  setContentOffset({contentOffset().x, y});
+  const CGPoint offset{contentOffset().x, y};
+  if (!animated || offset == contentOffset()) {
+    setContentOffset(offset);
+    return;
+  }
+  // The model moves at once; the screen scrolls there over the list's scrolling time.
+  UIView::animateWithDurationAnimations(kScrollDuration, [&] { setContentOffset(offset); });
 }
 
 NSInteger HostTableView::addSection(CGFloat height) {

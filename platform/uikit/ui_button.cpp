@@ -1,5 +1,10 @@
 #include "platform/uikit/ui_button.h"
 
+#include <algorithm>
+#include <cmath>
+
+#include "platform/uikit/painter.h"
+
 namespace {
 template <class Map>
 auto lookup(const Map& map, UIControlState state) -> typename Map::mapped_type {
@@ -85,4 +90,31 @@ void UIButton::refreshTitle() {
   const auto color =
       lookup(titleColors_, isHighlighted() ? UIControlStateHighlighted : UIControlStateNormal);
   if (color) titleLabel_->setTextColor(color);
+}
+
+void UIButton::drawRect(Painter& painter, CGRect rect) const {
+  UIView::drawRect(painter, rect);
+  if (type_ == UIButtonTypeRoundedRect) {
+    const auto body = isHighlighted() ? UIColor::colorWithRedGreenBlueAlpha(0.2f, 0.45f, 0.9f, 1)
+                                      : UIColor::whiteColor();
+    painter.fillRoundedRect(rect, 8, *body);
+    painter.strokeRoundedRect(CGRectInset(rect, 0.5f, 0.5f), 8, 1,
+                              *UIColor::colorWithWhiteAlpha(0.55f, 1));
+  }
+  if (const auto background = currentBackgroundImage()) painter.drawImage(*background, rect);
+  const auto image =
+      lookup(images_, isHighlighted() ? UIControlStateHighlighted : UIControlStateNormal);
+  if (image) {
+    const CGSize size = image->size();
+    painter.drawImage(*image, CGRectMake(std::round((rect.size.width - size.width) / 2),
+                                         std::round((rect.size.height - size.height) / 2),
+                                         size.width, size.height));
+  }
+}
+
+void UIButton::drawOverSubviews(Painter& painter, CGRect rect) const {
+  if (!showsTouch_ || !isHighlighted()) return;
+  const CGFloat radius = std::max<CGFloat>(20, std::min(rect.size.width, rect.size.height) * 0.75f);
+  painter.fillGlow(CGPointMake(rect.size.width / 2, rect.size.height / 2), radius,
+                   *UIColor::colorWithWhiteAlpha(1, 0.9f));
 }

@@ -36,6 +36,11 @@ class TESSARY_EXPORT UIButton : public UIControl {
   // A background image's size, else the title's size.
   CGSize sizeThatFits(CGSize size) const override;
   void setFrame(CGRect frame) override;
+  // The background image filling the bounds, the image centred on it; the title label draws
+  // itself. A rounded-rectangle button draws its white body and border.
+  void drawRect(Painter& painter, CGRect rect) const override;
+  // The soft white glow over the middle while highlighted, when the button shows touches.
+  void drawOverSubviews(Painter& painter, CGRect rect) const override;
 
  private:
   void refreshTitle();

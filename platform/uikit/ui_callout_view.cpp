@@ -3,10 +3,22 @@
 #include <algorithm>
 #include <cmath>
 
+#include "platform/uikit/painter.h"
 #include "platform/uikit/ui_label.h"
 
+namespace {
+// The body and the arrow are places the bubble draws itself into; they draw nothing of their
+// own, so the bubble's shape is not covered by their squares.
+class CalloutPart : public UIView {
+ public:
+  using UIView::UIView;
+  void drawRect(Painter&, CGRect) const override {}
+};
+}  // namespace
+
 UICalloutView::UICalloutView()
-    : body_(UIView::initWithFrame(CGRectZero)), arrow_(UIView::initWithFrame(CGRectZero)) {
+    : body_(std::make_shared<CalloutPart>(CGRectZero)),
+      arrow_(std::make_shared<CalloutPart>(CGRectZero)) {
   body_->setBackgroundColor(UIColor::colorWithWhiteAlpha(0.1f, 0.9f));
   arrow_->setBackgroundColor(UIColor::colorWithWhiteAlpha(0.1f, 0.9f));
 }
@@ -100,4 +112,57 @@ void UICalloutView::fadeOutWithDuration(double seconds) {
         self->removeFromSuperview();
         self->setAlpha(1);
       });
+}
+
+void UICalloutView::drawRect(Painter& painter, CGRect rect) const {
+  UIView::drawRect(painter, rect);
+  const CGRect body = body_->presentationFrame();
+  const CGRect arrow = arrow_->presentationFrame();
+  if (body.size.width <= 0 || body.size.height <= 0) return;
+  const auto top = UIColor::colorWithRedGreenBlueAlpha(0.36f, 0.37f, 0.4f, 0.95f);
+  const auto bottom = UIColor::colorWithRedGreenBlueAlpha(0.06f, 0.06f, 0.08f, 0.95f);
+  const auto edge = UIColor::colorWithWhiteAlpha(1, 0.55f);
+  const CGFloat middle = arrow.origin.x + arrow.size.width / 2;
+  const CGFloat half = arrow.size.width * 0.7f;
+  // The arrow joins the body one point inside it, so no seam shows.
+  std::vector<CGPoint> triangle;
+  if (above_) {
+    const CGFloat base = body.origin.y + body.size.height - 1;
+    triangle = {
+        {middle - half, base}, {middle + half, base}, {middle, base + arrow.size.height + 1}};
+  } else {
+    const CGFloat base = body.origin.y + 1;
+    triangle = {
+        {middle - half, base}, {middle + half, base}, {middle, base - arrow.size.height - 1}};
+  }
+  std::vector<CGPoint> outline = triangle;
+  for (auto& p : outline) p.y += above_ ? 1 : -1;
+  painter.fillPolygon(outline, *edge);
+  painter.fillRoundedRect(CGRectInset(body, -1, -1), 9, *edge);
+  painter.fillRoundedRectGradient(body, 8, *top, *bottom);
+  painter.fillPolygon(triangle, above_ ? *bottom : *top);
+
+  // The texts run on under the body's edge while it widens, cut there rather than ellipsized.
+  painter.save();
+  painter.clipRect(body);
+  TextStyle title;
+  title.ellipsis = false;
+  title.font = UIFont::boldSystemFontOfSize(17);
+  title.color = UIColor::whiteColor();
+  title.alignment = NSTextAlignmentCenter;
+  title.shadowColor = UIColor::colorWithWhiteAlpha(0, 0.6f);
+  const CGSize titleSize = measureText(title_, *title.font);
+  painter.drawText(title_,
+                   CGRectMake(body.origin.x, body.origin.y + kVerticalPadding, body.size.width,
+                              titleSize.height),
+                   title);
+  if (subtitle_) {
+    TextStyle sub = title;
+    sub.font = UIFont::systemFontOfSize(12);
+    painter.drawText(*subtitle_,
+                     CGRectMake(body.origin.x, body.origin.y + kVerticalPadding + titleSize.height,
+                                body.size.width, measureText(*subtitle_, *sub.font).height),
+                     sub);
+  }
+  painter.restore();
 }

@@ -52,6 +52,10 @@ class TESSARY_EXPORT UICalloutView : public UIView {
   // the meantime keeps the bubble where it is shown.
   void fadeOutWithDuration(double seconds);
 
+  // The body as a dark rounded box with a light edge and the texts, and the arrow as a
+  // triangle from the body to the anchor, both where their parts stand now.
+  void drawRect(Painter& painter, CGRect rect) const override;
+
  private:
   static std::shared_ptr<UICalloutView>& sharedSlot();
   static std::shared_ptr<UICalloutView> fresh();

@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "platform/foundation/file_manager.h"
+#include "platform/uikit/painter.h"
 #include "platform/uikit/png_header.h"
 
 std::shared_ptr<UIImage> UIImage::imageWithContentsOfFile(const std::string& platformPath) {
@@ -30,4 +31,9 @@ std::string UIImage::fileName() const {
 UIImageView::UIImageView(std::shared_ptr<UIImage> image)
     : UIView(image ? CGRect{{0, 0}, image->size()} : CGRectZero), image_(std::move(image)) {
   setUserInteractionEnabled(false);  // touches go to what lies under the picture
+}
+
+void UIImageView::drawRect(Painter& painter, CGRect rect) const {
+  UIView::drawRect(painter, rect);
+  if (image_) painter.drawImage(*image_, rect);
 }

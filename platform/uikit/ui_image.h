@@ -41,6 +41,8 @@ class TESSARY_EXPORT UIImageView : public UIView {
   const std::shared_ptr<UIImage>& image() const { return image_; }
   void setImage(std::shared_ptr<UIImage> image) { image_ = std::move(image); }
   CGSize sizeThatFits(CGSize size) const override { return image_ ? image_->size() : size; }
+  // The image scaled to fill the bounds, keeping its stretch caps.
+  void drawRect(Painter& painter, CGRect rect) const override;
 
  private:
   std::shared_ptr<UIImage> image_;

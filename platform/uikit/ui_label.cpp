@@ -1,6 +1,9 @@
 #include "platform/uikit/ui_label.h"
 
-#include "platform/uikit/text_measure_pango.h"
+#include <cmath>
+
+#include "platform/foundation/utf16.h"
+#include "platform/uikit/painter.h"
 
 namespace {
 TextMeasurer& measurerSlot() {
@@ -21,4 +24,39 @@ CGSize measureText(const std::string& text, const UIFont& font) {
 UILabel::UILabel(CGRect frame)
     : UIView(frame), font_(UIFont::systemFontOfSize(17)), textColor_(UIColor::blackColor()) {
   setUserInteractionEnabled(false);  // a button's title label leaves its touches to the button
+}
+
+CGSize estimateTextSize(const std::string& text, const UIFont& font) {
+  const auto units = static_cast<CGFloat>(utf16::length(text));
+  return {std::ceil(units * font.pointSize() * 0.6f), std::ceil(font.pointSize() * 1.2f)};
+}
+
+std::shared_ptr<UIFont> fontFittingWidth(const std::string& text,
+                                         const std::shared_ptr<UIFont>& font, CGFloat width,
+                                         bool shrinks, CGFloat minimumSize) {
+  if (!shrinks || !font || text.empty() || measureText(text, *font).width <= width) return font;
+  CGFloat size = font->pointSize();
+  if (!std::isfinite(size) || !std::isfinite(minimumSize)) return font;
+  const CGFloat smallest = std::max<CGFloat>(1, minimumSize);
+  // Bounded: sizes far above any screen's text come down in whole steps of half the size.
+  while (size > 200) size /= 2;
+  for (size -= 0.5f; size > smallest; size -= 0.5f) {
+    auto smaller = std::make_shared<UIFont>(font->fontName(), size, font->isBold());
+    if (measureText(text, *smaller).width <= width) return smaller;
+  }
+  return std::make_shared<UIFont>(font->fontName(), std::min(smallest, font->pointSize()),
+                                  font->isBold());
+}
+
+void UILabel::drawRect(Painter& painter, CGRect rect) const {
+  UIView::drawRect(painter, rect);
+  if (text_.empty()) return;
+  TextStyle style;
+  style.font = fontFittingWidth(text_, font_, rect.size.width, adjusts_ || minimumFontSize_ > 0,
+                                minimumFontSize_);
+  style.color = textColor_ ? textColor_ : UIColor::blackColor();
+  style.alignment = alignment_;
+  style.shadowColor = shadowColor_;
+  style.shadowOffset = shadowOffset_;
+  painter.drawText(text_, rect, style);
 }

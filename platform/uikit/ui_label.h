@@ -19,6 +19,16 @@ inline constexpr NSTextAlignment UITextAlignmentRight = NSTextAlignmentRight;
 using TextMeasurer = CGSize (*)(const std::string& text, const UIFont& font);
 TESSARY_EXPORT void setTextMeasurer(TextMeasurer measurer);
 TESSARY_EXPORT CGSize measureText(const std::string& text, const UIFont& font);
+// A rough size without fonts: 0.6 em per UTF-16 unit wide, 1.2 em high.
+TESSARY_EXPORT CGSize estimateTextSize(const std::string& text, const UIFont& font);
+
+// The font a one-line text is drawn in to fit `width`: the font itself when the text fits or
+// shrinking is off, else the largest size down to `minimumSize`, in half points, that fits
+// (the minimum when none does).
+TESSARY_EXPORT std::shared_ptr<UIFont> fontFittingWidth(const std::string& text,
+                                                        const std::shared_ptr<UIFont>& font,
+                                                        CGFloat width, bool shrinks,
+                                                        CGFloat minimumSize);
 
 class TESSARY_EXPORT UILabel : public UIView {
  public:
@@ -48,6 +58,9 @@ class TESSARY_EXPORT UILabel : public UIView {
   void setMinimumFontSize(CGFloat size) { minimumFontSize_ = size; }
 
   CGSize sizeThatFits(CGSize) const override { return measureText(text_, *font_); }
+  // The text, shrunk to the width when the label adjusts its font size or has a minimum font
+  // size, in the text colour with the shadow.
+  void drawRect(Painter& painter, CGRect rect) const override;
 
  private:
   std::string text_;

@@ -2,6 +2,7 @@
 
 #include <cmath>
 
+#include "platform/uikit/painter.h"
 #include "platform/uikit/ui_label.h"
 
 namespace {
@@ -43,4 +44,34 @@ void UISegmentedControl::touchSegment(NSUInteger index) {
   selected_ = static_cast<NSInteger>(index);
   sendActionsForControlEvents(UIControlEventValueChanged);
   if (momentary_) selected_ = UISegmentedControlNoSegment;
+}
+
+void UISegmentedControl::drawRect(Painter& painter, CGRect rect) const {
+  UIView::drawRect(painter, rect);
+  constexpr CGFloat kRadius = 5;
+  painter.fillRoundedRectGradient(rect, kRadius, *UIColor::colorWithWhiteAlpha(0.42f, 0.95f),
+                                  *UIColor::colorWithWhiteAlpha(0.14f, 0.95f));
+  TextStyle title;
+  title.font = UIFont::boldSystemFontOfSize(12);
+  title.color = UIColor::whiteColor();
+  title.alignment = NSTextAlignmentCenter;
+  title.shadowColor = UIColor::colorWithWhiteAlpha(0, 0.6f);
+  title.shadowOffset = CGSizeMake(0, -1);
+  for (NSUInteger i = 0; i < titles_.size(); ++i) {
+    const CGRect segment = segmentFrame(i);
+    if (static_cast<NSInteger>(i) == selected_) {
+      painter.save();
+      painter.clipRect(segment);
+      painter.fillRoundedRectGradient(rect, kRadius, *UIColor::colorWithWhiteAlpha(0.05f, 0.95f),
+                                      *UIColor::colorWithWhiteAlpha(0.25f, 0.95f));
+      painter.restore();
+    }
+    if (i > 0) {
+      painter.fillRect(CGRectMake(segment.origin.x, 0, 1, rect.size.height),
+                       *UIColor::colorWithWhiteAlpha(0, 0.7f));
+    }
+    painter.drawText(titles_[i], segment, title);
+  }
+  painter.strokeRoundedRect(CGRectInset(rect, 0.5f, 0.5f), kRadius, 1,
+                            *UIColor::colorWithWhiteAlpha(0, 0.7f));
 }

@@ -38,6 +38,9 @@ class TESSARY_EXPORT UISegmentedControl : public UIControl {
   // A touch on a segment: it is selected, the value-changed event is sent, and a momentary
   // control lets go of it again afterwards.
   void touchSegment(NSUInteger index);
+  // A rounded dark body split into its segments, the selected one pressed in, the titles in
+  // white.
+  void drawRect(Painter& painter, CGRect rect) const override;
 
  private:
   CGFloat segmentWidth(NSUInteger index) const;

@@ -1,6 +1,10 @@
 #include "platform/uikit/ui_text_field.h"
 
+#include <algorithm>
+#include <cmath>
+
 #include "platform/foundation/utf16.h"
+#include "platform/uikit/painter.h"
 
 UITextFieldDelegate::~UITextFieldDelegate() = default;
 
@@ -108,4 +112,61 @@ bool UITextField::resignFirstResponder() {
   endEditing();
   if (observerSlot()) observerSlot()(nullptr, this);
   return true;
+}
+
+namespace {
+constexpr CGFloat kTextInset = 8;
+constexpr CGFloat kCornerRadius = 6;
+constexpr CGFloat kCaretWidth = 2;
+}  // namespace
+
+void UITextField::drawRect(Painter& painter, CGRect rect) const {
+  UIView::drawRect(painter, rect);
+  if (borderStyle_ == UITextBorderStyleRoundedRect) {
+    painter.fillRoundedRect(rect, kCornerRadius, *UIColor::whiteColor());
+    painter.fillRoundedRectGradient(CGRectMake(1, 1, rect.size.width - 2, 4), 3,
+                                    *UIColor::colorWithWhiteAlpha(0, 0.12f),
+                                    *UIColor::colorWithWhiteAlpha(0, 0));
+    painter.strokeRoundedRect(CGRectInset(rect, 0.5f, 0.5f), kCornerRadius, 1,
+                              *UIColor::colorWithWhiteAlpha(0.45f, 1));
+  } else if (borderStyle_ == UITextBorderStyleLine || borderStyle_ == UITextBorderStyleBezel) {
+    painter.strokeRoundedRect(CGRectInset(rect, 0.5f, 0.5f), 0, 1, *UIColor::darkGrayColor());
+  }
+  const CGRect area = CGRectInset(rect, kTextInset, 0);
+  if (area.size.width <= 0) return;
+  const bool showsPlaceholder = text_.empty();
+  const std::string& shown = showsPlaceholder ? placeholder_ : text_;
+  TextStyle style;
+  style.font = fontFittingWidth(shown, font_, area.size.width, adjusts_, minimumFontSize_);
+  style.color = showsPlaceholder ? UIColor::colorWithWhiteAlpha(0.7f, 1)
+                                 : (textColor_ ? textColor_ : UIColor::blackColor());
+  style.alignment = alignment_;
+  style.ellipsis = !editing_;
+  const CGFloat width = shown.empty() ? 0 : painter.textSize(shown, style, 0).width;
+  const CGFloat lineHeight = std::ceil(style.font->pointSize() * 1.2f);
+
+  // Where the text starts, so that while editing its end and the caret stay in the field.
+  CGFloat x = area.origin.x;
+  if (alignment_ == NSTextAlignmentCenter) x += std::round((area.size.width - width) / 2);
+  if (alignment_ == NSTextAlignmentRight)
+    x += area.size.width - width - (editing_ ? kCaretWidth : 0);
+  if (editing_ && x + width + kCaretWidth > area.origin.x + area.size.width) {
+    x = area.origin.x + area.size.width - width - kCaretWidth;
+  }
+  if (!shown.empty()) {
+    painter.save();
+    painter.clipRect(area);
+    style.alignment = NSTextAlignmentLeft;
+    const CGRect line =
+        editing_ ? CGRectMake(x, 0, width + 1, rect.size.height)
+                 : CGRectMake(x, 0, area.origin.x + area.size.width - x, rect.size.height);
+    painter.drawText(shown, line, style);
+    painter.restore();
+  }
+  if (editing_) {
+    const CGFloat caretX = showsPlaceholder ? x : x + width;
+    const CGFloat top = std::round((rect.size.height - lineHeight) / 2) + 1;
+    painter.fillRect(CGRectMake(std::max(area.origin.x, caretX), top, kCaretWidth, lineHeight - 2),
+                     *UIColor::colorWithRedGreenBlueAlpha(0.26f, 0.42f, 0.95f, 1));
+  }
 }

@@ -79,6 +79,11 @@ class TESSARY_EXPORT UITextField : public UIControl {
   void setMinimumFontSize(CGFloat size) { minimumFontSize_ = size; }
   bool isEditing() const { return editing_; }
 
+  // The rounded rectangle's white body and grey edge, the text (or the placeholder in grey)
+  // inset from the edges and centred vertically, and while editing the caret after the text,
+  // the text moved left so that its end and the caret stay in sight.
+  void drawRect(Painter& painter, CGRect rect) const override;
+
   // The view riding on the keyboard while this field is edited; the field holds it.
   const std::shared_ptr<UIView>& inputAccessoryView() const { return accessory_; }
   void setInputAccessoryView(std::shared_ptr<UIView> view) { accessory_ = std::move(view); }

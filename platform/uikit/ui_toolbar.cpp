@@ -2,6 +2,7 @@
 
 #include <cmath>
 
+#include "platform/uikit/painter.h"
 #include "platform/uikit/ui_application.h"
 #include "platform/uikit/ui_device.h"
 #include "platform/uikit/ui_label.h"
@@ -93,5 +94,53 @@ void UIToolbar::layoutItems() {
       if (const auto& view = items_[i]->customView()) view->UIView::setFrame(place);
     }
     x += width;
+  }
+}
+
+void UIToolbar::drawRect(Painter& painter, CGRect rect) const {
+  UIView::drawRect(painter, rect);
+  const bool dark = style_ != UIBarStyleDefault;
+  const CGFloat opacity = style_ == UIBarStyleBlackTranslucent ? 0.75f : 1;
+  if (dark) {
+    painter.fillRoundedRectGradient(rect, 0, *UIColor::colorWithWhiteAlpha(0.32f, opacity),
+                                    *UIColor::colorWithWhiteAlpha(0.02f, opacity));
+  } else {
+    painter.fillRoundedRectGradient(rect, 0,
+                                    *UIColor::colorWithRedGreenBlueAlpha(0.69f, 0.74f, 0.8f, 1),
+                                    *UIColor::colorWithRedGreenBlueAlpha(0.43f, 0.51f, 0.62f, 1));
+  }
+  painter.fillRect(CGRectMake(0, 0, rect.size.width, 1),
+                   *UIColor::colorWithWhiteAlpha(dark ? 0.45f : 0.85f, opacity));
+
+  TextStyle title;
+  title.font = UIFont::boldSystemFontOfSize(12);
+  title.color = UIColor::whiteColor();
+  title.alignment = NSTextAlignmentCenter;
+  title.shadowColor = UIColor::colorWithWhiteAlpha(0, 0.6f);
+  title.shadowOffset = CGSizeMake(0, -1);
+  for (const auto& item : items_) {
+    if (!item || item->isFlexibleSpace() || item->customView()) continue;
+    const CGRect place = item->frame();
+    if (item->style() == UIBarButtonItemStyleDone) {
+      painter.fillRoundedRectGradient(place, 5,
+                                      *UIColor::colorWithRedGreenBlueAlpha(0.35f, 0.55f, 0.95f, 1),
+                                      *UIColor::colorWithRedGreenBlueAlpha(0.1f, 0.3f, 0.8f, 1));
+      painter.strokeRoundedRect(CGRectInset(place, 0.5f, 0.5f), 5, 1,
+                                *UIColor::colorWithWhiteAlpha(0, 0.6f));
+    } else if (item->style() == UIBarButtonItemStyleBordered) {
+      painter.fillRoundedRectGradient(place, 5, *UIColor::colorWithWhiteAlpha(0.4f, 0.9f),
+                                      *UIColor::colorWithWhiteAlpha(0.12f, 0.9f));
+      painter.strokeRoundedRect(CGRectInset(place, 0.5f, 0.5f), 5, 1,
+                                *UIColor::colorWithWhiteAlpha(0, 0.6f));
+    }
+    if (const auto& image = item->image()) {
+      const CGSize size = image->size();
+      painter.drawImage(
+          *image, CGRectMake(place.origin.x + std::round((place.size.width - size.width) / 2),
+                             place.origin.y + std::round((place.size.height - size.height) / 2),
+                             size.width, size.height));
+    } else {
+      painter.drawText(item->displayTitle(), place, title);
+    }
   }
 }

@@ -112,6 +112,9 @@ class TESSARY_EXPORT UIToolbar : public UIView {
   void setFrame(CGRect frame) override;
   // Places the items: fixed items at their own width, flexible spaces sharing the rest.
   void layoutItems();
+  // The bar's gradient (black and see-through in the translucent style) and every item that
+  // is not a custom view: bordered and Done items in their rounded frames, titles and images.
+  void drawRect(Painter& painter, CGRect rect) const override;
 
  private:
   UIBarStyle style_ = UIBarStyleDefault;

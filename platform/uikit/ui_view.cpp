@@ -4,6 +4,7 @@
 
 #include "platform/foundation/clock.h"
 #include "platform/foundation/run_loop.h"
+#include "platform/uikit/painter.h"
 
 namespace {
 struct AnimationState {
@@ -20,29 +21,135 @@ AnimationState& animationState() {
 UIView::~UIView() = default;
 
 void UIView::setFrame(CGRect frame) {
-  recordAnimation("frame", frame, alpha_);
+  UIViewAnimationRecord record;
+  record.property = "frame";
+  record.fromFrame = frame_;
+  record.toFrame = frame;
+  recordAnimation(std::move(record), frame != frame_);
   frame_ = frame;
 }
 
 void UIView::setAlpha(CGFloat alpha) {
-  recordAnimation("alpha", frame_, alpha);
+  UIViewAnimationRecord record;
+  record.property = "alpha";
+  record.fromAlpha = alpha_;
+  record.toAlpha = alpha;
+  recordAnimation(std::move(record), alpha != alpha_);
   alpha_ = alpha;
 }
 
-void UIView::recordAnimation(const char* property, CGRect toFrame, CGFloat toAlpha) {
-  AnimationState& state = animationState();
-  if (state.depth == 0) return;
+void UIView::setBackgroundColor(std::shared_ptr<UIColor> color) {
   UIViewAnimationRecord record;
+  record.property = "backgroundColor";
+  record.fromColor = backgroundColor_;
+  record.toColor = color;
+  recordAnimation(std::move(record), color != backgroundColor_);
+  backgroundColor_ = std::move(color);
+}
+
+void UIView::recordAnimation(UIViewAnimationRecord record, bool changed) {
+  AnimationState& state = animationState();
+  if (state.depth == 0) {
+    if (!changed) return;
+    std::erase_if(state.records, [&](const UIViewAnimationRecord& r) {
+      return r.property == record.property && r.view.lock().get() == this;
+    });
+    return;
+  }
   record.view = std::static_pointer_cast<UIView>(weak_from_this().lock());
-  record.property = property;
-  record.fromFrame = frame_;
-  record.toFrame = toFrame;
-  record.fromAlpha = alpha_;
-  record.toAlpha = toAlpha;
   record.start = Clock::current().monotonic();
   record.duration = state.duration;
-  state.records.push_back(record);
+  state.records.push_back(std::move(record));
 }
+
+const UIViewAnimationRecord* UIView::runningAnimation(const char* property, double now) const {
+  const auto& records = animationState().records;
+  // The latest animation of the property wins, as a new animation replaces an older one.
+  for (auto it = records.rbegin(); it != records.rend(); ++it) {
+    if (it->property != property || it->view.lock().get() != this) continue;
+    if (it->start + it->duration <= now || it->start > now) return nullptr;
+    return &*it;
+  }
+  return nullptr;
+}
+
+namespace {
+CGFloat mix(CGFloat from, CGFloat to, double f) {
+  return static_cast<CGFloat>(from + (to - from) * f);
+}
+CGRect mixRect(CGRect from, CGRect to, double f) {
+  return CGRectMake(mix(from.origin.x, to.origin.x, f), mix(from.origin.y, to.origin.y, f),
+                    mix(from.size.width, to.size.width, f),
+                    mix(from.size.height, to.size.height, f));
+}
+}  // namespace
+
+double easeInOut(double t) {
+  if (!(t > 0)) return 0;
+  if (t >= 1) return 1;
+  // x(s) = 3(1-s)^2 s 0.42 + 3(1-s) s^2 0.58 + s^3; solve x(s) = t by bisection, which is
+  // monotonic here, then answer y(s) = 3(1-s) s^2 + s^3.
+  const auto bezier = [](double s, double p1, double p2) {
+    const double r = 1 - s;
+    return 3 * r * r * s * p1 + 3 * r * s * s * p2 + s * s * s;
+  };
+  double lo = 0, hi = 1, s = t;
+  for (int i = 0; i < 60; ++i) {
+    s = (lo + hi) / 2;
+    if (bezier(s, 0.42, 0.58) < t) {
+      lo = s;
+    } else {
+      hi = s;
+    }
+  }
+  return bezier(s, 0, 1);
+}
+
+double UIViewAnimationRecord::progress(double now) const {
+  if (duration <= 0) return 1;
+  return easeInOut((now - start) / duration);
+}
+
+CGRect UIView::presentationFrame() const {
+  const double now = Clock::current().monotonic();
+  const auto* record = runningAnimation("frame", now);
+  return record ? mixRect(record->fromFrame, record->toFrame, record->progress(now)) : frame_;
+}
+
+CGRect UIView::presentationBounds() const {
+  const double now = Clock::current().monotonic();
+  const auto* record = runningAnimation("bounds", now);
+  return record ? mixRect(record->fromBounds, record->toBounds, record->progress(now)) : bounds();
+}
+
+CGFloat UIView::presentationAlpha() const {
+  const double now = Clock::current().monotonic();
+  const auto* record = runningAnimation("alpha", now);
+  return record ? mix(record->fromAlpha, record->toAlpha, record->progress(now)) : alpha_;
+}
+
+std::shared_ptr<UIColor> UIView::presentationBackgroundColor() const {
+  const double now = Clock::current().monotonic();
+  const auto* record = runningAnimation("backgroundColor", now);
+  if (!record) return backgroundColor_;
+  // No colour moves as the other colour made transparent, so a fade keeps its hue.
+  const auto& from = record->fromColor ? record->fromColor : record->toColor;
+  const auto& to = record->toColor ? record->toColor : record->fromColor;
+  if (!from || !to) return backgroundColor_;
+  const double f = record->progress(now);
+  return UIColor::colorWithRedGreenBlueAlpha(
+      mix(from->red(), to->red(), f), mix(from->green(), to->green(), f),
+      mix(from->blue(), to->blue(), f),
+      mix(record->fromColor ? from->alpha() : 0, record->toColor ? to->alpha() : 0, f));
+}
+
+void UIView::drawRect(Painter& painter, CGRect rect) const {
+  if (const auto color = presentationBackgroundColor(); color && color->alpha() > 0) {
+    painter.fillRect(rect, *color);
+  }
+}
+
+void UIView::drawOverSubviews(Painter&, CGRect) const {}
 
 void UIView::animateWithDurationAnimations(double duration, const std::function<void()>& animations,
                                            std::function<void(bool)> completion) {
@@ -131,6 +238,11 @@ void UIView::setBounds(CGRect bounds) {
     setFrame(CGRectMake(middle.x - bounds.size.width / 2, middle.y - bounds.size.height / 2,
                         bounds.size.width, bounds.size.height));
   }
+  UIViewAnimationRecord record;
+  record.property = "bounds";
+  record.fromBounds = this->bounds();
+  record.toBounds = {bounds.origin, frame_.size};
+  recordAnimation(std::move(record), bounds.origin != boundsOrigin_);
   boundsOrigin_ = bounds.origin;
 }
 

@@ -10,17 +10,28 @@
 #include "platform/uikit/ui_color.h"
 #include "platform/uikit/ui_gesture_recognizer.h"
 
+class Painter;
 class UIView;
 
 // One animated property of one view: the model value is set at once, and this record tells a
 // renderer (and tests) how it moves. Times are the process clock's monotonic seconds.
 struct UIViewAnimationRecord {
   std::weak_ptr<UIView> view;
-  std::string property;  // "frame" or "alpha"
+  std::string property;  // "frame", "bounds", "alpha" or "backgroundColor"
   CGRect fromFrame, toFrame;
+  CGRect fromBounds, toBounds;
   CGFloat fromAlpha = 0, toAlpha = 0;
+  std::shared_ptr<UIColor> fromColor, toColor;  // null is no colour
   double start = 0, duration = 0;
+
+  // How far the property has moved at `now`, from 0 to 1, on the platform's default
+  // ease-in-out curve.
+  double progress(double now) const;
 };
+
+// The platform's default animation curve: a cubic Bézier from (0, 0) to (1, 1) through the
+// control points (0.42, 0) and (0.58, 1). Answers the eased fraction for a time fraction.
+TESSARY_EXPORT double easeInOut(double t);
 
 // A view owns its subviews; the link back to the superview is weak.
 class TESSARY_EXPORT UIView : public NSObject {
@@ -65,7 +76,7 @@ class TESSARY_EXPORT UIView : public NSObject {
   CGFloat alpha() const { return alpha_; }
   void setAlpha(CGFloat alpha);
   const std::shared_ptr<UIColor>& backgroundColor() const { return backgroundColor_; }
-  void setBackgroundColor(std::shared_ptr<UIColor> color) { backgroundColor_ = std::move(color); }
+  void setBackgroundColor(std::shared_ptr<UIColor> color);
   bool isUserInteractionEnabled() const { return userInteraction_; }
   void setUserInteractionEnabled(bool enabled) { userInteraction_ = enabled; }
   bool clipsToBounds() const { return clips_; }
@@ -99,8 +110,24 @@ class TESSARY_EXPORT UIView : public NSObject {
     return recognizers_;
   }
 
-  // Runs `animations` at once; frame and alpha changes made inside are recorded as
-  // animations of `duration` seconds, and `completion` runs with true once they have passed.
+  // What the screen shows at the clock's present time: the model values, or where a running
+  // animation has brought them.
+  CGRect presentationFrame() const;
+  CGRect presentationBounds() const;
+  CGFloat presentationAlpha() const;
+  std::shared_ptr<UIColor> presentationBackgroundColor() const;
+
+  // Paints the view's own content into `rect`, its presentation size at (0, 0); subviews are
+  // drawn after it by the tree walk (platform/uikit/view_drawing.h). The default fills the
+  // background colour.
+  virtual void drawRect(Painter& painter, CGRect rect) const;
+  // Paints over the subviews, such as a highlighted button's glow. Nothing by default.
+  virtual void drawOverSubviews(Painter& painter, CGRect rect) const;
+
+  // Runs `animations` at once; frame, bounds, alpha and background colour changes made inside
+  // are recorded as animations of `duration` seconds, and `completion` runs with true once
+  // they have passed. A change made outside an animation ends a running animation of the same
+  // property of that view.
   static void animateWithDurationAnimations(double duration,
                                             const std::function<void()>& animations,
                                             std::function<void(bool finished)> completion = {});
@@ -116,7 +143,10 @@ class TESSARY_EXPORT UIView : public NSObject {
   // Where this view's coordinate origin lies in its root's coordinates.
   CGPoint originInRoot() const;
 
-  void recordAnimation(const char* property, CGRect toFrame, CGFloat toAlpha);
+  // Records the change inside an animation block, or drops the property's running animation
+  // when the value changes outside one.
+  void recordAnimation(UIViewAnimationRecord record, bool changed);
+  const UIViewAnimationRecord* runningAnimation(const char* property, double now) const;
 
   std::weak_ptr<UIView> superview_;
   std::vector<std::shared_ptr<UITapGestureRecognizer>> recognizers_;

@@ -13,6 +13,7 @@
 #include "platform/foundation/run_loop.h"
 #include "platform/foundation/url_connection.h"
 #include "platform/hostlist/bulletin_list.h"
+#include "platform/render/text_measure_pango.h"
 #include "platform/uikit/ui_alert_view.h"
 #include "platform/uikit/ui_application.h"
 #include "platform/uikit/ui_callout_view.h"
@@ -76,6 +77,7 @@ void TestEnvironment::resetSharedState() {
   NSClassRegistry::unregisterAll();
   NSNotificationCenter::defaultCenter().removeAllObservers();
   property_list::forgetCachedReads();
+  installPangoTextMeasurer();
 }
 
 PlatformTest::PlatformTest() : clock_(environment_.sharedClock()), root_(environment_.root()) {}

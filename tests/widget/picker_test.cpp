@@ -661,3 +661,33 @@ TEST_F(Picker, WithoutAHostListTheOverlayIsShownNowhere) {
 
 }  // namespace
 }  // namespace tessary::test
+
+namespace tessary::test {
+namespace {
+
+TEST_F(Picker, ScreenShowsTheFadeAndTheWideningHalfWay) {
+  tapLeft();
+  ASSERT_NE(dim(), nullptr);
+  // The model is at its end at once; the screen follows the ease-in-out curve.
+  EXPECT_FLOAT_EQ(overlayAlpha(), 0.7f);
+  EXPECT_FLOAT_EQ(dim()->presentationBackgroundColor()->alpha(), 0);
+  advance(0.3);
+  EXPECT_NEAR(dim()->presentationBackgroundColor()->alpha(), 0.35f, 1e-4);
+  EXPECT_EQ(dim()->presentationAlpha(), 1);              // the colour fades, not the view
+  EXPECT_EQ(mini()->presentationFrame().size.width, 0);  // the widening starts now
+  advance(0.15);
+  EXPECT_NEAR(mini()->presentationFrame().size.width, 295.0f / 2, 1e-3);
+  EXPECT_NEAR(mini()->presentationAlpha(), 0.5f, 1e-4);
+  EXPECT_EQ(mini()->frame().size.width, 295);
+  advance(0.15);
+  EXPECT_FLOAT_EQ(dim()->presentationBackgroundColor()->alpha(), 0.7f);
+  EXPECT_EQ(mini()->presentationFrame(), mini()->frame());
+
+  // Closing fades the overlay back over 0.3 s.
+  tapLeft();
+  advance(0.15);
+  EXPECT_NEAR(dim()->presentationBackgroundColor()->alpha(), 0.35f, 1e-4);
+}
+
+}  // namespace
+}  // namespace tessary::test

@@ -1,12 +1,10 @@
-#include "platform/uikit/text_measure_pango.h"
-
-#include <pango/pangocairo.h>
+#include "platform/render/pango_text.h"
 
 #include <cmath>
 #include <map>
 #include <tuple>
 
-#include "platform/foundation/utf16.h"
+#include "platform/render/text_measure_pango.h"
 #include "platform/uikit/ui_label.h"
 
 namespace {
@@ -39,17 +37,39 @@ class PangoMeasurer {
     // Whole-pixel advances, as cairo's image surfaces use, so drawn text fits the size.
     cairo_font_options_t* options = cairo_font_options_create();
     cairo_font_options_set_hint_metrics(options, CAIRO_HINT_METRICS_ON);
+    // Fixed, so that drawing does not follow the machine's font settings.
+    cairo_font_options_set_antialias(options, CAIRO_ANTIALIAS_GRAY);
+    cairo_font_options_set_hint_style(options, CAIRO_HINT_STYLE_NONE);
+    cairo_font_options_set_subpixel_order(options, CAIRO_SUBPIXEL_ORDER_DEFAULT);
     pango_cairo_context_set_font_options(context_, options);
     cairo_font_options_destroy(options);
   }
   PangoMeasurer(const PangoMeasurer&) = delete;
   PangoMeasurer& operator=(const PangoMeasurer&) = delete;
 
+  // The font's layout holding the text, or null.
+  PangoLayout* layout(const std::string& text, const UIFont& font, double width, bool wraps,
+                      bool ellipsis) {
+    PangoLayout* layout = layoutFor(font);
+    if (!layout) return nullptr;
+    pango_layout_set_single_paragraph_mode(layout, !wraps);
+    if (width > 0 && std::isfinite(width) && width < 1e6) {
+      pango_layout_set_width(layout, static_cast<int>(width * PANGO_SCALE));
+      pango_layout_set_wrap(layout, PANGO_WRAP_WORD_CHAR);
+      pango_layout_set_ellipsize(layout,
+                                 !wraps && ellipsis ? PANGO_ELLIPSIZE_END : PANGO_ELLIPSIZE_NONE);
+    } else {
+      pango_layout_set_width(layout, -1);
+      pango_layout_set_ellipsize(layout, PANGO_ELLIPSIZE_NONE);
+    }
+    pango_layout_set_text(layout, text.data(), static_cast<int>(text.size()));
+    return layout;
+  }
+
   // False when pango could not measure.
   bool measure(const std::string& text, const UIFont& font, CGSize& out) {
-    PangoLayout* layout = layoutFor(font);
+    PangoLayout* layout = this->layout(text, font, 0, false, false);
     if (!layout) return false;
-    pango_layout_set_text(layout, text.data(), static_cast<int>(text.size()));
     PangoRectangle logical{};
     pango_layout_get_extents(layout, nullptr, &logical);
     if (logical.width < 0 || logical.height <= 0) return false;
@@ -96,7 +116,10 @@ PangoMeasurer& measurer() {
   return *instance;
 }
 
-// Pango takes only valid UTF-8 without NUL bytes; both become U+FFFD.
+}  // namespace
+
+namespace render {
+
 std::string validUTF8(const std::string& text) {
   if (g_utf8_validate_len(text.data(), text.size(), nullptr)) return text;
   std::string withoutNul;
@@ -113,23 +136,31 @@ std::string validUTF8(const std::string& text) {
   return result;
 }
 
-const bool kInstalled = (setTextMeasurer(&pangoMeasureText), true);
-
-}  // namespace
-
-CGSize estimateTextSize(const std::string& text, const UIFont& font) {
-  const auto units = static_cast<CGFloat>(utf16::length(text));
-  return {std::ceil(units * font.pointSize() * 0.6f), std::ceil(font.pointSize() * 1.2f)};
+bool layable(const std::string& text, const UIFont& font) {
+  const double points = font.pointSize();
+  return std::isfinite(points) && points > 0 && points <= kMaxPoints &&
+         static_cast<double>(text.size()) * points <= kMaxBytesTimesPoints;
 }
 
+PangoLayout* textLayout(const std::string& text, const UIFont& font, double width, bool wraps,
+                        bool ellipsis) {
+  if (!layable(text, font)) return nullptr;
+  return measurer().layout(validUTF8(text), font, width, wraps, ellipsis);
+}
+
+}  // namespace render
+
 CGSize pangoMeasureText(const std::string& text, const UIFont& font) {
-  (void)kInstalled;
   const double points = font.pointSize();
   if (!std::isfinite(points) || points <= 0) return CGSize{0, 0};
-  if (points > kMaxPoints || static_cast<double>(text.size()) * points > kMaxBytesTimesPoints) {
+  if (!render::layable(text, font)) return estimateTextSize(text, font);
+  CGSize size;
+  if (!measurer().measure(render::validUTF8(text), font, size)) {
     return estimateTextSize(text, font);
   }
-  CGSize size;
-  if (!measurer().measure(validUTF8(text), font, size)) return estimateTextSize(text, font);
   return size;
+}
+
+void installPangoTextMeasurer() {
+  setTextMeasurer(&pangoMeasureText);
 }

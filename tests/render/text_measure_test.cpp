@@ -2,7 +2,7 @@
 
 #include <string>
 
-#include "platform/uikit/text_measure_pango.h"
+#include "platform/render/text_measure_pango.h"
 #include "platform/uikit/ui_label.h"
 
 namespace {
@@ -16,7 +16,8 @@ CGSize fixedMeasurer(const std::string&, const UIFont&) {
   return {7, 9};
 }
 
-TEST(TextMeasure, PangoIsTheDefaultAndMeasuresTheSystemFont) {
+TEST(TextMeasure, PangoMeasuresTheSystemFont) {
+  installPangoTextMeasurer();
   const CGSize equals = measure("=", 25);
   // DejaVu Sans at 25 px: "=" advances about 0.84 em; a line is about 1.16 em high.
   EXPECT_GE(equals.width, 15);
@@ -41,6 +42,7 @@ TEST(TextMeasure, PangoIsTheDefaultAndMeasuresTheSystemFont) {
 }
 
 TEST(TextMeasure, HostileTextAndSizesHaveDefinedSizes) {
+  installPangoTextMeasurer();
   const CGSize ascii = measure("ab", 17);
   // Invalid UTF-8 and NUL bytes are measured as replacement characters, on one line.
   const CGSize invalid = measure(std::string("a\xFF\xC0"
@@ -74,6 +76,7 @@ TEST(TextMeasure, HostileTextAndSizesHaveDefinedSizes) {
 }
 
 TEST(TextMeasure, AnInstalledMeasurerReplacesPangoAndLabelsSizeToFitWithIt) {
+  installPangoTextMeasurer();
   auto label = UILabel::initWithFrame(CGRectZero);
   label->setFont(UIFont::systemFontOfSize(25));
   label->setText("=");

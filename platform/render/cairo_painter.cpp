@@ -1,0 +1,299 @@
+#include "platform/render/cairo_painter.h"
+
+#include <algorithm>
+#include <cmath>
+#include <filesystem>
+#include <map>
+#include <tuple>
+
+#include "platform/foundation/file_manager.h"
+#include "platform/render/pango_text.h"
+#include "platform/uikit/ui_image.h"
+
+namespace render {
+
+namespace {
+
+bool finite(CGRect r) {
+  return std::isfinite(r.origin.x) && std::isfinite(r.origin.y) && std::isfinite(r.size.width) &&
+         std::isfinite(r.size.height);
+}
+
+bool drawable(CGRect r) {
+  return finite(r) && r.size.width > 0 && r.size.height > 0;
+}
+
+// Decoded images by host path, size and modification time, so a changed file is read again.
+class ImageCache {
+ public:
+  ~ImageCache() { clear(); }
+
+  cairo_surface_t* get(const std::string& platformPath) {
+    const auto host = DeviceRoot::map(platformPath);
+    if (!host) return nullptr;
+    std::error_code error;
+    const auto size = std::filesystem::file_size(*host, error);
+    if (error) return nullptr;
+    const auto time = std::filesystem::last_write_time(*host, error);
+    if (error) return nullptr;
+    Key key{*host, size, time.time_since_epoch().count()};
+    if (const auto found = images_.find(key); found != images_.end()) return found->second;
+    if (images_.size() >= kMaxImages) clear();
+    cairo_surface_t* image = cairo_image_surface_create_from_png(host->c_str());
+    if (cairo_surface_status(image) != CAIRO_STATUS_SUCCESS) {
+      cairo_surface_destroy(image);
+      image = nullptr;  // remembered, so a broken file is not decoded at every frame
+    }
+    images_.emplace(std::move(key), image);
+    return image;
+  }
+
+ private:
+  static constexpr size_t kMaxImages = 64;
+  using Key = std::tuple<std::string, uintmax_t, long long>;
+
+  void clear() {
+    for (auto& [key, image] : images_) {
+      if (image) cairo_surface_destroy(image);
+    }
+    images_.clear();
+  }
+
+  std::map<Key, cairo_surface_t*> images_;
+};
+
+ImageCache& imageCache() {
+  static ImageCache* cache = new ImageCache;  // lives as long as the process draws
+  return *cache;
+}
+
+// One slice of an image, from its pixel rectangle to a rectangle in points.
+void drawSlice(cairo_t* cr, cairo_surface_t* image, double sx, double sy, double sw, double sh,
+               double dx, double dy, double dw, double dh) {
+  if (sw <= 0 || sh <= 0 || dw <= 0 || dh <= 0) return;
+  cairo_surface_t* part = cairo_surface_create_for_rectangle(image, sx, sy, sw, sh);
+  cairo_save(cr);
+  cairo_rectangle(cr, dx, dy, dw, dh);
+  cairo_clip(cr);
+  cairo_translate(cr, dx, dy);
+  cairo_scale(cr, dw / sw, dh / sh);
+  cairo_set_source_surface(cr, part, 0, 0);
+  cairo_pattern_t* pattern = cairo_get_source(cr);
+  cairo_pattern_set_extend(pattern, CAIRO_EXTEND_PAD);
+  cairo_pattern_set_filter(pattern, CAIRO_FILTER_BILINEAR);
+  cairo_paint(cr);
+  cairo_restore(cr);
+  cairo_surface_destroy(part);
+}
+
+// Splits one axis of a stretchable image: the caps keep their size while there is room, the
+// middle takes the rest. Answers source and destination edges (four each).
+void splitAxis(double length, double cap, double target, double src[4], double dst[4]) {
+  if (cap <= 0 || cap * 2 + 1 > length) {
+    src[0] = src[1] = 0;
+    src[2] = src[3] = length;
+    dst[0] = dst[1] = 0;
+    dst[2] = dst[3] = target;
+    return;
+  }
+  const double end = length - cap - 1;  // the far cap: what lies beyond the stretching column
+  const double shrink = std::min(1.0, target / (cap + end));
+  src[0] = 0;
+  src[1] = cap;
+  src[2] = cap + 1;
+  src[3] = length;
+  dst[0] = 0;
+  dst[1] = cap * shrink;
+  dst[2] = target - end * shrink;
+  dst[3] = target;
+}
+
+}  // namespace
+
+void CairoPainter::save() {
+  cairo_save(cr_);
+}
+
+void CairoPainter::restore() {
+  cairo_restore(cr_);
+}
+
+void CairoPainter::translate(CGFloat dx, CGFloat dy) {
+  if (std::isfinite(dx) && std::isfinite(dy)) cairo_translate(cr_, dx, dy);
+}
+
+void CairoPainter::clipRect(CGRect rect) {
+  if (!finite(rect)) return;
+  cairo_rectangle(cr_, rect.origin.x, rect.origin.y, std::max<CGFloat>(0, rect.size.width),
+                  std::max<CGFloat>(0, rect.size.height));
+  cairo_clip(cr_);
+}
+
+void CairoPainter::beginLayer(CGFloat alpha) {
+  cairo_push_group(cr_);
+  layerAlphas_.push_back(std::clamp<CGFloat>(alpha, 0, 1));
+}
+
+void CairoPainter::endLayer() {
+  if (layerAlphas_.empty()) return;
+  cairo_pop_group_to_source(cr_);
+  cairo_paint_with_alpha(cr_, layerAlphas_.back());
+  layerAlphas_.pop_back();
+}
+
+void CairoPainter::setColor(const UIColor& color) {
+  cairo_set_source_rgba(cr_, color.red(), color.green(), color.blue(), color.alpha());
+}
+
+void CairoPainter::fillRect(CGRect rect, const UIColor& color) {
+  if (!drawable(rect)) return;
+  setColor(color);
+  cairo_rectangle(cr_, rect.origin.x, rect.origin.y, rect.size.width, rect.size.height);
+  cairo_fill(cr_);
+}
+
+void CairoPainter::roundedPath(CGRect rect, CGFloat radius) {
+  const double x = rect.origin.x, y = rect.origin.y, w = rect.size.width, h = rect.size.height;
+  const double r = std::clamp<double>(radius, 0, std::min(w, h) / 2);
+  cairo_new_sub_path(cr_);
+  if (r <= 0) {
+    cairo_rectangle(cr_, x, y, w, h);
+    return;
+  }
+  cairo_arc(cr_, x + w - r, y + r, r, -M_PI / 2, 0);
+  cairo_arc(cr_, x + w - r, y + h - r, r, 0, M_PI / 2);
+  cairo_arc(cr_, x + r, y + h - r, r, M_PI / 2, M_PI);
+  cairo_arc(cr_, x + r, y + r, r, M_PI, 3 * M_PI / 2);
+  cairo_close_path(cr_);
+}
+
+void CairoPainter::fillRoundedRect(CGRect rect, CGFloat radius, const UIColor& color) {
+  if (!drawable(rect) || !std::isfinite(radius)) return;
+  setColor(color);
+  roundedPath(rect, radius);
+  cairo_fill(cr_);
+}
+
+void CairoPainter::fillRoundedRectGradient(CGRect rect, CGFloat radius, const UIColor& top,
+                                           const UIColor& bottom) {
+  if (!drawable(rect) || !std::isfinite(radius)) return;
+  cairo_pattern_t* gradient =
+      cairo_pattern_create_linear(0, rect.origin.y, 0, rect.origin.y + rect.size.height);
+  cairo_pattern_add_color_stop_rgba(gradient, 0, top.red(), top.green(), top.blue(), top.alpha());
+  cairo_pattern_add_color_stop_rgba(gradient, 1, bottom.red(), bottom.green(), bottom.blue(),
+                                    bottom.alpha());
+  cairo_set_source(cr_, gradient);
+  roundedPath(rect, radius);
+  cairo_fill(cr_);
+  cairo_pattern_destroy(gradient);
+}
+
+void CairoPainter::strokeRoundedRect(CGRect rect, CGFloat radius, CGFloat lineWidth,
+                                     const UIColor& color) {
+  if (!drawable(rect) || !std::isfinite(radius) || !(lineWidth > 0)) return;
+  setColor(color);
+  roundedPath(rect, radius);
+  cairo_set_line_width(cr_, lineWidth);
+  cairo_stroke(cr_);
+}
+
+void CairoPainter::strokeLine(CGPoint from, CGPoint to, CGFloat lineWidth, const UIColor& color) {
+  if (!(lineWidth > 0)) return;
+  setColor(color);
+  cairo_move_to(cr_, from.x, from.y);
+  cairo_line_to(cr_, to.x, to.y);
+  cairo_set_line_width(cr_, lineWidth);
+  cairo_set_line_cap(cr_, CAIRO_LINE_CAP_ROUND);
+  cairo_stroke(cr_);
+  cairo_set_line_cap(cr_, CAIRO_LINE_CAP_BUTT);
+}
+
+void CairoPainter::fillPolygon(const std::vector<CGPoint>& points, const UIColor& color) {
+  if (points.size() < 3) return;
+  setColor(color);
+  cairo_new_path(cr_);
+  for (const CGPoint& p : points) cairo_line_to(cr_, p.x, p.y);
+  cairo_close_path(cr_);
+  cairo_fill(cr_);
+}
+
+void CairoPainter::fillGlow(CGPoint centre, CGFloat radius, const UIColor& color) {
+  if (!(radius > 0) || !std::isfinite(radius)) return;
+  cairo_pattern_t* glow =
+      cairo_pattern_create_radial(centre.x, centre.y, 0, centre.x, centre.y, radius);
+  cairo_pattern_add_color_stop_rgba(glow, 0, color.red(), color.green(), color.blue(),
+                                    color.alpha());
+  cairo_pattern_add_color_stop_rgba(glow, 0.35, color.red(), color.green(), color.blue(),
+                                    color.alpha() * 0.6);
+  cairo_pattern_add_color_stop_rgba(glow, 1, color.red(), color.green(), color.blue(), 0);
+  cairo_set_source(cr_, glow);
+  cairo_arc(cr_, centre.x, centre.y, radius, 0, 2 * M_PI);
+  cairo_fill(cr_);
+  cairo_pattern_destroy(glow);
+}
+
+void CairoPainter::drawImage(const UIImage& image, CGRect rect) {
+  if (!drawable(rect)) return;
+  cairo_surface_t* pixels = imageCache().get(image.path());
+  if (!pixels) return;
+  const double width = cairo_image_surface_get_width(pixels);
+  const double height = cairo_image_surface_get_height(pixels);
+  double sx[4], dx[4], sy[4], dy[4];
+  splitAxis(width, static_cast<double>(image.leftCapWidth()), rect.size.width, sx, dx);
+  splitAxis(height, static_cast<double>(image.topCapHeight()), rect.size.height, sy, dy);
+  for (int row = 0; row < 3; ++row) {
+    for (int column = 0; column < 3; ++column) {
+      drawSlice(cr_, pixels, sx[column], sy[row], sx[column + 1] - sx[column],
+                sy[row + 1] - sy[row], rect.origin.x + dx[column], rect.origin.y + dy[row],
+                dx[column + 1] - dx[column], dy[row + 1] - dy[row]);
+    }
+  }
+}
+
+CGSize CairoPainter::textSize(const std::string& text, const TextStyle& style, CGFloat width) {
+  if (!style.font || text.empty()) return {};
+  PangoLayout* layout = textLayout(text, *style.font, style.wraps ? width : 0, style.wraps, false);
+  if (!layout) return {};
+  PangoRectangle logical{};
+  pango_layout_get_extents(layout, nullptr, &logical);
+  return {static_cast<CGFloat>(logical.width / double(PANGO_SCALE)),
+          static_cast<CGFloat>(logical.height / double(PANGO_SCALE))};
+}
+
+void CairoPainter::drawText(const std::string& text, CGRect rect, const TextStyle& style) {
+  if (text.empty() || !style.font || !finite(rect) || rect.size.width <= 0) return;
+  PangoLayout* layout = textLayout(text, *style.font, rect.size.width, style.wraps, style.ellipsis);
+  if (!layout) return;
+  switch (style.alignment) {
+    case NSTextAlignmentCenter:
+      pango_layout_set_alignment(layout, PANGO_ALIGN_CENTER);
+      break;
+    case NSTextAlignmentRight:
+      pango_layout_set_alignment(layout, PANGO_ALIGN_RIGHT);
+      break;
+    default:
+      pango_layout_set_alignment(layout, PANGO_ALIGN_LEFT);
+      break;
+  }
+  PangoRectangle logical{};
+  pango_layout_get_extents(layout, nullptr, &logical);
+  const double height = logical.height / double(PANGO_SCALE);
+  // Without a width limit on the layout (a rectangle too wide for pango) alignment is ours.
+  double x = rect.origin.x;
+  if (pango_layout_get_width(layout) < 0) {
+    const double width = logical.width / double(PANGO_SCALE);
+    if (style.alignment == NSTextAlignmentCenter) x += (rect.size.width - width) / 2;
+    if (style.alignment == NSTextAlignmentRight) x += rect.size.width - width;
+  }
+  const double y = rect.origin.y + std::round((rect.size.height - height) / 2);
+  if (style.shadowColor && style.shadowColor->alpha() > 0) {
+    setColor(*style.shadowColor);
+    cairo_move_to(cr_, x + style.shadowOffset.width, y + style.shadowOffset.height);
+    pango_cairo_show_layout(cr_, layout);
+  }
+  setColor(style.color ? *style.color : *UIColor::blackColor());
+  cairo_move_to(cr_, x, y);
+  pango_cairo_show_layout(cr_, layout);
+}
+
+}  // namespace render

@@ -1,0 +1,38 @@
+#include "platform/uikit/view_drawing.h"
+
+Painter::~Painter() = default;
+
+namespace {
+// Below this the platform counts a view as not shown.
+constexpr CGFloat kInvisibleAlpha = 0.01f;
+}  // namespace
+
+void drawViewTree(const UIView& view, Painter& painter) {
+  if (view.isHidden()) return;
+  const CGFloat alpha = view.presentationAlpha();
+  if (!(alpha >= kInvisibleAlpha)) return;
+  const CGRect frame = view.presentationFrame();
+  const CGRect bounds = view.presentationBounds();
+  const CGRect own = CGRectMake(0, 0, frame.size.width, frame.size.height);
+  // Hold the view while its subviews draw: drawing never changes the tree, but a subview list
+  // copied here keeps the walk safe if a view's drawing code ever did.
+  const auto subviews = view.subviews();
+
+  painter.save();
+  painter.translate(frame.origin.x, frame.origin.y);
+  const bool layered = alpha < 1;
+  if (layered) painter.beginLayer(alpha);
+  if (view.clipsToBounds()) painter.clipRect(own);
+  view.drawRect(painter, own);
+  if (!subviews.empty()) {
+    painter.save();
+    painter.translate(-bounds.origin.x, -bounds.origin.y);
+    for (const auto& child : subviews) {
+      if (child) drawViewTree(*child, painter);
+    }
+    painter.restore();
+  }
+  view.drawOverSubviews(painter, own);
+  if (layered) painter.endLayer();
+  painter.restore();
+}
