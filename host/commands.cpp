@@ -3,6 +3,7 @@
 #include <charconv>
 #include <cmath>
 
+#include "host/draw_screen.h"
 #include "host/json_writer.h"
 
 namespace commands {
@@ -240,8 +241,10 @@ std::string device(Context& c, const Command& command) {
   return c.sim.setDevice(*kind);
 }
 
-std::string snapshot(Context&, const Command&) {
-  return "snapshot: drawing is not available yet";
+std::string snapshot(Context& context, const Command& command) {
+  const std::string problem =
+      screen::snapshot(context.sim, command.arguments[0].text, context.scale);
+  return problem.empty() ? problem : "snapshot: " + problem;
 }
 
 constexpr Entry kCommands[] = {

@@ -2,6 +2,8 @@
 
 #include <memory>
 #include <optional>
+#include <string>
+#include <vector>
 
 #include "platform/uikit/ui_application.h"
 #include "platform/uikit/ui_text_field.h"
@@ -14,9 +16,36 @@ class KeyboardView : public UIView {
   const char* className() const override { return "UIKeyboard"; }
 };
 
+// The keys themselves, for the keyboard type of the field being edited.
+class KeypadView : public UIView {
+ public:
+  void setType(UIKeyboardType type, bool tablet) {
+    type_ = type;
+    tablet_ = tablet;
+  }
+  void drawRect(Painter& painter, CGRect rect) const override;
+
+ private:
+  UIKeyboardType type_ = UIKeyboardTypeDefault;
+  bool tablet_ = false;
+};
+
 namespace keyboard {
 
 inline constexpr double kAnimationDuration = 0.25;
+
+// One key of the on-screen keys, in the keys' own coordinates.
+struct Key {
+  enum class Kind { Character, Delete, Blank };
+  Kind kind = Kind::Character;
+  std::string label;  // what a Character key types
+  CGRect frame;
+};
+
+// The keys of a keyboard type at that size: on a phone the decimal pad (digits, the point and
+// delete) or the number pad (no point); on a tablet a row of digits with punctuation under it,
+// as its number pad shows. Other types show the phone's number pad.
+std::vector<Key> keys(UIKeyboardType type, CGSize size, bool tablet);
 
 // The keys' height without any accessory view: a phone's keyboard is 216 high in portrait and
 // 162 in landscape, a tablet's 264 and 352.
@@ -81,7 +110,7 @@ class Keyboard {
 
   std::shared_ptr<UIView> window_;
   std::shared_ptr<KeyboardView> view_;
-  std::shared_ptr<UIView> keys_;
+  std::shared_ptr<KeypadView> keys_;
   std::weak_ptr<UIView> accessory_;
   UIKeyboardType type_ = UIKeyboardTypeDefault;
   CGFloat height_ = 0;

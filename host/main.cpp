@@ -2,7 +2,7 @@
 //
 //   tessary-sim --root DIR [--bundle DIR] install
 //   tessary-sim --root DIR [--device phone|tablet|old] [--orientation portrait|landscape]
-//               --headless --script FILE|- [--transcript]
+//               --headless --script FILE|- [--transcript] [--snapshot-dir DIR]
 //   tessary-sim --root DIR [--device …] [--orientation …] [--scale N] [--clock SECONDS]
 //               [--record FILE]                 (a window on the computer's display)
 #include <cmath>
@@ -10,6 +10,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <exception>
+#include <filesystem>
 #include <fstream>
 #include <iostream>
 #include <string>
@@ -27,7 +28,7 @@ const char* const kUsageText =
     "usage: tessary-sim --root DIR [--bundle DIR] install\n"
     "       tessary-sim --root DIR [--bundle DIR] [--device phone|tablet|old]\n"
     "                   [--orientation portrait|landscape] --headless --script FILE|-\n"
-    "                   [--transcript]\n"
+    "                   [--transcript] [--snapshot-dir DIR]\n"
     "       tessary-sim --root DIR [--bundle DIR] [--device phone|tablet|old]\n"
     "                   [--orientation portrait|landscape] [--scale N] [--clock SECONDS]\n"
     "                   [--record FILE]      opens a window\n";
@@ -41,7 +42,7 @@ int usage(const std::string& problem) {
 int run(int argc, char** argv) {
   Simulator::Options options;
   options.bundleDirectory = TESSARY_BUILT_BUNDLE;
-  std::string scriptPath;
+  std::string scriptPath, snapshotDir;
   bool headless = false, transcript = false, install = false, haveRoot = false;
   window::Options windowOptions;
   for (int i = 1; i < argc; ++i) {
@@ -102,6 +103,8 @@ int run(int argc, char** argv) {
       windowOptions.reportIdle = true;
     } else if (a == "--transcript") {
       transcript = true;
+    } else if (a == "--snapshot-dir") {
+      if (!value(snapshotDir) || snapshotDir.empty()) return usage("--snapshot-dir needs a folder");
     } else if (a == "install") {
       install = true;
     } else if (a == "--help" || a == "-h") {
@@ -152,6 +155,15 @@ int run(int argc, char** argv) {
   Simulator simulator(options);
   ScriptRunner runner(simulator, std::cout, std::cerr);
   runner.setTranscript(transcript);
+  if (!snapshotDir.empty()) {
+    std::error_code error;
+    std::filesystem::create_directories(snapshotDir, error);
+    if (!std::filesystem::is_directory(snapshotDir, error)) {
+      std::fprintf(stderr, "tessary-sim: cannot make the folder %s\n", snapshotDir.c_str());
+      return kUsage;
+    }
+    runner.setSnapshotDirectory(snapshotDir);
+  }
   const int status = runner.run(*in);
   for (const auto& problem : simulator.loadProblems()) {
     std::fprintf(stderr, "tessary-sim: skipped bundle %s\n", problem.c_str());

@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cmath>
 
+#include "host/host_views.h"
+
 namespace {
 
 constexpr CGFloat kSampleRowHeight = 72;
@@ -71,7 +73,7 @@ void HostTableView::scrollToRowAtIndexPathAtScrollPositionAnimated(
 
 NSInteger HostTableView::addSection(CGFloat height) {
   Row row;
-  row.cell = std::make_shared<UITableViewCell>();
+  row.cell = std::make_shared<HostTableCell>();
   row.height = height;
   rows_.push_back(row);
   addSubview(row.cell);
@@ -121,10 +123,10 @@ HostListView::HostListView()
 NotificationList::NotificationList()
     : controller_(std::make_shared<HostListController>()),
       window_(std::make_shared<UIView>()),
-      statusBar_(std::make_shared<UIView>()),
+      statusBar_(std::make_shared<StatusBarView>()),
       sliding_(controller_->hostListView()->slidingView()),
       table_(controller_->hostListView()->hostTable()),
-      handle_(std::make_shared<UIView>()) {
+      handle_(std::make_shared<ListHandleView>()) {
   window_->setBackgroundColor(UIColor::blackColor());
   statusBar_->setBackgroundColor(UIColor::blackColor());
   handle_->setBackgroundColor(UIColor::darkGrayColor());
@@ -150,7 +152,9 @@ void NotificationList::registerAsHost() {
 
 void NotificationList::addSampleRow(const std::string& title, const std::string& message) {
   const NSInteger section = table_->addSection(kSampleRowHeight);
-  const auto& content = table_->rows()[static_cast<size_t>(section)].cell->contentView();
+  const auto& cell = table_->rows()[static_cast<size_t>(section)].cell;
+  if (const auto host = std::dynamic_pointer_cast<HostTableCell>(cell)) host->setSeparated(true);
+  const auto& content = cell->contentView();
   auto titleLabel = UILabel::initWithFrame(CGRectMake(8, 8, 300, 22));
   titleLabel->setText(title);
   titleLabel->setFont(UIFont::boldSystemFontOfSize(16));

@@ -38,6 +38,9 @@ class HostTableView : public UITableView {
 
   const std::vector<Row>& rows() const { return rows_; }
 
+  // The list's dark background, in the part that shows.
+  void drawRect(Painter& painter, CGRect rect) const override;
+
  private:
   std::vector<Row> rows_;
 };

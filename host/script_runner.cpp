@@ -3,7 +3,9 @@
 #include <algorithm>
 #include <charconv>
 #include <cmath>
+#include <cstdio>
 
+#include "host/draw_screen.h"
 #include "host/json_writer.h"
 #include "platform/foundation/url_connection.h"
 #include "platform/uikit/ui_alert_view.h"
@@ -14,6 +16,11 @@
 namespace {
 
 using script::Command;
+
+std::string pixelsOf(const render::Surface& surface) {
+  return std::string(reinterpret_cast<const char*>(surface.data()),
+                     static_cast<size_t>(surface.stride()) * static_cast<size_t>(surface.height()));
+}
 
 // Appends into one string: chained operator+ on temporaries trips gcc 12's false -Wrestrict at -O3.
 std::string rectText(CGRect rect) {
@@ -55,6 +62,8 @@ void ScriptRunner::writeRow() {
 int ScriptRunner::run(std::istream& in) {
   script::LineReader reader(in);
   std::string line;
+  // What the screen shows before the first command, so only changes are written.
+  if (!snapshotDirectory_.empty()) lastScreen_ = pixelsOf(screen::render(sim_, scale_));
   bool tooLong = false;
   while (reader.next(line, tooLong)) {
     const size_t number = reader.lineNumber();
@@ -67,6 +76,9 @@ int ScriptRunner::run(std::istream& in) {
       problem = parsed.error;
     }
     if (problem.empty() && parsed.command) problem = execute(*parsed.command);
+    if (problem.empty() && parsed.command && !snapshotDirectory_.empty()) {
+      problem = snapshotIfChanged(*parsed.command);
+    }
     if (!problem.empty()) {
       err_ << "line " << number << ": " << problem << '\n';
       err_.flush();
@@ -75,6 +87,34 @@ int ScriptRunner::run(std::istream& in) {
     if (transcript_ && parsed.command) writeTranscript(*parsed.command);
   }
   return kSuccess;
+}
+
+std::string ScriptRunner::snapshotIfChanged(const Command& command) {
+  const render::Surface surface = screen::render(sim_, scale_);
+  std::string pixels = pixelsOf(surface);
+  if (pixels == lastScreen_) return {};
+  lastScreen_ = std::move(pixels);
+  // The command in the name: letters, digits, '.' and '_' as they are, anything else a '-',
+  // never two in a row, at most 60 characters.
+  std::string words = command.name;
+  for (const auto& argument : command.arguments) words += " " + argument.text;
+  std::string name;
+  for (const char c : words) {
+    const bool plain = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') ||
+                       c == '.' || c == '_';
+    if (plain) {
+      name += c;
+    } else if (!name.empty() && name.back() != '-') {
+      name += '-';
+    }
+    if (name.size() >= 60) break;
+  }
+  while (!name.empty() && (name.back() == '-' || name.back() == '.')) name.pop_back();
+  char number[16];
+  std::snprintf(number, sizeof number, "%03d", ++snapshotsWritten_);
+  const std::string path = snapshotDirectory_ + "/" + number + "-" + name + ".png";
+  if (std::string problem = surface.writePNG(path); !problem.empty()) return "snapshot: " + problem;
+  return {};
 }
 
 void ScriptRunner::writeTranscript(const Command& command) {

@@ -23,6 +23,9 @@ class ScriptRunner {
   // edited is marked with a bar after its text), and of the keyboard, the list's frame and
   // the pasteboard whenever they change.
   void setTranscript(bool on) { transcript_ = on; }
+  // After every command that changes what the screen shows, a PNG in `directory` named by a
+  // running number and the command ("004-tap-button-EUR.png"). Empty turns it off.
+  void setSnapshotDirectory(std::string directory) { snapshotDirectory_ = std::move(directory); }
 
   // Answers the exit status: 0 when the script ran to its end, 2 at the first failure.
   int run(std::istream& in);
@@ -36,6 +39,8 @@ class ScriptRunner {
   void writeTranscript(const script::Command& command);
   // The codes that show in the picker's row, left to right, and its page.
   void writeRow();
+  // Answers why the snapshot could not be written, or an empty string.
+  std::string snapshotIfChanged(const script::Command& command);
 
   Simulator& sim_;
   std::ostream& out_;
@@ -43,6 +48,10 @@ class ScriptRunner {
   TouchTracker touches_;
   double scale_ = 2;
   bool transcript_ = false;
+  std::string snapshotDirectory_;
+  int snapshotsWritten_ = 0;
+  // The pixels of the screen after the last command, to tell whether the next one changed it.
+  std::string lastScreen_;
   size_t requestsSeen_ = 0;
   // What the transcript said last about the keyboard and the list, and the pasteboard.
   std::string keyboardSeen_, pasteboardSeen_;

@@ -6,10 +6,13 @@
 #include <system_error>
 
 #include "platform/foundation/file_manager.h"
+#include "platform/render/text_measure_pango.h"
 #include "platform/uikit/ui_application.h"
 #include "platform/uikit/ui_text_field.h"
 
 Simulator::Simulator(Options options) : options_(std::move(options)) {
+  // Layout measures text in the fonts the screen is drawn with.
+  installPangoTextMeasurer();
   if (options_.manualClock) {
     clock_ = std::make_shared<ManualClock>(SystemClock().wall());
     Clock::setCurrent(clock_);

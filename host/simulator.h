@@ -84,6 +84,7 @@ class Simulator {
   std::string setPasteboard(const std::string& text);
 
   NotificationList& list() { return list_; }
+  const NotificationList& list() const { return list_; }
   Keyboard& keyboard() { return keyboard_; }
   const std::shared_ptr<BBWeeAppController>& controller() const { return controller_; }
   bool isShown() const { return shown_; }

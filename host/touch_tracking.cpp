@@ -213,7 +213,7 @@ void TouchTracker::finishScrolling() {
   UIView::animateWithDurationAnimations(kPageDuration, [&] { scroll->setContentOffset(next); });
 }
 
-std::vector<keypad::Key> TouchTracker::keysOnScreen(CGPoint& origin) const {
+std::vector<keyboard::Key> TouchTracker::keysOnScreen(CGPoint& origin) const {
   Keyboard& keyboard = sim_.keyboard();
   const auto& root = sim_.list().window();
   const auto accessory = keyboard.accessory();
@@ -225,16 +225,16 @@ std::vector<keypad::Key> TouchTracker::keysOnScreen(CGPoint& origin) const {
     const UIDevice& device = UIDevice::currentDevice();
     const bool tablet = device.respondsToUserInterfaceIdiom() &&
                         device.userInterfaceIdiom() == UIUserInterfaceIdiomPad;
-    return keypad::keys(keyboard.type(), rect->size, tablet);
+    return keyboard::keys(keyboard.type(), rect->size, tablet);
   }
   return {};
 }
 
-const keypad::Key* TouchTracker::keyAt(const std::vector<keypad::Key>& keys, CGPoint point) {
-  const keypad::Key* best = nullptr;
+const keyboard::Key* TouchTracker::keyAt(const std::vector<keyboard::Key>& keys, CGPoint point) {
+  const keyboard::Key* best = nullptr;
   CGFloat bestDistance = kKeyReach;
   for (const auto& key : keys) {
-    if (key.kind == keypad::Key::Kind::Blank) continue;
+    if (key.kind == keyboard::Key::Kind::Blank) continue;
     const CGRect& r = key.frame;
     const CGFloat dx =
         std::max({r.origin.x - point.x, CGFloat{0}, point.x - (r.origin.x + r.size.width)});
@@ -261,13 +261,13 @@ void TouchTracker::actOnKey(CGPoint point) {
     return;
   }
   switch (key->kind) {
-    case keypad::Key::Kind::Character:
+    case keyboard::Key::Kind::Character:
       sim_.type(key->label);
       break;
-    case keypad::Key::Kind::Delete:
+    case keyboard::Key::Kind::Delete:
       sim_.backspace(1);
       break;
-    case keypad::Key::Kind::Blank:
+    case keyboard::Key::Kind::Blank:
       break;
   }
 }

@@ -4,7 +4,7 @@
 #include <optional>
 #include <string>
 
-#include "host/keyboard_keys.h"
+#include "host/keyboard.h"
 #include "platform/uikit/geometry.h"
 #include "platform/uikit/ui_control.h"
 #include "platform/uikit/ui_scroll_view.h"
@@ -42,13 +42,13 @@ class TouchTracker {
 
   bool isDown() const { return down_; }
   // The key the finger holds on the on-screen keyboard, for drawing it pressed.
-  const std::optional<keypad::Key>& pressedKey() const { return key_; }
+  const std::optional<keyboard::Key>& pressedKey() const { return key_; }
 
   // The key under a point of the keys' area: the one whose frame holds it, or else the
   // nearest within kKeyReach, so that the thin gaps between keys are not dead. Blank keys
   // take no touch.
   static constexpr CGFloat kKeyReach = 6;
-  static const keypad::Key* keyAt(const std::vector<keypad::Key>& keys, CGPoint point);
+  static const keyboard::Key* keyAt(const std::vector<keyboard::Key>& keys, CGPoint point);
 
  private:
   enum class Target { None, Swallowed, Key, Control, Recognizer, Tap };
@@ -58,7 +58,7 @@ class TouchTracker {
   void finishScrolling();
   void actOnKey(CGPoint point);
   // The keys and where their area lies on the screen, while the keyboard shows.
-  std::vector<keypad::Key> keysOnScreen(CGPoint& origin) const;
+  std::vector<keyboard::Key> keysOnScreen(CGPoint& origin) const;
   bool movedTooFar() const { return travelled_ > kSlop; }
   void reset();
 
@@ -70,7 +70,7 @@ class TouchTracker {
   std::weak_ptr<UIView> hit_;
   std::weak_ptr<UIControl> control_;
   bool inside_ = false;
-  std::optional<keypad::Key> key_;
+  std::optional<keyboard::Key> key_;
   std::weak_ptr<UIScrollView> scroller_;
   bool horizontal_ = false;
   bool scrolling_ = false;

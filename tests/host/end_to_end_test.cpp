@@ -153,7 +153,8 @@ TEST_F(EndToEndTest, ErrorsStopTheScriptWithExitTwoAndTheLine) {
       {"install\nshow\ntap overlay\n", "line 3: tap: overlay: no overlay is shown\n"},
       {"install\nshow\ntype 12\n", "line 3: type: no first responder\n"},
       {"install\nshow\nalert ok\n", "line 3: alert ok: no alert is shown\n"},
-      {"install\nsnapshot out.png\n", "line 2: snapshot: drawing is not available yet\n"},
+      {"install\nsnapshot /nonexistent-folder/out.png\n",
+       "line 2: snapshot: cannot write /nonexistent-folder/out.png: no such folder\n"},
       {std::string(100000, 'x') + "\ndump\n", "line 1: the line is longer than 65536 bytes\n"},
       {"\x01\xff\xfe garbage\n", "line 1: unknown command \"\\u0001\xEF\xBF\xBD\xEF\xBF\xBD\"\n"},
   };

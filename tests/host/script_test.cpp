@@ -150,7 +150,7 @@ TEST_F(ScriptRunnerTest, StopsAtTheFirstFailureWithItsLineNumber) {
        "line 1: settings: usage: settings KEY VALUE | settings KEY - | settings -"},
       {"settings \"\xff\" 1", "line 1: settings: the key is not valid UTF-8"},
       {"settings Name \"a\xc3\"", "line 1: settings: the value is not valid UTF-8"},
-      {"snapshot /tmp/x.png", "line 1: snapshot: drawing is not available yet"},
+      {"snapshot", "line 1: snapshot: usage: snapshot FILE"},
       {"show extra", "line 1: show: usage: show"},
       {"type \"unterminated", "line 1: unterminated quote"},
   };

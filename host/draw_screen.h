@@ -1,0 +1,27 @@
+#pragma once
+
+#include <string>
+
+#include "platform/render/surface.h"
+#include "platform/uikit/painter.h"
+
+class Simulator;
+
+// The whole screen as the simulator shows it, for the window and for snapshots: the window's
+// view tree (status bar, list, the widget in its row, overlays, keyboard) at its presentation
+// values, then the alerts as modal boxes over everything.
+namespace screen {
+
+// Pixels per point unless asked otherwise.
+inline constexpr double kDefaultScale = 2;
+
+void draw(const Simulator& simulator, Painter& painter);
+
+// The screen drawn into a new surface of the screen's size times `scale` (at most 8).
+render::Surface render(const Simulator& simulator, double scale = kDefaultScale);
+
+// Draws the screen and writes it as a PNG; an empty string, or why it failed.
+std::string snapshot(const Simulator& simulator, const std::string& path,
+                     double scale = kDefaultScale);
+
+}  // namespace screen

@@ -1,0 +1,31 @@
+#pragma once
+
+#include "platform/uikit/ui_table_view.h"
+#include "platform/uikit/ui_view.h"
+
+// The host's own views, which draw the parts of the screen that belong to the home screen
+// (host/draw_host_views.cpp).
+
+// The bar at the top: carrier, the network activity indicator turning while it is on, the
+// time of the wall clock and the battery.
+class StatusBarView : public UIView {
+ public:
+  void drawRect(Painter& painter, CGRect rect) const override;
+};
+
+// The list's grip at its bottom edge.
+class ListHandleView : public UIView {
+ public:
+  void drawRect(Painter& painter, CGRect rect) const override;
+};
+
+// A row of the list: a sample notification's row gets a hairline under it; the widget's row
+// draws only what the widget puts in it.
+class HostTableCell : public UITableViewCell {
+ public:
+  void setSeparated(bool separated) { separated_ = separated; }
+  void drawRect(Painter& painter, CGRect rect) const override;
+
+ private:
+  bool separated_ = false;
+};
