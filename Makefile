@@ -28,6 +28,7 @@ bench: deps
 	cmake --preset release
 	cmake --build --preset release
 	build/release/bench/keystroke_bench
+	build/release/bench/render_bench
 
 clean:
 	rm -rf build
