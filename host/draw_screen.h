@@ -1,11 +1,13 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 #include "platform/render/surface.h"
 #include "platform/uikit/painter.h"
 
 class Simulator;
+class UIAlertView;
 
 // The whole screen as the simulator shows it, for the window and for snapshots: the window's
 // view tree (status bar, list, the widget in its row, overlays, keyboard) at its presentation
@@ -19,6 +21,10 @@ void draw(const Simulator& simulator, Painter& painter);
 
 // The screen drawn into a new surface of the screen's size times `scale` (at most 8).
 render::Surface render(const Simulator& simulator, double scale = kDefaultScale);
+
+// Where the alert's buttons lie on a screen of that size, as it is drawn there, in the order
+// of its button titles.
+std::vector<CGRect> alertButtonFrames(const UIAlertView& alert, CGSize screen);
 
 // Draws the screen and writes it as a PNG; an empty string, or why it failed.
 std::string snapshot(const Simulator& simulator, const std::string& path,

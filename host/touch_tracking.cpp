@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 
+#include "host/draw_screen.h"
 #include "host/simulator.h"
 #include "host/touch.h"
 #include "platform/uikit/ui_alert_view.h"
@@ -53,8 +54,13 @@ std::string TouchTracker::down(CGPoint point) {
   reset();
   down_ = true;
   start_ = last_ = point;
-  if (!UIAlertView::visibleAlerts().empty()) {
+  if (const auto& alerts = UIAlertView::visibleAlerts(); !alerts.empty()) {
     target_ = Target::Swallowed;
+    if (const auto button = alertButtonAt(*alerts.back(), point)) {
+      target_ = Target::AlertButton;
+      alert_ = alerts.back();
+      alertButton_ = *button;
+    }
     return {};
   }
   const auto& root = sim_.list().window();
@@ -108,7 +114,9 @@ std::string TouchTracker::move(CGPoint point) {
   last_ = point;
   travelled_ = std::max(travelled_,
                         static_cast<CGFloat>(std::hypot(point.x - start_.x, point.y - start_.y)));
-  if (target_ == Target::Swallowed || target_ == Target::Key) return {};
+  if (target_ == Target::Swallowed || target_ == Target::AlertButton || target_ == Target::Key) {
+    return {};
+  }
   startScrollingIfDragged(point);
   if (scrolling_) {
     const auto scroll = scroller_.lock();
@@ -160,6 +168,13 @@ std::string TouchTracker::up(CGPoint point) {
   switch (target_) {
     case Target::Key:
       actOnKey(point);
+      break;
+    case Target::AlertButton:
+      if (const auto alert = alert_.lock(); alert && alertButtonAt(*alert, point) == alertButton_ &&
+                                            !UIAlertView::visibleAlerts().empty() &&
+                                            UIAlertView::visibleAlerts().back() == alert) {
+        alert->dismissWithClickedButtonIndex(static_cast<NSInteger>(alertButton_));
+      }
       break;
     case Target::Control:
       if (const auto control = control_.lock()) {
@@ -272,6 +287,14 @@ void TouchTracker::actOnKey(CGPoint point) {
   }
 }
 
+std::optional<size_t> TouchTracker::alertButtonAt(const UIAlertView& alert, CGPoint point) const {
+  const auto frames = screen::alertButtonFrames(alert, sim_.list().screenSize());
+  for (size_t i = 0; i < frames.size(); ++i) {
+    if (CGRectContainsPoint(frames[i], point)) return i;
+  }
+  return std::nullopt;
+}
+
 void TouchTracker::reset() {
   down_ = false;
   target_ = Target::None;
@@ -280,6 +303,8 @@ void TouchTracker::reset() {
   control_.reset();
   inside_ = false;
   key_.reset();
+  alert_.reset();
+  alertButton_ = 0;
   scroller_.reset();
   scrolling_ = false;
   startOffset_ = {};

@@ -6,6 +6,7 @@
 
 #include "host/keyboard.h"
 #include "platform/uikit/geometry.h"
+#include "platform/uikit/ui_alert_view.h"
 #include "platform/uikit/ui_control.h"
 #include "platform/uikit/ui_scroll_view.h"
 
@@ -25,7 +26,8 @@ class Simulator;
 //   the content follows the finger within its size; at the lift a paging scroll view moves
 //   to a whole page: the next one in the drag's direction once the finger has gone
 //   kPageDrag, else the nearest one.
-// While an alert is shown every touch is swallowed.
+// While an alert is shown it takes every touch: a lift on the button the finger came down on
+// clicks it, and nothing else reaches the views beneath.
 class TouchTracker {
  public:
   static constexpr CGFloat kSlop = 10;
@@ -51,12 +53,14 @@ class TouchTracker {
   static const keyboard::Key* keyAt(const std::vector<keyboard::Key>& keys, CGPoint point);
 
  private:
-  enum class Target { None, Swallowed, Key, Control, Recognizer, Tap };
+  enum class Target { None, Swallowed, AlertButton, Key, Control, Recognizer, Tap };
 
   void startScrollingIfDragged(CGPoint point);
   void trackControl(CGPoint point);
   void finishScrolling();
   void actOnKey(CGPoint point);
+  // The button of the front alert under the point, if any.
+  std::optional<size_t> alertButtonAt(const UIAlertView& alert, CGPoint point) const;
   // The keys and where their area lies on the screen, while the keyboard shows.
   std::vector<keyboard::Key> keysOnScreen(CGPoint& origin) const;
   bool movedTooFar() const { return travelled_ > kSlop; }
@@ -71,6 +75,8 @@ class TouchTracker {
   std::weak_ptr<UIControl> control_;
   bool inside_ = false;
   std::optional<keyboard::Key> key_;
+  std::weak_ptr<UIAlertView> alert_;
+  size_t alertButton_ = 0;
   std::weak_ptr<UIScrollView> scroller_;
   bool horizontal_ = false;
   bool scrolling_ = false;

@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include "host/draw_screen.h"
 #include "host/simulator.h"
 #include "platform/foundation/run_loop.h"
 #include "platform/uikit/ui_alert_view.h"
@@ -179,12 +180,31 @@ TEST_F(TouchTrackingTest, KeysTypeWhereTheyAreSeenAndOnlyWhenLiftedOnTheSameKey)
   EXPECT_EQ(field->text(), "10.");
 }
 
-TEST_F(TouchTrackingTest, AnAlertSwallowsEveryTouch) {
+TEST_F(TouchTrackingTest, AnAlertTakesEveryTouchAndItsButtonDismissesIt) {
   const auto button = addButton(CGRectMake(100, 100, 60, 30), sim_->list().slidingView());
   UIAlertView::initWithTitleMessageCancelButtonTitle(NSStr("Error"), NSStr("one"), "OK")->show();
   ASSERT_EQ(tracker_->down({130, 135}), "");
   EXPECT_FALSE(button->isHighlighted());
   ASSERT_EQ(tracker_->up({130, 135}), "");
+  EXPECT_TRUE(events_->seen.empty());
+
+  const auto& alerts = UIAlertView::visibleAlerts();
+  ASSERT_EQ(alerts.size(), 1u);
+  const auto frames = screen::alertButtonFrames(*alerts.back(), {320, 480});
+  ASSERT_EQ(frames.size(), 1u);
+  const CGPoint ok{frames[0].origin.x + frames[0].size.width / 2,
+                   frames[0].origin.y + frames[0].size.height / 2};
+  // Down on OK but lifted off it: the alert stays.
+  ASSERT_EQ(tracker_->down(ok), "");
+  ASSERT_EQ(tracker_->up({ok.x, ok.y + 60}), "");
+  EXPECT_EQ(alerts.size(), 1u);
+  // Down off it and lifted on it: it stays too.
+  ASSERT_EQ(tracker_->down({ok.x, ok.y - 60}), "");
+  ASSERT_EQ(tracker_->up(ok), "");
+  EXPECT_EQ(alerts.size(), 1u);
+  ASSERT_EQ(tracker_->down(ok), "");
+  ASSERT_EQ(tracker_->up(ok), "");
+  EXPECT_TRUE(alerts.empty());
   EXPECT_TRUE(events_->seen.empty());
 }
 
