@@ -122,6 +122,7 @@ class Session {
   bool movePending_ = false;
   CGPoint pendingMove_{};
   std::string clipboardSeen_;
+  std::string lastAction_;
   std::optional<std::string> pasteboardSeen_;
   // What the screen showed when last drawn, to know when to draw again.
   size_t timersSeen_ = 0, requestsSeen_ = 0, alertsSeen_ = 0;
@@ -163,6 +164,7 @@ bool Session::act(const std::string& line) {
   if (recorder_) {
     recorder_->write(clockTicks_, line, NSURLConnection::startedRequests().size() > requests);
   }
+  lastAction_ = line;
   dirty_ = true;
   return true;
 }
@@ -425,12 +427,12 @@ int Session::run() {
     }
 
     int waitMs = 1000;
-    if (animating || mouseDown_) {
+    if (animating) {
       waitMs = 8;
     } else if (timers > 0 || requests > 0) {
       waitMs = 10;
     } else if (options_.reportIdle && !reportedIdle_) {
-      std::fputs("idle\n", stdout);
+      std::printf("idle after %s\n", lastAction_.c_str());
       std::fflush(stdout);
       reportedIdle_ = true;
     }

@@ -22,8 +22,9 @@ struct Options {
   // The wall time the window starts at, in seconds since 2001-01-01; the present second when
   // not given.
   std::optional<double> clock;
-  // Writes "idle" on standard output each time everything is drawn and the window waits for
-  // input, for programs that drive the window.
+  // Writes "idle after LINE" on standard output each time everything is drawn and the window
+  // waits for input, LINE being the last action's script line, for programs that drive the
+  // window: an idle line after an action means its animations have ended.
   bool reportIdle = false;
 };
 

@@ -1,6 +1,9 @@
 #pragma once
 
+#include <optional>
 #include <string>
+
+#include "platform/render/surface.h"
 
 #include "platform/uikit/geometry.h"
 
@@ -25,6 +28,7 @@ class View {
  private:
   CGSize screen_{};
   double scale_ = 1;
+  std::optional<render::Surface> help_;
 };
 
 }  // namespace window
