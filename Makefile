@@ -1,5 +1,5 @@
 # The README's two commands, and a few more for developers. Each installs what is missing.
-.PHONY: demo test deps build asan fuzz bench clean
+.PHONY: demo test deps build asan fuzz bench screenshots clean
 
 demo: deps
 	cmake --preset release
@@ -29,6 +29,12 @@ bench: deps
 	cmake --build --preset release
 	build/release/bench/keystroke_bench
 	build/release/bench/render_bench
+
+# The README's pictures, into docs/.
+screenshots: deps
+	cmake --preset release
+	cmake --build --preset release
+	scripts/screenshots build/release
 
 clean:
 	rm -rf build
