@@ -97,6 +97,7 @@ class Session {
   void flushMove();
   CGPoint toPoints(int x, int y) const;
   bool needsFrames() const;
+  long spinnerStep() const;
   void draw();
 
   Simulator& sim_;
@@ -126,7 +127,7 @@ class Session {
   std::optional<std::string> pasteboardSeen_;
   // What the screen showed when last drawn, to know when to draw again.
   size_t timersSeen_ = 0, requestsSeen_ = 0, alertsSeen_ = 0;
-  long minuteSeen_ = -1;
+  long minuteSeen_ = -1, spinnerSeen_ = -1;
   bool animatingSeen_ = false;
 };
 
@@ -372,8 +373,13 @@ void Session::handle(const SDL_Event& event) {
 }
 
 bool Session::needsFrames() const {
-  return !UIView::runningAnimations().empty() ||
-         UIApplication::sharedApplication().isNetworkActivityIndicatorVisible();
+  return !UIView::runningAnimations().empty();
+}
+
+long Session::spinnerStep() const {
+  // The status bar's activity indicator steps twelve times a second while it is on.
+  if (!UIApplication::sharedApplication().isNetworkActivityIndicatorVisible()) return -1;
+  return static_cast<long>(std::floor(Clock::current().monotonic() * 12));
 }
 
 void Session::draw() {
@@ -411,10 +417,12 @@ int Session::run() {
     const size_t requests = NSURLConnection::activeCount();
     const size_t alerts = UIAlertView::visibleAlerts().size();
     const long minute = static_cast<long>(std::floor(Clock::current().wall() / 60));
+    const long spinner = spinnerStep();
     if (animating || animatingSeen_ || timers != timersSeen_ || requests != requestsSeen_ ||
-        alerts != alertsSeen_ || minute != minuteSeen_) {
+        alerts != alertsSeen_ || minute != minuteSeen_ || spinner != spinnerSeen_) {
       dirty_ = true;
     }
+    spinnerSeen_ = spinner;
     animatingSeen_ = animating;
     timersSeen_ = timers;
     requestsSeen_ = requests;
@@ -429,7 +437,7 @@ int Session::run() {
     int waitMs = 1000;
     if (animating) {
       waitMs = 8;
-    } else if (timers > 0 || requests > 0) {
+    } else if (timers > 0 || requests > 0 || spinner >= 0) {
       waitMs = 10;
     } else if (options_.reportIdle && !reportedIdle_) {
       std::printf("idle after %s\n", lastAction_.c_str());
