@@ -235,6 +235,15 @@ bool Session::openWindow() {
   }
   screen_ = sim_.list().screenSize();
   const CGFloat height = screen_.height + View::kHelpHeight;
+  // A tablet at the display's scale may not fit on it: quarter steps down until it does, in
+  // either orientation.
+  SDL_Rect usable;
+  if (options_.scale <= 0 && SDL_GetDisplayUsableBounds(0, &usable) == 0 && usable.w > 0 &&
+      usable.h > 0) {
+    const double longest = std::max(screen_.width, screen_.height) + View::kHelpHeight;
+    const double fit = std::min(usable.w, usable.h) / longest;
+    if (unitsPerPoint_ > fit) unitsPerPoint_ = std::max(0.5, std::floor(fit * 4) / 4);
+  }
   window_ = SDL_CreateWindow("Tessary", SDL_WINDOWPOS_CENTERED, SDL_WINDOWPOS_CENTERED,
                              static_cast<int>(std::lround(screen_.width * unitsPerPoint_)),
                              static_cast<int>(std::lround(height * unitsPerPoint_)),
