@@ -1,13 +1,19 @@
 #!/usr/bin/env bash
-# The window on a real X display (run under xvfb-run): a click on the left currency button
-# opens the picker, and a screenshot taken from the display itself shows the list darkened by
-# the overlay; the window's record, replayed headless, gives the same pixels.
+# The window on a real X display (run under xvfb-run), driven with xdotool, its screenshots
+# taken from the X server itself:
+#   picker     a click on the left currency button opens the picker, and the list shows
+#              darkened by the overlay;
+#   clipboard  the computer's clipboard pastes into a field with Ctrl+V, and the bar's Copy
+#              puts the amount on the computer's clipboard.
+# Either way the window's record, replayed headless, draws the same pixels as the display
+# showed at the end.
 #
-#   window_test.sh TESSARY-SIM BUNDLE-DIR
+#   window_test.sh TESSARY-SIM BUNDLE-DIR picker|clipboard
 set -euo pipefail
 sim=$1
 bundle=$2
-for tool in xdotool import convert compare; do
+scenario=$3
+for tool in xdotool import convert compare xclip; do
   command -v "$tool" >/dev/null || { echo "window test: $tool is missing (scripts/install-deps)"; exit 77; }
 done
 [[ -n "${DISPLAY:-}" ]] || { echo "window test: no display; run it under xvfb-run -a"; exit 1; }
@@ -19,24 +25,33 @@ cleanup() {
   rm -rf "$work"
 }
 trap cleanup EXIT
-fail() { echo "window test: $*" >&2; [[ -f "$work/window.err" ]] && cat "$work/window.err" >&2; exit 1; }
+fail() { echo "window test: $scenario: $*" >&2; [[ -f "$work/window.err" ]] && cat "$work/window.err" >&2; exit 1; }
 
 # A whole minute, so the status bar's time cannot turn during the test.
 clock=799999980
 "$sim" --root "$work/root" --bundle "$bundle" install
-cp -a "$work/root" "$work/replay-root"  # the replay starts from what the window started from
+data="$work/root/var/mobile/Library/Tessary"
+# A fresh rate, so that typing converts without asking the network.
+echo '<plist version="1.0"><dict><key>EUR-USD</key><string>1.25</string></dict></plist>' >"$data/Rates.plist"
+echo "<plist version=\"1.0\"><dict><key>EUR-USD</key><real>$clock</real></dict></plist>" >"$data/Dates.plist"
 
-point=$(printf 'clock %s\nshow\nwait 1\nlocate button:EUR\n' "$clock" |
-  "$sim" --root "$work/replay-root" --headless --script -) || fail "cannot locate the left button"
-rm -rf "$work/replay-root" && cp -a "$work/root" "$work/replay-root"
-x=${point%,*}
-y=${point#*,}
+# Where targets lie on the screen, asked of a headless run on a copy of the root.
+locate() {
+  rm -rf "$work/scratch" && cp -a "$work/root" "$work/scratch"
+  printf 'clock %s\nshow\nwait 1\n%s\n' "$clock" "$1" |
+    "$sim" --root "$work/scratch" --headless --script - | tail -n "$2"
+}
 
-mkfifo "$work/events"
-"$sim" --root "$work/root" --scale 1 --clock "$clock" --record "$work/record.txt" --report-idle \
-  >"$work/events" 2>"$work/window.err" &
-pid=$!
-exec 3<"$work/events"
+start_window() {
+  cp -a "$work/root" "$work/replay-root"  # the replay starts from what the window started from
+  mkfifo "$work/events"
+  "$sim" --root "$work/root" --scale 1 --clock "$clock" --record "$work/record.txt" \
+    --report-idle >"$work/events" 2>"$work/window.err" &
+  pid=$!
+  exec 3<"$work/events"
+  wait_idle 'show$'
+  wid=$(timeout 10 xdotool search --sync --name '^Tessary$' | head -1) || fail "no window named Tessary"
+}
 
 # Waits until the window has drawn everything after an action matching `$1` and waits for
 # input: every animation it started has ended.
@@ -47,32 +62,67 @@ wait_idle() {
   done
   fail "the window did not come to rest after: $1"
 }
-wait_idle 'show$'
-wid=$(timeout 10 xdotool search --sync --name '^Tessary$' | head -1) || fail "no window named Tessary"
 
-import -window "$wid" "$work/before.png"
-xdotool mousemove --window "$wid" "$x" "$y" click 1
-wait_idle 'touch up'
-import -window "$wid" "$work/after.png"
-xdotool key --window "$wid" ctrl+q 2>/dev/null || true
-# Quitting writes the record's last wait; ctest's timeout guards a window that never ends.
-wait "$pid" || fail "the window ended with status $?"
-pid=
+click() {
+  xdotool mousemove --window "$wid" "${1%,*}" "${1#*,}" click 1
+  wait_idle "touch up ${1%,*},${1#*,}"
+}
 
-grep -q '^touch down' "$work/record.txt" || fail "the click is not in the record"
-
-# The overlay darkens the list: a sample notification's row far below the widget.
-luminance() { convert "$1" -crop "1x1+$2+$3" -format '%[fx:luminance]' info:; }
-before=$(luminance "$work/before.png" 160 400)
-after=$(luminance "$work/after.png" 160 400)
-awk -v b="$before" -v a="$after" 'BEGIN { exit !(b > 0.05 && a < b * 0.5) }' ||
-  fail "the list is not darkened by the overlay (luminance $before before, $after after)"
+quit_window() {
+  import -window "$wid" "$work/shown.png"
+  xdotool key --window "$wid" ctrl+q 2>/dev/null || true
+  # Quitting writes the record's last wait; ctest's timeout guards a window that never ends.
+  wait "$pid" || fail "the window ended with status $?"
+  pid=
+}
 
 # The replay draws what the display showed, pixel for pixel; the help line is the window's own.
-{ cat "$work/record.txt"; echo "snapshot $work/replay.png"; } |
-  "$sim" --root "$work/replay-root" --headless --script - || fail "the replay failed"
-size=$(convert "$work/replay.png" -format '%wx%h' info:)
-convert "$work/after.png" -crop "$size+0+0" +repage "$work/after-screen.png"
-differing=$(compare -metric AE "$work/after-screen.png" "$work/replay.png" null: 2>&1 || true)
-[[ "$differing" == 0 ]] || fail "the replay differs from the window in $differing pixels"
-echo "window test: the overlay darkened the list ($before to $after) and the replay matches"
+replay_matches() {
+  { cat "$work/record.txt"; echo "snapshot $work/replay.png"; echo "dump"; } |
+    "$sim" --root "$work/replay-root" --headless --script - >"$work/replay.out" ||
+    fail "the replay failed"
+  local size differing
+  size=$(convert "$work/replay.png" -format '%wx%h' info:)
+  convert "$work/shown.png" -crop "$size+0+0" +repage "$work/shown-screen.png"
+  differing=$(compare -metric AE "$work/shown-screen.png" "$work/replay.png" null: 2>&1 || true)
+  [[ "$differing" == 0 ]] || fail "the replay differs from the window in $differing pixels"
+}
+
+luminance() { convert "$1" -crop "1x1+$2+$3" -format '%[fx:luminance]' info:; }
+
+case "$scenario" in
+  picker)
+    button=$(locate 'locate button:EUR' 1)
+    start_window
+    import -window "$wid" "$work/before.png"
+    click "$button"
+    quit_window
+    grep -q '^touch down' "$work/record.txt" || fail "the click is not in the record"
+    # A sample notification's row far below the widget.
+    before=$(luminance "$work/before.png" 160 400)
+    after=$(luminance "$work/shown.png" 160 400)
+    awk -v b="$before" -v a="$after" 'BEGIN { exit !(b > 0.05 && a < b * 0.5) }' ||
+      fail "the list is not darkened by the overlay (luminance $before before, $after after)"
+    replay_matches
+    echo "window test: the overlay darkened the list ($before to $after); the replay matches"
+    ;;
+  clipboard)
+    mapfile -t places < <(locate $'locate field:left\ntap field:left\nwait 1\nlocate bar:Copy' 2)
+    start_window
+    printf '42' | xclip -selection clipboard
+    click "${places[0]}"
+    xdotool key --window "$wid" ctrl+v
+    wait_idle 'paste "42"'
+    xdotool type --window "$wid" 5
+    wait_idle 'type "5"'
+    click "${places[1]}"
+    copied=$(xclip -o -selection clipboard)
+    quit_window
+    grep -q '^pasteboard "42"$' "$work/record.txt" || fail "the clipboard did not reach the pasteboard"
+    [[ "$copied" == 425 ]] || fail "Copy put \"$copied\" on the clipboard, not 425"
+    replay_matches
+    grep -q '"pasteboard":"425"' "$work/replay.out" || fail "the replay's pasteboard is not 425"
+    echo "window test: 42 pasted from the clipboard, 425 copied to it; the replay matches"
+    ;;
+  *) fail "unknown scenario" ;;
+esac
