@@ -343,8 +343,8 @@ std::string Simulator::dump() {
   out.key("files").beginObject();
   for (const DumpedFile& file : kDumpedFiles) {
     out.key(file.name);
-    const auto path = DeviceRoot::map(file.path);
-    const auto bytes = path ? file_io::readAll(*path) : std::nullopt;
+    // Read beneath the root as the platform reads: a link out shows as no file.
+    const auto bytes = file_io::readBeneathRoot(file.path);
     const id value = bytes ? property_list::parse(*bytes) : nullptr;
     dump::writeValue(out, value.get());
   }

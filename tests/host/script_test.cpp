@@ -3,6 +3,8 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <filesystem>
+#include <fstream>
 #include <istream>
 #include <iterator>
 #include <set>
@@ -176,6 +178,19 @@ TEST_F(ScriptRunnerTest, SettingsKeepAFileTheyCannotRead) {
             "line 1: settings: the settings file cannot be read as a dictionary; it is left as it "
             "is (settings - removes it)\n");
   EXPECT_EQ(root_.readFile(settings), good.substr(0, good.size() / 2));
+}
+
+// The dump reads the store as the platform does: a link out of the device root is no file.
+TEST_F(ScriptRunnerTest, TheDumpReadsNothingThroughALinkOutOfTheRoot) {
+  const tessary::test::TempDeviceRoot outside;
+  DeviceRoot::set(root_.path());
+  std::ofstream(outside.path() + "/Rates.plist")
+      << "<plist><dict><key>EUR-USD</key><string>outside</string></dict></plist>";
+  std::filesystem::create_symlink(outside.path() + "/Rates.plist",
+                                  root_.host("/var/mobile/Library/Tessary/Rates.plist"));
+  ASSERT_EQ(run("dump\n"), 0) << err_.str();
+  EXPECT_EQ(out_.str().find("outside"), std::string::npos);
+  EXPECT_NE(out_.str().find("\"Rates.plist\":null"), std::string::npos) << out_.str().substr(0, 400);
 }
 
 // The table's counts and usage lines agree: one argument too many gets the usage line.
