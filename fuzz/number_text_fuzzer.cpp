@@ -1,6 +1,8 @@
 // The reply's UTF-8 check and the platform's number readings. The check must agree with the
 // C library's UTF-8 decoder; doubleValue and floatValue must agree with strtod in the C
 // locale on every text both read as a plain decimal number.
+#include <locale.h>
+
 #include <clocale>
 #include <cmath>
 #include <cstdint>
@@ -9,8 +11,6 @@
 #include <cwchar>
 #include <string>
 #include <string_view>
-
-#include <locale.h>
 
 #include "platform/foundation/number_text.h"
 #include "platform/foundation/utf16.h"

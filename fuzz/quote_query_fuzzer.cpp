@@ -21,8 +21,8 @@ const tessary::quotes::RateTable& table() {
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const std::string_view query(reinterpret_cast<const char*>(data), size);
   const auto parsed = tessary::quotes::parseQuoteQuery(query);
-  if (parsed.ok() &&
-      (!tessary::quotes::isCurrencyCode(parsed.from) || !tessary::quotes::isCurrencyCode(parsed.to)))
+  if (parsed.ok() && (!tessary::quotes::isCurrencyCode(parsed.from) ||
+                      !tessary::quotes::isCurrencyCode(parsed.to)))
     std::abort();
   const auto reply = tessary::quotes::answerQuote(table(), query);
   switch (reply.status) {

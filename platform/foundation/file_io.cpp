@@ -151,10 +151,11 @@ void removeStaleTemporaries(const std::string& folder) {
   while (const dirent* entry = ::readdir(dir)) {
     const std::string_view name = entry->d_name;
     if (!isTemporaryName(name)) continue;
-    FileDescriptor file(::openat(folderFd.get(), entry->d_name,
-                                 O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC));
+    FileDescriptor file(
+        ::openat(folderFd.get(), entry->d_name, O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC));
     if (file.get() < 0 || ::flock(file.get(), LOCK_EX | LOCK_NB) != 0) continue;
-    struct stat opened {}, named {};
+    struct stat opened {
+    }, named{};
     if (::fstat(file.get(), &opened) == 0 && S_ISREG(opened.st_mode) &&
         ::fstatat(folderFd.get(), entry->d_name, &named, AT_SYMLINK_NOFOLLOW) == 0 &&
         opened.st_dev == named.st_dev && opened.st_ino == named.st_ino) {
@@ -172,7 +173,8 @@ int createLockedTemporary(std::string& temporary) {
     temporary = pattern;
     FileDescriptor file(::mkostemp(temporary.data(), O_CLOEXEC));
     if (file.get() < 0) return -1;
-    struct stat opened {}, named {};
+    struct stat opened {
+    }, named{};
     if (::flock(file.get(), LOCK_EX) == 0 && ::fstat(file.get(), &opened) == 0 &&
         ::lstat(temporary.c_str(), &named) == 0 && opened.st_ino == named.st_ino &&
         opened.st_dev == named.st_dev) {

@@ -158,8 +158,8 @@ bool NSFileManager::moveItemAtPathToPath(std::string_view platformPath,
                                          std::string_view destination) const {
   const auto from = DeviceRoot::mapForWriting(platformPath);
   const auto to = DeviceRoot::mapForWriting(destination);
-  return from && to && ::renameat2(AT_FDCWD, from->c_str(), AT_FDCWD, to->c_str(),
-                                   RENAME_NOREPLACE) == 0;
+  return from && to &&
+         ::renameat2(AT_FDCWD, from->c_str(), AT_FDCWD, to->c_str(), RENAME_NOREPLACE) == 0;
 }
 
 std::vector<std::string> NSFileManager::contentsOfDirectoryAtPath(

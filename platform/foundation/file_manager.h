@@ -1,9 +1,9 @@
 #pragma once
 
 #include <optional>
-#include <vector>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "platform/foundation/objc.h"
 

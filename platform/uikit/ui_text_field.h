@@ -108,7 +108,7 @@ class TESSARY_EXPORT UITextField : public UIControl {
   bool replaceRangeByUser(NSRange range, const std::string& replacement);
 
  protected:
-  void setEditing(bool editing) { editing_ = editing; }
+  void setEditing(bool isEditing) { editing_ = isEditing; }
 
  private:
   std::string text_;

@@ -68,7 +68,6 @@ class GeometryEndToEndTest : public tessary::test::PlatformTest {
     tessary::test::collectViews(tree, className, found);
     return found.empty() ? nullptr : found.front();
   }
-
 };
 
 TEST_F(GeometryEndToEndTest, EachSidesButtonChoosesForItsSideInEveryLayout) {

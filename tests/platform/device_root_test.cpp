@@ -1,6 +1,5 @@
-#include <gtest/gtest.h>
-
 #include <fcntl.h>
+#include <gtest/gtest.h>
 #include <sys/file.h>
 #include <unistd.h>
 
@@ -178,8 +177,7 @@ TEST_F(DeviceRootReads, AtomicWritesRemoveStaleTemporariesOnly) {
   std::sort(left.begin(), left.end());
   EXPECT_EQ(left, (std::vector<std::string>{".Rates.plist.a1B2c", ".Rates.plist.a1B2c-",
                                             ".Recent.plist.held00", ".folder.abcdef",
-                                            ".link.abcdef", "Rates.plist",
-                                            "Rates.plist.a1B2c3"}));
+                                            ".link.abcdef", "Rates.plist", "Rates.plist.a1B2c3"}));
   ::close(held);
   ASSERT_TRUE(NSDictionary().writeToFileAtomically(kRates, true));
   EXPECT_FALSE(std::filesystem::exists(folder + ".Recent.plist.held00"));

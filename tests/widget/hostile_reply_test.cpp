@@ -134,8 +134,8 @@ TEST_F(HostileReply, EveryReplyFailsWithTheCacheIntactOrConverts) {
       {"204", reply("HTTP/1.1 204 No Content\r\n\r\n"), Outcome::Failure},
       {"empty body", reply(ok("")), Outcome::Failure},
       {"10 MB with a length", reply(ok(tenMegabytes)), Outcome::Failure},
-      {"10 MB without a length", reply("HTTP/1.1 200 OK\r\nConnection: close\r\n\r\n" + tenMegabytes),
-       Outcome::Failure},
+      {"10 MB without a length",
+       reply("HTTP/1.1 200 OK\r\nConnection: close\r\n\r\n" + tenMegabytes), Outcome::Failure},
       // Connections that stall, break or loop.
       {"a trickle, then nothing past the timeout",
        hold("HTTP/1.1 200 OK\r\nContent-Length: 7\r\n\r\n1.1"), Outcome::Failure, true},
@@ -168,14 +168,18 @@ TEST_F(HostileReply, EveryReplyFailsWithTheCacheIntactOrConverts) {
       {"-0", reply(ok("-0")), Outcome::Failure},
       {"1e-40, whose inverse overflows", reply(ok("1e-40")), Outcome::Failure},
       {"0x10, hex reads 0", reply(ok("0x10")), Outcome::Failure},
-      {"a byte-order mark", reply(ok("\xEF\xBB\xBF" "1.5")), Outcome::Failure},
+      {"a byte-order mark",
+       reply(ok("\xEF\xBB\xBF"
+                "1.5")),
+       Outcome::Failure},
       {"Arabic-Indic digits", reply(ok("\xD9\xA1\xD9\xAB\xD9\xA5")), Outcome::Failure},
       {"NUL", reply(ok(std::string("1.5\0", 4))), Outcome::Failure},
       {"other control bytes", reply(ok("1.5\x1b[2J")), Outcome::Failure},
       // Replies that do convert.
       {"a plain rate", reply(ok("1.5\n")), Outcome::Conversion},
       {"a rate in chunks",
-       reply("HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\n\r\n2\r\n1.\r\n2\r\n5\n\r\n0\r\n\r\n"),
+       reply(
+           "HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\n\r\n2\r\n1.\r\n2\r\n5\n\r\n0\r\n\r\n"),
        Outcome::Conversion},
       {"white space and trailing text", reply(ok(" \t1.5 EUR\r\n")), Outcome::Conversion},
   };

@@ -18,7 +18,8 @@ class StoreFile : public WidgetTest {
   // The set-aside copies of a data file, oldest first.
   std::vector<std::string> copiesOf(const std::string& name) const {
     std::vector<std::string> found;
-    for (const auto& entry : std::filesystem::directory_iterator(root_.host(paths::kDataDirectory))) {
+    for (const auto& entry :
+         std::filesystem::directory_iterator(root_.host(paths::kDataDirectory))) {
       const std::string file = entry.path().filename().string();
       if (file.starts_with(name + ".corrupt-")) found.push_back(file);
     }
@@ -36,7 +37,8 @@ TEST_F(StoreFile, ACorruptFileIsSetAsideAndTheUpdateStartsAfresh) {
   const auto fresh = store_file::dictionaryForUpdate(paths::kRates, false);
   ASSERT_TRUE(fresh);
   EXPECT_EQ(fresh->count(), 0u);
-  EXPECT_EQ(copiesOf("Rates.plist"), std::vector<std::string>{"Rates.plist.corrupt-20260706T000000Z"});
+  EXPECT_EQ(copiesOf("Rates.plist"),
+            std::vector<std::string>{"Rates.plist.corrupt-20260706T000000Z"});
   EXPECT_EQ(copy("Rates.plist.corrupt-20260706T000000Z"), "{ broken");
   EXPECT_FALSE(std::filesystem::exists(root_.host(paths::kRates)));
 

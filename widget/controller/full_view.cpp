@@ -77,12 +77,13 @@ void TessaryController::loadFullView() {
   const CGFloat fieldWidth = (wide ? 170 : 90) + (detail ? 53 : 0);
   const CGFloat fieldTop = detail ? 53 : 8;
   const CGFloat rightX = wide ? 250 : 170;
-  auto left = UITextField::initWithFrame(CGRectMake(detail ? 7 : 60, fieldTop, fieldWidth, 26));
+  auto leftInput =
+      UITextField::initWithFrame(CGRectMake(detail ? 7 : 60, fieldTop, fieldWidth, 26));
   auto right = UITextField::initWithFrame(CGRectMake(rightX, fieldTop, fieldWidth, 26));
   rightCode->setFrame(CGRectMake(wide ? 425 : 265, 5, 48, 30));
 
   if (detail) {
-    const CGRect l = left->frame(), r = right->frame();
+    const CGRect l = leftInput->frame(), r = right->frame();
     rightName->setFrame(CGRectMake(r.origin.x + 1, 37, l.size.width - 1, 15));
     leftName->setFrame(CGRectMake(8, 37, l.size.width - 1, 15));
     const CGFloat inset = wide ? 80 : 20;
@@ -109,15 +110,15 @@ void TessaryController::loadFullView() {
   container->addSubview(equals);
   eq = equals;
 
-  left->setBorderStyle(UITextBorderStyleRoundedRect);
-  for (const auto& field : {left, right}) {
+  leftInput->setBorderStyle(UITextBorderStyleRoundedRect);
+  for (const auto& field : {leftInput, right}) {
     field->addTarget(self(), &TessaryController::load, UIControlEventEditingChanged);
     field->setKeyboardType(isTablet() ? UIKeyboardTypeNumberPad : UIKeyboardTypeDecimalPad);
   }
   right->setBorderStyle(UITextBorderStyleRoundedRect);
   container->addSubview(right);
-  container->addSubview(left);
-  leftField = left;
+  container->addSubview(leftInput);
+  leftField = leftInput;
   rightField = right;
 
   const auto buttonBackground = bundleImage("ButtonBG.png");
@@ -126,7 +127,8 @@ void TessaryController::loadFullView() {
   const auto recent = catalogue::restorePair();
   const auto preferences = settings::read();
   if (!settings::clear(preferences.get())) {
-    if (const auto text = catalogue::recentString(recent.get(), "leftText")) left->setText(*text);
+    if (const auto text = catalogue::recentString(recent.get(), "leftText"))
+      leftInput->setText(*text);
     if (const auto text = catalogue::recentString(recent.get(), "rightText")) right->setText(*text);
   }
   animate = settings::autoScroll(preferences.get(), animate);
@@ -138,7 +140,7 @@ void TessaryController::loadFullView() {
   }
   leftCode->addGestureRecognizer(
       UITapGestureRecognizer::initWithTargetAction(self(), &TessaryController::tapLeft));
-  left->setDelegate(self());
+  leftInput->setDelegate(self());
   right->setDelegate(self());
   for (const auto& button : {leftCode, rightCode}) {
     button->titleLabel()->setShadowOffset(CGSizeMake(-1, 1));

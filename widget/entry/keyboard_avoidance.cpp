@@ -41,9 +41,9 @@ bool moveTo(const std::shared_ptr<UIView>& view, CGFloat dy) {
 
 void TessaryController::keyboardWillShow(const NSNotification& notification) {
   const auto list = listView();
-  const auto left = leftField.lock();
-  const auto right = rightField.lock();
-  if (!(left && left->isEditing()) && !(right && right->isEditing())) return;
+  const auto leftInput = leftField.lock();
+  const auto rightInput = rightField.lock();
+  if (!(leftInput && leftInput->isEditing()) && !(rightInput && rightInput->isEditing())) return;
   const float duration = durationOf(notification);
   const CGRect begin = beginFrameOf(notification);
   // Keyboard frames are in portrait screen coordinates: a landscape keyboard's height is the
@@ -85,9 +85,10 @@ void TessaryController::keyboardWillHide(const NSNotification& notification) {
       self(),
       [controller = self()] {
         // A field that began editing again since the keyboard hid keeps its bar.
-        const auto left = controller->leftField.lock();
-        const auto right = controller->rightField.lock();
-        if ((left && left->isEditing()) || (right && right->isEditing())) return;
+        const auto leftInput = controller->leftField.lock();
+        const auto rightInput = controller->rightField.lock();
+        if ((leftInput && leftInput->isEditing()) || (rightInput && rightInput->isEditing()))
+          return;
         if (controller->bar) controller->bar->removeFromSuperview();
         controller->bar.reset();
       },

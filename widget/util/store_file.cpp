@@ -28,8 +28,7 @@ bool setAside(const std::string& path) {
   bool moved = files.moveItemAtPathToPath(path, path + ".corrupt-" + stamp);
   // Another bad file within the same second: "-2" sorts after the plain stamp.
   for (int n = 2; !moved && n <= 9; ++n) {
-    moved = files.moveItemAtPathToPath(path,
-                                       path + ".corrupt-" + stamp + "-" + std::to_string(n));
+    moved = files.moveItemAtPathToPath(path, path + ".corrupt-" + stamp + "-" + std::to_string(n));
   }
   if (!moved) return false;
   std::vector<std::string> copies;
