@@ -106,8 +106,8 @@ TEST_P(Golden, SnapshotMatchesTheCommittedPicture) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Screens, Golden, ::testing::ValuesIn(kCases),
-                         [](const ::testing::TestParamInfo<Case>& info) {
-                           std::string name = info.param.name;
+                         [](const ::testing::TestParamInfo<Case>& caseInfo) {
+                           std::string name = caseInfo.param.name;
                            for (char& ch : name) {
                              if (ch == '-') ch = '_';
                            }

@@ -1,7 +1,6 @@
 #include <gtest/gtest.h>
 
 #include "platform/foundation/utf16.h"
-
 #include "platform/uikit/ui_alert_view.h"
 #include "platform/uikit/ui_button.h"
 #include "platform/uikit/ui_text_field.h"
@@ -112,8 +111,10 @@ TEST_F(UIKitTest, TextFieldEditsInPlaceAsTheWholeTextWouldBe) {
       {"a\xc3\xa9" + emoji + "z", NSMakeRange(2, 2), "-"},  // the whole pair
       {"a\xc3\xa9" + emoji + "z", NSMakeRange(3, 1), "x"},  // half a pair
       {"a\xc3\xa9" + emoji + "z", NSMakeRange(1, 0), emoji},
-      {"12\xff" "3", NSMakeRange(4, 0), "4"},                 // invalid bytes become U+FFFD
-      {"12", NSMakeRange(2, 0), "\xc3"},                      // so does an invalid key
+      {"12\xff"
+       "3",
+       NSMakeRange(4, 0), "4"},           // invalid bytes become U+FFFD
+      {"12", NSMakeRange(2, 0), "\xc3"},  // so does an invalid key
       {"", NSMakeRange(0, 0), "5"},
   };
   for (const auto& edit : edits) {
@@ -126,7 +127,8 @@ TEST_F(UIKitTest, TextFieldEditsInPlaceAsTheWholeTextWouldBe) {
   }
   // Typing goes on from the length kept between keys, and a text set in code is counted anew.
   field->setText("");
-  for (int i = 0; i < 1000; ++i) field->replaceRangeByUser(NSMakeRange(field->textLength(), 0), "7");
+  for (int i = 0; i < 1000; ++i)
+    field->replaceRangeByUser(NSMakeRange(field->textLength(), 0), "7");
   EXPECT_EQ(field->text(), std::string(1000, '7'));
   field->setText(emoji);
   EXPECT_EQ(field->textLength(), 2u);
