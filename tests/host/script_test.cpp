@@ -190,7 +190,8 @@ TEST_F(ScriptRunnerTest, TheDumpReadsNothingThroughALinkOutOfTheRoot) {
                                   root_.host("/var/mobile/Library/Tessary/Rates.plist"));
   ASSERT_EQ(run("dump\n"), 0) << err_.str();
   EXPECT_EQ(out_.str().find("outside"), std::string::npos);
-  EXPECT_NE(out_.str().find("\"Rates.plist\":null"), std::string::npos) << out_.str().substr(0, 400);
+  EXPECT_NE(out_.str().find("\"Rates.plist\":null"), std::string::npos)
+      << out_.str().substr(0, 400);
 }
 
 // The table's counts and usage lines agree: one argument too many gets the usage line.
