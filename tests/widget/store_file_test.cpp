@@ -74,6 +74,9 @@ TEST_F(StoreFile, AFileThatCannotBeReadIsLeftAndTheUpdateSkipped) {
   EXPECT_TRUE(copiesOf("Rates.plist").empty());
   EXPECT_TRUE(copiesOf("Dates.plist").empty());
 
+#ifndef TESSARY_SANITIZED
+  // Left out under the sanitizers: their type check opens a pipe to probe memory, and without a
+  // descriptor it reports a valid object as invalid.
   const std::string recent = "<plist><dict><key>left</key><string>CHF</string></dict></plist>";
   root_.writeFile(paths::kRecent, recent);
   const int lowest = ::dup(0);
@@ -88,6 +91,7 @@ TEST_F(StoreFile, AFileThatCannotBeReadIsLeftAndTheUpdateSkipped) {
   ::setrlimit(RLIMIT_NOFILE, &saved);
   EXPECT_EQ(root_.readFile(paths::kRecent), recent);
   EXPECT_TRUE(copiesOf("Recent.plist").empty());
+#endif
 }
 
 // The widget's updates: a stored reply, the amounts at unload, a chosen code.
