@@ -1,6 +1,7 @@
 #include "widget/util/store_file.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <ctime>
 #include <vector>
 
@@ -54,7 +55,11 @@ std::shared_ptr<NSMutableDictionary> dictionaryForUpdate(const std::string& path
   if (NSData::dataWithContentsOfFile(path)) {
     return setAside(path) ? std::make_shared<NSMutableDictionary>() : nullptr;
   }
-  if (freshWhenMissing && !NSFileManager::defaultManager().fileExistsAtPath(path)) {
+  // Only a file known to be missing starts afresh: a failed look (no descriptor left, a link
+  // out of the root) cannot tell, and a fresh dictionary would write over what is there.
+  errno = 0;
+  if (freshWhenMissing && !NSFileManager::defaultManager().fileExistsAtPath(path) &&
+      errno == ENOENT) {
     return std::make_shared<NSMutableDictionary>();
   }
   return nullptr;
