@@ -4,6 +4,7 @@
 
 #include "platform/uikit/painter.h"
 #include "platform/uikit/ui_label.h"
+#include "platform/uikit/ui_toolbar.h"
 
 namespace {
 constexpr CGFloat kSegmentPadding = 8;
@@ -51,12 +52,7 @@ void UISegmentedControl::drawRect(Painter& painter, CGRect rect) const {
   constexpr CGFloat kRadius = 5;
   painter.fillRoundedRectGradient(rect, kRadius, *UIColor::colorWithWhiteAlpha(0.42f, 0.95f),
                                   *UIColor::colorWithWhiteAlpha(0.14f, 0.95f));
-  TextStyle title;
-  title.font = UIFont::boldSystemFontOfSize(12);
-  title.color = UIColor::whiteColor();
-  title.alignment = NSTextAlignmentCenter;
-  title.shadowColor = UIColor::colorWithWhiteAlpha(0, 0.6f);
-  title.shadowOffset = CGSizeMake(0, -1);
+  const TextStyle title = barTitleStyle();
   for (NSUInteger i = 0; i < titles_.size(); ++i) {
     const CGRect segment = segmentFrame(i);
     if (static_cast<NSInteger>(i) == selected_) {

@@ -112,12 +112,7 @@ void UIToolbar::drawRect(Painter& painter, CGRect rect) const {
   painter.fillRect(CGRectMake(0, 0, rect.size.width, 1),
                    *UIColor::colorWithWhiteAlpha(dark ? 0.45f : 0.85f, opacity));
 
-  TextStyle title;
-  title.font = UIFont::boldSystemFontOfSize(12);
-  title.color = UIColor::whiteColor();
-  title.alignment = NSTextAlignmentCenter;
-  title.shadowColor = UIColor::colorWithWhiteAlpha(0, 0.6f);
-  title.shadowOffset = CGSizeMake(0, -1);
+  const TextStyle title = barTitleStyle();
   for (const auto& item : items_) {
     if (!item || item->isFlexibleSpace() || item->customView()) continue;
     const CGRect place = item->frame();
@@ -143,4 +138,14 @@ void UIToolbar::drawRect(Painter& painter, CGRect rect) const {
       painter.drawText(item->displayTitle(), place, title);
     }
   }
+}
+
+TextStyle barTitleStyle() {
+  TextStyle title;
+  title.font = UIFont::boldSystemFontOfSize(12);
+  title.color = UIColor::whiteColor();
+  title.alignment = NSTextAlignmentCenter;
+  title.shadowColor = UIColor::colorWithWhiteAlpha(0, 0.6f);
+  title.shadowOffset = CGSizeMake(0, -1);
+  return title;
 }

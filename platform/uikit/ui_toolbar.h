@@ -27,6 +27,11 @@ enum UIBarButtonSystemItem : NSInteger {
 
 // An item of a toolbar: a title, an image, a system item or a custom view. Its target is held
 // weakly, as a control's.
+struct TextStyle;
+
+// The white, bold, shadowed title of a bar's items and of a segmented control on a bar.
+TextStyle barTitleStyle();
+
 class TESSARY_EXPORT UIBarButtonItem : public NSObject {
  public:
   template <class T>
