@@ -57,17 +57,11 @@ int CurlMulti::onSocketRequest(CURL*, curl_socket_t fd, int what, void* self, vo
 
 int CurlMulti::onTimerRequest(CURLM*, long timeoutMs, void* self) {
   auto* multi = static_cast<CurlMulti*>(self);
-  auto& loop = NSRunLoop::mainRunLoop();
-  loop.cancelTimer(multi->timer_);
-  multi->timer_ = 0;
+  multi->timer_.cancel();
   if (timeoutMs < 0) return 0;
   // A zero timeout runs on the next turn: libcurl is never called from inside its callback.
-  multi->timer_ = loop.addTimer(
-      static_cast<double>(timeoutMs) / 1000.0,
-      [multi] {
-        multi->timer_ = 0;
-        multi->act(CURL_SOCKET_TIMEOUT, 0);
-      },
+  multi->timer_ = NSRunLoop::mainRunLoop().addTimer(
+      static_cast<double>(timeoutMs) / 1000.0, [multi] { multi->act(CURL_SOCKET_TIMEOUT, 0); },
       NSRunLoop::TimeBase::Real);
   return 0;
 }

@@ -42,7 +42,7 @@ class CurlMulti {
   void drainFinished();
 
   CURLM* multi_ = nullptr;
-  NSRunLoop::TimerId timer_ = 0;
+  TimerHandle timer_;
   // The serial tells a handle from a later one that libcurl allocates at the same address.
   std::map<CURL*, std::pair<Owner*, uint64_t>> owners_;
   uint64_t serial_ = 0;

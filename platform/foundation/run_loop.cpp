@@ -17,14 +17,13 @@ double NSRunLoop::nowFor(TimeBase base) const {
   return base == TimeBase::Real ? realClock.monotonic() : Clock::current().monotonic();
 }
 
-NSRunLoop::TimerId NSRunLoop::addTimer(double delaySeconds, std::function<void()> action,
-                                       TimeBase base) {
+TimerHandle NSRunLoop::addTimer(double delaySeconds, std::function<void()> action, TimeBase base) {
   if (!(delaySeconds > 0.0)) delaySeconds = 0.0;  // NaN and negative delays mean "soon"
   const TimerId timer = ++sequence_;
   const Key key{nowFor(base) + delaySeconds, timer};
   (base == TimeBase::Real ? realQueue_ : clockQueue_).emplace(key, timer);
   timers_.emplace(timer, std::make_pair(key, Timer{key.first, base, std::move(action)}));
-  return timer;
+  return TimerHandle(*this, timer);
 }
 
 void NSRunLoop::cancelTimer(TimerId timer) {

@@ -6,11 +6,51 @@
 #include <functional>
 #include <map>
 #include <memory>
+#include <utility>
 #include <vector>
 
 #include "platform/foundation/objc.h"
 
-// The main run loop: one thread, timers and I/O sources. A timer never runs inside the call
+class NSRunLoop;
+
+// Owns one scheduled timer: destroying the handle, or assigning another timer to it, cancels
+// the timer. A timer that must run whatever becomes of its owner is detached on purpose.
+class TimerHandle {
+ public:
+  TimerHandle() = default;
+  TimerHandle(TimerHandle&& other) noexcept
+      : loop_(std::exchange(other.loop_, nullptr)), id_(std::exchange(other.id_, 0)) {}
+  TimerHandle& operator=(TimerHandle&& other) noexcept {
+    if (this != &other) {
+      cancel();
+      loop_ = std::exchange(other.loop_, nullptr);
+      id_ = std::exchange(other.id_, 0);
+    }
+    return *this;
+  }
+  TimerHandle(const TimerHandle&) = delete;
+  TimerHandle& operator=(const TimerHandle&) = delete;
+  ~TimerHandle() { cancel(); }
+
+  // Does nothing once the timer has run, or when the handle holds none.
+  inline void cancel();
+  // Lets go of the timer without cancelling it: it runs when due.
+  void detach() {
+    loop_ = nullptr;
+    id_ = 0;
+  }
+  // Whether the timer is still waiting to run.
+  inline bool isPending() const;
+
+ private:
+  friend class NSRunLoop;
+  TimerHandle(NSRunLoop& loop, uint64_t timer) : loop_(&loop), id_(timer) {}
+
+  NSRunLoop* loop_ = nullptr;
+  uint64_t id_ = 0;
+};
+
+// The main run loop, timers and I/O sources. A timer never runs inside the call
 // that scheduled it, only on a later turn of the loop.
 class TESSARY_EXPORT NSRunLoop {
  public:
@@ -23,10 +63,9 @@ class TESSARY_EXPORT NSRunLoop {
 
   static NSRunLoop& mainRunLoop();
 
-  TimerId addTimer(double delaySeconds, std::function<void()> action,
-                   TimeBase base = TimeBase::Clock);
-  // Cancelling an unknown or finished timer does nothing.
-  void cancelTimer(TimerId timer);
+  // The timer runs once, unless its handle cancels it first.
+  [[nodiscard]] TimerHandle addTimer(double delaySeconds, std::function<void()> action,
+                                     TimeBase base = TimeBase::Clock);
 
   // An I/O source: `events` as poll() takes them. Adding a known descriptor replaces it.
   void addSource(int fd, short events, IoCallback callback);
@@ -48,6 +87,11 @@ class TESSARY_EXPORT NSRunLoop {
   void reset();
 
  private:
+  friend class TimerHandle;
+  // Cancelling an unknown or finished timer does nothing.
+  void cancelTimer(TimerId timer);
+  bool isPending(TimerId timer) const { return timers_.count(timer) != 0; }
+
   struct Timer {
     double due;
     TimeBase base;
@@ -67,3 +111,12 @@ class TESSARY_EXPORT NSRunLoop {
   std::map<int, std::pair<short, std::shared_ptr<IoCallback>>> sources_;
   uint64_t sequence_ = 0;
 };
+
+void TimerHandle::cancel() {
+  if (loop_) loop_->cancelTimer(id_);
+  detach();
+}
+
+bool TimerHandle::isPending() const {
+  return loop_ && loop_->isPending(id_);
+}

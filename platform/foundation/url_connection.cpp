@@ -192,14 +192,12 @@ struct NSURLConnection::Transfer final : CurlMulti::Owner {
   std::optional<std::string> contentLength;
   bool conflictingLengths = false;
   double idleSeconds = kDefaultIdleSeconds;
-  NSRunLoop::TimerId idleTimer = 0;
-  NSRunLoop::TimerId failTimer = 0;
+  // Both end with the transfer: their actions reach it through `this`.
+  TimerHandle idleTimer;
+  TimerHandle failTimer;
 };
 
 NSURLConnection::Transfer::~Transfer() {
-  auto& loop = NSRunLoop::mainRunLoop();
-  loop.cancelTimer(idleTimer);
-  loop.cancelTimer(failTimer);
   if (easy) {
     CurlMulti::shared().remove(easy);
     curl_easy_cleanup(easy);
@@ -261,19 +259,14 @@ NSInteger NSURLConnection::Transfer::begin() {
 }
 
 void NSURLConnection::Transfer::failOnNextTurn(NSInteger code) {
-  NSRunLoop::mainRunLoop().cancelTimer(idleTimer);
-  idleTimer = 0;
+  idleTimer.cancel();
   failTimer = NSRunLoop::mainRunLoop().addTimer(0.0, [this, code] {
-    failTimer = 0;
     conclude(connection, {code, {}, {}});
   });
 }
 
 void NSURLConnection::Transfer::restartIdleTimer() {
-  auto& loop = NSRunLoop::mainRunLoop();
-  loop.cancelTimer(idleTimer);
-  idleTimer = loop.addTimer(idleSeconds, [this] {
-    idleTimer = 0;
+  idleTimer = NSRunLoop::mainRunLoop().addTimer(idleSeconds, [this] {
     conclude(connection, {NSURLErrorTimedOut, {}, {}});
   });
 }

@@ -160,13 +160,17 @@ void UIView::animateWithDurationAnimations(double duration, const std::function<
   if (animations) animations();
   --state.depth;
   state.duration = outer;
-  NSRunLoop::mainRunLoop().addTimer(duration, [completion = std::move(completion)] {
-    const double now = Clock::current().monotonic();
-    std::erase_if(animationState().records, [now](const UIViewAnimationRecord& r) {
-      return r.view.expired() || r.start + r.duration <= now;
-    });
-    if (completion) completion(true);
-  });
+  // The completion always runs, also when its views are gone by then.
+  NSRunLoop::mainRunLoop()
+      .addTimer(duration,
+                [completion = std::move(completion)] {
+                  const double now = Clock::current().monotonic();
+                  std::erase_if(animationState().records, [now](const UIViewAnimationRecord& r) {
+                    return r.view.expired() || r.start + r.duration <= now;
+                  });
+                  if (completion) completion(true);
+                })
+      .detach();
 }
 
 std::vector<UIViewAnimationRecord> UIView::runningAnimations() {

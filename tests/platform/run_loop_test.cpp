@@ -14,9 +14,9 @@ using RunLoopTest = tessary::test::PlatformTest;
 TEST_F(RunLoopTest, TimersRunInDueOrderOnBothSidesOfTheirDeadline) {
   auto& loop = NSRunLoop::mainRunLoop();
   std::vector<int> ran;
-  loop.addTimer(0.3, [&] { ran.push_back(3); });
-  loop.addTimer(0.05, [&] { ran.push_back(1); });
-  loop.addTimer(0.05, [&] { ran.push_back(2); });  // same due time: scheduling order
+  const auto third = loop.addTimer(0.3, [&] { ran.push_back(3); });
+  const auto first = loop.addTimer(0.05, [&] { ran.push_back(1); });
+  const auto second = loop.addTimer(0.05, [&] { ran.push_back(2); });  // same due: in order
   advance(0.049);
   EXPECT_TRUE(ran.empty());
   advance(0.001);
@@ -28,9 +28,9 @@ TEST_F(RunLoopTest, TimersRunInDueOrderOnBothSidesOfTheirDeadline) {
 TEST_F(RunLoopTest, ADelayedCallNeverRunsInsideTheCallThatScheduledIt) {
   auto& loop = NSRunLoop::mainRunLoop();
   int ran = 0;
-  loop.addTimer(0.0, [&] {
+  const auto outer = loop.addTimer(0.0, [&] {
     ++ran;
-    loop.addTimer(0.0, [&] { ran += 10; });
+    loop.addTimer(0.0, [&] { ran += 10; }).detach();
     EXPECT_EQ(ran, 1);  // the inner call waits for a later turn
   });
   EXPECT_EQ(ran, 0);
@@ -44,22 +44,86 @@ TEST_F(RunLoopTest, ClockTimersSeeTheTimeTheyWereDueAt) {
   auto& loop = NSRunLoop::mainRunLoop();
   double seen = 0;
   const double start = clock_->monotonic();
-  loop.addTimer(2.0, [&] { seen = clock_->monotonic() - start; });
+  const auto timer = loop.addTimer(2.0, [&] { seen = clock_->monotonic() - start; });
   advance(5.0);
   EXPECT_DOUBLE_EQ(seen, 2.0);
   EXPECT_DOUBLE_EQ(clock_->monotonic() - start, 5.0);
 }
 
-TEST_F(RunLoopTest, CancelledAndNegativeDelays) {
+TEST_F(RunLoopTest, AHandleCancelsItsTimerWhenDestroyedOrReassigned) {
+  auto& loop = NSRunLoop::mainRunLoop();
+  std::vector<int> ran;
+  {
+    const auto dropped = loop.addTimer(1.0, [&] { ran.push_back(1); });
+    EXPECT_TRUE(dropped.isPending());
+  }
+  auto reassigned = loop.addTimer(1.0, [&] { ran.push_back(2); });
+  reassigned = loop.addTimer(1.0, [&] { ran.push_back(3); });
+  auto cancelled = loop.addTimer(-5.0, [&] { ran.push_back(4); });  // negative means "soon"
+  cancelled.cancel();
+  cancelled.cancel();
+  EXPECT_FALSE(cancelled.isPending());
+  EXPECT_EQ(loop.pendingTimers(NSRunLoop::TimeBase::Clock), 1u);
+  advance(2.0);
+  EXPECT_EQ(ran, (std::vector<int>{3}));
+  EXPECT_FALSE(reassigned.isPending());
+  EXPECT_EQ(loop.pendingTimers(NSRunLoop::TimeBase::Clock), 0u);
+}
+
+TEST_F(RunLoopTest, AMovedHandleKeepsItsTimerOnceAndADetachedOneRuns) {
+  auto& loop = NSRunLoop::mainRunLoop();
+  int moved = 0;
+  int detached = 0;
+  TimerHandle target;
+  {
+    auto source = loop.addTimer(0.5, [&] { ++moved; });
+    target = std::move(source);
+    EXPECT_FALSE(source.isPending());  // NOLINT(bugprone-use-after-move): it is left empty
+    source.cancel();                   // and cancels nothing
+    TimerHandle constructed(std::move(target));
+    target = std::move(constructed);
+  }
+  EXPECT_TRUE(target.isPending());
+  EXPECT_EQ(loop.pendingTimers(NSRunLoop::TimeBase::Clock), 1u);
+  loop.addTimer(0.5, [&] { ++detached; }).detach();
+  advance(0.5);
+  EXPECT_EQ(moved, 1);
+  EXPECT_EQ(detached, 1);
+  advance(5.0);
+  EXPECT_EQ(moved, 1);
+}
+
+TEST_F(RunLoopTest, CancellingATimerThatRanOrWasResetDoesNothing) {
   auto& loop = NSRunLoop::mainRunLoop();
   int ran = 0;
-  const auto timer = loop.addTimer(1.0, [&] { ran += 1; });
-  loop.addTimer(-5.0, [&] { ran += 10; });
-  loop.cancelTimer(timer);
-  loop.cancelTimer(999999);
-  advance(2.0);
-  EXPECT_EQ(ran, 10);
-  EXPECT_EQ(loop.pendingTimers(NSRunLoop::TimeBase::Clock), 0u);
+  auto timer = loop.addTimer(0.1, [&] { ++ran; });
+  advance(0.1);
+  EXPECT_EQ(ran, 1);
+  EXPECT_FALSE(timer.isPending());
+  // A later timer is not taken for the one that ran.
+  const auto later = loop.addTimer(0.1, [&] { ran += 10; });
+  timer.cancel();
+  auto forgotten = loop.addTimer(0.1, [&] { ran += 100; });
+  loop.reset();
+  forgotten.cancel();
+  EXPECT_EQ(ran, 1);
+  auto again = loop.addTimer(0.1, [&] { ran += 1000; });
+  advance(0.1);
+  EXPECT_EQ(ran, 1001);
+  EXPECT_FALSE(later.isPending());
+}
+
+TEST_F(RunLoopTest, ATimerMayDestroyItsOwnHandle) {
+  auto& loop = NSRunLoop::mainRunLoop();
+  auto owner = std::make_unique<TimerHandle>();
+  int ran = 0;
+  *owner = loop.addTimer(0.1, [&] {
+    ++ran;
+    owner.reset();
+  });
+  advance(0.1);
+  EXPECT_EQ(ran, 1);
+  EXPECT_EQ(owner, nullptr);
 }
 
 TEST_F(RunLoopTest, IoSourcesAreDispatchedAndMayRemoveThemselves) {

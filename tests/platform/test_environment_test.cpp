@@ -28,7 +28,7 @@ TEST(SharedState, ResetsEverySharedInstanceTheTestLeftBehind) {
   {
     TestEnvironment environment;
     EXPECT_EQ(Clock::current().wall(), TestEnvironment::kStartWall);
-    NSRunLoop::mainRunLoop().addTimer(5, [] {});
+    NSRunLoop::mainRunLoop().addTimer(5, [] {}).detach();
     UIView::animateWithDurationAnimations(1, [&] { view->setAlpha(0); });
     const auto request = NSURLRequest::requestWithURLCachePolicyTimeoutInterval(
         NSURL::URLWithString("http://127.0.0.1:9/"), NSURLRequestReloadIgnoringLocalCacheData, 5);

@@ -275,6 +275,8 @@ TEST_F(URLConnectionTest, RepliesArriveAsResponseThenWholeBodyThenFinish) {
   EXPECT_EQ(missing->status, 404);
   EXPECT_EQ(missing->body, "no such quote");
   EXPECT_EQ(NSURLConnection::activeCount(), 0u);
+  // A finished transfer leaves no idle timer behind.
+  EXPECT_EQ(NSRunLoop::mainRunLoop().pendingTimers(NSRunLoop::TimeBase::Clock), 0u);
 
   std::lock_guard lock(seenMutex);
   EXPECT_EQ(std::count(cacheControl.begin(), cacheControl.end(), "no-cache"), 1);
@@ -343,6 +345,7 @@ TEST_F(URLConnectionTest, FailuresKnownAtStartArriveOnALaterTurn) {
   EXPECT_EQ(ftp->errorText, "unsupported URL");
   EXPECT_EQ(noScheme->errorCode, NSURLErrorUnsupportedURL);
   EXPECT_EQ(noRequest->errorCode, NSURLErrorBadURL);
+  EXPECT_EQ(NSRunLoop::mainRunLoop().pendingTimers(NSRunLoop::TimeBase::Clock), 0u);
   const auto& started = NSURLConnection::startedRequests();
   ASSERT_EQ(started.size(), 4u);
   EXPECT_EQ(started[0].url, "");

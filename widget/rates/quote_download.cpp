@@ -41,9 +41,11 @@ void TessaryController::startRequest(const std::string& first, const std::string
     if (!quote_service::isValidCode(*code)) {
       const std::string description =
           stringWithFormat("The currency code \"%@\" is not valid.", {*code});
-      NSRunLoop::mainRunLoop().addTimer(0.0, [controller = self(), connection, description] {
-        controller->failRequest(*connection, description);
-      });
+      // Like any started request, it ends in a failure whatever becomes of its caller.
+      NSRunLoop::mainRunLoop()
+          .addTimer(0.0, [controller = self(), connection,
+                          description] { controller->failRequest(*connection, description); })
+          .detach();
       return;
     }
   }

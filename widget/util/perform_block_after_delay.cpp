@@ -5,8 +5,11 @@
 void performBlockAfterDelay(const std::shared_ptr<NSObject>& receiver, std::function<void()> block,
                             double delay) {
   if (!block) return;
-  NSRunLoop::mainRunLoop().addTimer(
-      delay, [receiver, block = std::move(block)] { fireBlockAfterDelay(receiver, block); });
+  // A delayed block cannot be cancelled: once scheduled, it runs.
+  NSRunLoop::mainRunLoop()
+      .addTimer(delay,
+                [receiver, block = std::move(block)] { fireBlockAfterDelay(receiver, block); })
+      .detach();
 }
 
 void fireBlockAfterDelay(const std::shared_ptr<NSObject>&, const std::function<void()>& block) {
