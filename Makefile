@@ -29,6 +29,7 @@ bench: deps
 	cmake --build --preset release
 	build/release/bench/keystroke_bench
 	build/release/bench/render_bench
+	build/release/bench/json_bench
 
 # The README's pictures, into docs/.
 screenshots: deps
