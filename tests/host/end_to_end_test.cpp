@@ -22,15 +22,15 @@ class EndToEndTest : public tessary::test::PlatformTest {
  protected:
   // The first subview of a view whose class is `className`, searched depth first.
   static const Json* find(const Json& view, const std::string& className, int skip = 0) {
-    if (view["class"].string() == className && skip-- == 0) return &view;
-    for (const auto& child : view["subviews"].array()) {
+    if (view.at("class").get<std::string>() == className && skip-- == 0) return &view;
+    for (const auto& child : view.at("subviews")) {
       if (const Json* found = find(child, className, skip)) return found;
     }
     return nullptr;
   }
   static int count(const Json& view, const std::string& className) {
-    int n = view["class"].string() == className;
-    for (const auto& child : view["subviews"].array()) n += count(child, className);
+    int n = view.at("class").get<std::string>() == className;
+    for (const auto& child : view.at("subviews")) n += count(child, className);
     return n;
   }
 };
@@ -59,31 +59,31 @@ TEST_F(EndToEndTest, InstallShowHideAndReleaseThroughTheRealBundle) {
       std::filesystem::exists(root_.path() + "/var/mobile/Library/Preferences/orvendel.plist"));
 
   for (const Json* dump : {&dumps[0], &dumps[2]}) {
-    const Json& widget = (*dump)["widget"];
-    ASSERT_FALSE(widget.isNull());
-    EXPECT_EQ(widget["frame"].numbers(), (Numbers{0, 0, 316, 40}));
-    const Json& background = widget["subviews"][0];
-    EXPECT_EQ(background["class"].string(), "UIImageView");
-    EXPECT_EQ(background["image"].string(), "Background.png");
-    EXPECT_EQ(background["frame"].numbers(), (Numbers{2, 0, 312, 40}));
+    const Json& widget = dump->at("widget");
+    ASSERT_FALSE(widget.is_null());
+    EXPECT_EQ(widget.at("frame").get<std::vector<double>>(), (Numbers{0, 0, 316, 40}));
+    const Json& background = widget.at("subviews").at(0);
+    EXPECT_EQ(background.at("class").get<std::string>(), "UIImageView");
+    EXPECT_EQ(background.at("image").get<std::string>(), "Background.png");
+    EXPECT_EQ(background.at("frame").get<std::vector<double>>(), (Numbers{2, 0, 312, 40}));
     // The full view: two amount fields and the two code buttons.
-    ASSERT_EQ(widget["subviews"].array().size(), 2u);
+    ASSERT_EQ(widget.at("subviews").size(), 2u);
     EXPECT_EQ(count(widget, "UITextField"), 2);
     EXPECT_GE(count(widget, "UIButton"), 2);
-    EXPECT_TRUE((*dump)["flags"]["portraitmode"].boolean());
-    EXPECT_FALSE((*dump)["flags"]["detailMode"].boolean());
+    EXPECT_TRUE(dump->at("flags").at("portraitmode").get<bool>());
+    EXPECT_FALSE(dump->at("flags").at("detailMode").get<bool>());
     // The sliding view under the 20-point status bar is 460 high; the table rests 40 shorter.
-    EXPECT_EQ((*dump)["table"]["frame"].numbers(), (Numbers{0, 0, 320, 420}));
-    EXPECT_TRUE((*dump)["overlay"].isNull());
-    EXPECT_FALSE((*dump)["keyboard"]["visible"].boolean());
-    EXPECT_GT((*dump)["files"]["Currencies.plist"].array().size(), 100u);
-    EXPECT_FALSE((*dump)["files"]["Entries.plist"].array().empty());
-    EXPECT_TRUE((*dump)["files"]["orvendel.plist"].isNull());
+    EXPECT_EQ(dump->at("table").at("frame").get<std::vector<double>>(), (Numbers{0, 0, 320, 420}));
+    EXPECT_TRUE(dump->at("overlay").is_null());
+    EXPECT_FALSE(dump->at("keyboard").at("visible").get<bool>());
+    EXPECT_GT(dump->at("files").at("Currencies.plist").size(), 100u);
+    EXPECT_FALSE(dump->at("files").at("Entries.plist").empty());
+    EXPECT_TRUE(dump->at("files").at("orvendel.plist").is_null());
   }
-  EXPECT_TRUE(dumps[1]["widget"].isNull());
-  EXPECT_TRUE(dumps[3]["widget"].isNull());
-  EXPECT_TRUE(dumps[3]["alerts"].array().empty());
-  EXPECT_TRUE(dumps[0]["requests"].array().empty());
+  EXPECT_TRUE(dumps[1].at("widget").is_null());
+  EXPECT_TRUE(dumps[3].at("widget").is_null());
+  EXPECT_TRUE(dumps[3].at("alerts").empty());
+  EXPECT_TRUE(dumps[0].at("requests").empty());
 }
 
 TEST_F(EndToEndTest, LayoutsFollowDeviceOrientationAndDetail) {
@@ -104,9 +104,11 @@ TEST_F(EndToEndTest, LayoutsFollowDeviceOrientationAndDetail) {
     ASSERT_EQ(run.status, 0) << run.err;
     const auto dumps = run.dumps();
     ASSERT_EQ(dumps.size(), 1u);
-    EXPECT_EQ(dumps[0]["widget"]["frame"].numbers(), c.widgetFrame) << c.args[1];
-    EXPECT_EQ(dumps[0]["table"]["frame"].numbers(), c.tableFrame) << c.args[1];
-    EXPECT_EQ(dumps[0]["flags"]["portraitmode"].boolean(), c.portrait) << c.args[1];
+    EXPECT_EQ(dumps[0].at("widget").at("frame").get<std::vector<double>>(), c.widgetFrame)
+        << c.args[1];
+    EXPECT_EQ(dumps[0].at("table").at("frame").get<std::vector<double>>(), c.tableFrame)
+        << c.args[1];
+    EXPECT_EQ(dumps[0].at("flags").at("portraitmode").get<bool>(), c.portrait) << c.args[1];
   }
   // Rotating a shown widget keeps its row at the screen's width minus 4.
   const auto run = runScript(root_.path(),
@@ -115,10 +117,10 @@ TEST_F(EndToEndTest, LayoutsFollowDeviceOrientationAndDetail) {
   ASSERT_EQ(run.status, 0) << run.err;
   const auto dumps = run.dumps();
   ASSERT_EQ(dumps.size(), 2u);
-  EXPECT_EQ(dumps[0]["widget"]["frame"].numbers(), (Numbers{0, 0, 476, 40}));
-  EXPECT_FALSE(dumps[0]["flags"]["portraitmode"].boolean());
-  EXPECT_EQ(dumps[1]["widget"]["frame"].numbers(), (Numbers{0, 0, 316, 40}));
-  EXPECT_TRUE(dumps[1]["flags"]["portraitmode"].boolean());
+  EXPECT_EQ(dumps[0].at("widget").at("frame").get<std::vector<double>>(), (Numbers{0, 0, 476, 40}));
+  EXPECT_FALSE(dumps[0].at("flags").at("portraitmode").get<bool>());
+  EXPECT_EQ(dumps[1].at("widget").at("frame").get<std::vector<double>>(), (Numbers{0, 0, 316, 40}));
+  EXPECT_TRUE(dumps[1].at("flags").at("portraitmode").get<bool>());
 }
 
 TEST_F(EndToEndTest, ForcedRefreshDownloadsFromTheQuoteService) {
@@ -130,16 +132,17 @@ TEST_F(EndToEndTest, ForcedRefreshDownloadsFromTheQuoteService) {
   ASSERT_EQ(run.status, 0) << run.err;
   const auto dumps = run.dumps();
   ASSERT_EQ(dumps.size(), 2u);
-  const auto& requests = dumps[1]["requests"].array();
+  const auto& requests = dumps[1].at("requests");
   ASSERT_EQ(requests.size(), 1u);
-  EXPECT_EQ(requests[0]["url"].string(), quotes.baseUrl() + "/d/quotes.csv?s=EURUSD=X&f=l1");
-  EXPECT_EQ(requests[0]["timeout"].number(), 15);
-  EXPECT_TRUE(dumps[1]["alerts"].array().empty());
-  EXPECT_FALSE(dumps[1]["networkActivity"].boolean());
-  const Json& rates = dumps[1]["files"]["Rates.plist"];
-  ASSERT_TRUE(rates.has("EUR-USD")) << run.out;
-  EXPECT_GT(std::stod(rates["EUR-USD"].string()), 0);
-  EXPECT_EQ(dumps[1]["files"]["Dates.plist"]["EUR-USD"].number(), 800000000);
+  EXPECT_EQ(requests.at(0).at("url").get<std::string>(),
+            quotes.baseUrl() + "/d/quotes.csv?s=EURUSD=X&f=l1");
+  EXPECT_EQ(requests.at(0).at("timeout").get<double>(), 15);
+  EXPECT_TRUE(dumps[1].at("alerts").empty());
+  EXPECT_FALSE(dumps[1].at("networkActivity").get<bool>());
+  const Json& rates = dumps[1].at("files").at("Rates.plist");
+  ASSERT_TRUE(rates.contains("EUR-USD")) << run.out;
+  EXPECT_GT(std::stod(rates.at("EUR-USD").get<std::string>()), 0);
+  EXPECT_EQ(dumps[1].at("files").at("Dates.plist").at("EUR-USD").get<double>(), 800000000);
 }
 
 TEST_F(EndToEndTest, ErrorsStopTheScriptWithExitTwoAndTheLine) {
@@ -234,8 +237,9 @@ TEST_F(EndToEndTest, HostileDataFilesNeverCrashTheHost) {
   ASSERT_EQ(run.status, 0) << run.err;
   const auto dumps = run.dumps();
   ASSERT_EQ(dumps.size(), 2u);
-  EXPECT_FALSE(dumps[1]["widget"].isNull());
-  EXPECT_EQ(dumps[0]["files"]["Recent.plist"]["rightText"].string(), "AP8=");  // data as base64
+  EXPECT_FALSE(dumps[1].at("widget").is_null());
+  EXPECT_EQ(dumps[0].at("files").at("Recent.plist").at("rightText").get<std::string>(),
+            "AP8=");  // data as base64
 }
 
 }  // namespace

@@ -25,21 +25,21 @@ constexpr Layout kLayouts[] = {{"phone", "portrait", 320, 480},
                                {"tablet", "landscape", 1024, 768}};
 
 std::vector<double> numbers(const Json& array) {
-  return array.numbers();
+  return array.get<std::vector<double>>();
 }
 
 // The row lies inside the bubble's body, in the overlay's coordinates.
 void expectRowInBubble(const Json& overlay) {
   const Json* bubble = nullptr;
   const Json* row = nullptr;
-  for (const auto& child : overlay["subviews"].array()) {
-    if (child["class"].string() == "UICalloutView") bubble = &child;
-    if (child["class"].string() == "UIScrollView") row = &child;
+  for (const auto& child : overlay.at("subviews")) {
+    if (child.at("class").get<std::string>() == "UICalloutView") bubble = &child;
+    if (child.at("class").get<std::string>() == "UIScrollView") row = &child;
   }
   ASSERT_TRUE(bubble && row);
-  const auto outer = numbers((*bubble)["frame"]);
-  const auto body = numbers((*bubble)["subviews"][0]["frame"]);
-  const auto r = numbers((*row)["frame"]);
+  const auto outer = numbers(bubble->at("frame"));
+  const auto body = numbers(bubble->at("subviews").at(0).at("frame"));
+  const auto r = numbers(row->at("frame"));
   EXPECT_GE(r[0], outer[0] + body[0]);
   EXPECT_LE(r[0] + r[2], outer[0] + body[0] + body[2]);
   EXPECT_GE(r[1], outer[1] + body[1]);
@@ -84,22 +84,22 @@ TEST_F(GeometryEndToEndTest, EachSidesButtonChoosesForItsSideInEveryLayout) {
     // Open on the right: the overlay covers the sliding view's own space, and the expanded
     // row lies inside the bubble's body.
     for (const Json* open : {&d[0], &d[2]}) {
-      const Json& overlay = (*open)["overlay"];
-      ASSERT_FALSE(overlay.isNull());
-      EXPECT_EQ(numbers(overlay["frame"]),
+      const Json& overlay = open->at("overlay");
+      ASSERT_FALSE(overlay.is_null());
+      EXPECT_EQ(numbers(overlay.at("frame")),
                 (std::vector<double>{0, 0, layout.width, layout.height - 20}));
       expectRowInBubble(overlay);
-      const auto r = numbers((*first(overlay, "UIScrollView"))["frame"]);
+      const auto r = numbers((*first(overlay, "UIScrollView")).at("frame"));
       EXPECT_EQ(r[2], std::string(layout.device) == "phone" &&
                               std::string(layout.orientation) == "portrait"
                           ? 295
                           : 455);
     }
     // The code chosen after tapping the right button is the right side's.
-    EXPECT_EQ(d[1]["files"]["Recent.plist"]["right"].string(), "GBP");
-    EXPECT_EQ(d[1]["files"]["Recent.plist"]["left"].string(), "EUR");
+    EXPECT_EQ(d[1].at("files").at("Recent.plist").at("right").get<std::string>(), "GBP");
+    EXPECT_EQ(d[1].at("files").at("Recent.plist").at("left").get<std::string>(), "EUR");
     // The same button closes the picker.
-    EXPECT_TRUE(d[3]["overlay"].isNull());
+    EXPECT_TRUE(d[3].at("overlay").is_null());
   }
 }
 
@@ -107,21 +107,21 @@ TEST_F(GeometryEndToEndTest, OnlyATouchOnTheOverlayItselfClosesThePicker) {
   const Layout& phone = kLayouts[0];
   const auto opened = dumps(phone, "show\nwait 1\ntap button:EUR\nwait 0.6\ndump\n");
   ASSERT_EQ(opened.size(), 1u);
-  const Json& overlay = opened[0]["overlay"];
+  const Json& overlay = opened[0].at("overlay");
   const Json* callout = first(overlay, "UICalloutView");
-  const auto bubble = numbers((*callout)["frame"]);
-  const auto body = numbers((*callout)["subviews"][0]["frame"]);
-  const auto row = numbers((*first(overlay, "UIScrollView"))["frame"]);
+  const auto bubble = numbers(callout->at("frame"));
+  const auto body = numbers(callout->at("subviews").at(0).at("frame"));
+  const auto row = numbers((*first(overlay, "UIScrollView")).at("frame"));
   const Json* equals = nullptr;
   std::vector<const Json*> labels;
   tessary::test::collectViews(overlay, "UILabel", labels);
   for (const Json* label : labels) {
-    if ((*label)["text"].string() == "=") equals = label;
+    if (label->at("text").get<std::string>() == "=") equals = label;
   }
   ASSERT_NE(equals, nullptr);
-  const Json* converter = &overlay["subviews"][1];
-  const auto sub = numbers((*converter)["frame"]);
-  const auto eq = numbers((*equals)["frame"]);
+  const Json* converter = &overlay.at("subviews").at(1);
+  const auto sub = numbers(converter->at("frame"));
+  const auto eq = numbers(equals->at("frame"));
   // Screen points: the overlay starts under the 20-point status bar.
   const auto point = [](double x, double y) {
     std::ostringstream text;
@@ -139,9 +139,9 @@ TEST_F(GeometryEndToEndTest, OnlyATouchOnTheOverlayItselfClosesThePicker) {
     const auto d = dumps(phone, "show\nwait 1\ntap button:EUR\nwait 0.6\ntap " + target +
                                     "\nwait 0.3\ndump\ntap overlay\nwait 0.3\ndump\n");
     ASSERT_EQ(d.size(), 2u);
-    ASSERT_FALSE(d[0]["overlay"].isNull());
-    EXPECT_NE(first(d[0]["overlay"], "UIScrollView"), nullptr);
-    EXPECT_TRUE(d[1]["overlay"].isNull());
+    ASSERT_FALSE(d[0].at("overlay").is_null());
+    EXPECT_NE(first(d[0].at("overlay"), "UIScrollView"), nullptr);
+    EXPECT_TRUE(d[1].at("overlay").is_null());
   }
 }
 
@@ -163,7 +163,7 @@ TEST_F(GeometryEndToEndTest, TheRowPagesAndHidesWhatLiesOutsideIt) {
   EXPECT_NE(result.out.find("(page 3 of 4)"), std::string::npos);
   const auto d = result.dumps();
   ASSERT_EQ(d.size(), 1u);
-  EXPECT_EQ(d[0]["files"]["Recent.plist"]["right"].string(), "ISK");
+  EXPECT_EQ(d[0].at("files").at("Recent.plist").at("right").get<std::string>(), "ISK");
 
   // Nothing to swipe without a picker.
   result = run(tablet, "show\nswipe left\n");
@@ -177,24 +177,24 @@ TEST_F(GeometryEndToEndTest, ThePickerFollowsTheListWhereTheKeyboardScrollsIt) {
     auto d =
         dumps(layout, "show\nwait 1\ntap field:left\nwait 0.3\ntap button:EUR\nwait 0.6\ndump\n");
     ASSERT_EQ(d.size(), 1u);
-    EXPECT_EQ(numbers(d[0]["table"]["contentOffset"]), (std::vector<double>{0, 72}));
-    const Json* overlay = &d[0]["overlay"];
-    EXPECT_EQ(numbers((*overlay)["subviews"][1]["frame"])[1], 0);  // the converter
+    EXPECT_EQ(numbers(d[0].at("table").at("contentOffset")), (std::vector<double>{0, 72}));
+    const Json* overlay = &d[0].at("overlay");
+    EXPECT_EQ(numbers(overlay->at("subviews").at(1).at("frame"))[1], 0);  // the converter
     const Json* bubble = first(*overlay, "UICalloutView");
-    EXPECT_FALSE((*bubble)["above"].boolean());
-    EXPECT_EQ(numbers((*bubble)["anchorPoint"]), (std::vector<double>{33, 35}));
+    EXPECT_FALSE(bubble->at("above").get<bool>());
+    EXPECT_EQ(numbers(bubble->at("anchorPoint")), (std::vector<double>{33, 35}));
     expectRowInBubble(*overlay);
 
     // Opened with the list at rest, then the keyboard comes and scrolls it.
     d = dumps(layout,
               "show\nwait 1\ntap button:EUR\nwait 0.6\ndump\ntap field:left\nwait 0.3\ndump\n");
     ASSERT_EQ(d.size(), 2u);
-    EXPECT_EQ(numbers(d[0]["overlay"]["subviews"][1]["frame"])[1], 72);
-    EXPECT_TRUE((*first(d[0]["overlay"], "UICalloutView"))["above"].boolean());
-    overlay = &d[1]["overlay"];
-    EXPECT_EQ(numbers((*overlay)["subviews"][1]["frame"])[1], 0);
-    EXPECT_EQ(numbers((*overlay)["subviews"][0]["frame"])[1], 0);  // the background with it
-    EXPECT_FALSE((*first(*overlay, "UICalloutView"))["above"].boolean());
+    EXPECT_EQ(numbers(d[0].at("overlay").at("subviews").at(1).at("frame"))[1], 72);
+    EXPECT_TRUE((*first(d[0].at("overlay"), "UICalloutView")).at("above").get<bool>());
+    overlay = &d[1].at("overlay");
+    EXPECT_EQ(numbers(overlay->at("subviews").at(1).at("frame"))[1], 0);
+    EXPECT_EQ(numbers(overlay->at("subviews").at(0).at("frame"))[1], 0);  // the background with it
+    EXPECT_FALSE((*first(*overlay, "UICalloutView")).at("above").get<bool>());
     expectRowInBubble(*overlay);
   }
 }
@@ -204,8 +204,8 @@ TEST_F(GeometryEndToEndTest, RotationWithThePickerOpenCoversTheSlidingView) {
                        "show\nwait 1\ntap button:EUR\nwait 0.6\nrotate landscaperight\ndump\n"
                        "rotate portrait\ndump\n");
   ASSERT_EQ(d.size(), 2u);
-  EXPECT_EQ(numbers(d[0]["overlay"]["frame"]), (std::vector<double>{0, 0, 480, 300}));
-  EXPECT_EQ(numbers(d[1]["overlay"]["frame"]), (std::vector<double>{0, 0, 320, 460}));
+  EXPECT_EQ(numbers(d[0].at("overlay").at("frame")), (std::vector<double>{0, 0, 480, 300}));
+  EXPECT_EQ(numbers(d[1].at("overlay").at("frame")), (std::vector<double>{0, 0, 320, 460}));
 }
 
 TEST_F(GeometryEndToEndTest, TheSwapItemWorksWithoutItsImage) {
@@ -216,7 +216,7 @@ TEST_F(GeometryEndToEndTest, TheSwapItemWorksWithoutItsImage) {
   EXPECT_NE(result.out.find("> tap bar:Swap\n  USD"), std::string::npos) << result.out;
   const auto d = result.dumps();
   ASSERT_EQ(d.size(), 1u);
-  EXPECT_TRUE(d[0]["keyboard"]["accessory"]["items"][2]["image"].isNull());
+  EXPECT_TRUE(d[0].at("keyboard").at("accessory").at("items").at(2).at("image").is_null());
 }
 
 TEST_F(GeometryEndToEndTest, TheTranscriptShowsTheConverterOnTheOverlay) {

@@ -1,11 +1,23 @@
 #pragma once
 
+#include <nlohmann/json.hpp>
+#include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
-#include "tests/host/json_reader.h"
-
 namespace tessary::test {
+
+// The host's JSON read back, by a reader that is not the host's writer. Tests reach members
+// with at(), so a missing key fails the test with an exception instead of reading as null.
+using Json = nlohmann::json;
+
+// Nullopt for text that is not exactly one JSON value.
+inline std::optional<Json> parseJson(std::string_view text) {
+  Json json = Json::parse(text, nullptr, false);
+  if (json.is_discarded()) return std::nullopt;
+  return json;
+}
 
 // Where the build put the simulator and the bundles.
 inline constexpr const char* kSimulatorPath = TESSARY_SIM_PATH;
@@ -34,8 +46,8 @@ inline SimulatorRun runScript(const std::string& root, const std::string& script
 // Appends every view of the dumped tree whose class is `className`, in tree order.
 inline void collectViews(const Json& view, const std::string& className,
                          std::vector<const Json*>& found) {
-  if (view["class"].string() == className) found.push_back(&view);
-  for (const auto& child : view["subviews"].array()) collectViews(child, className, found);
+  if (view.at("class").get<std::string>() == className) found.push_back(&view);
+  for (const auto& child : view.at("subviews")) collectViews(child, className, found);
 }
 
 }  // namespace tessary::test

@@ -5,7 +5,7 @@
 #include <cmath>
 #include <limits>
 
-#include "tests/host/json_reader.h"
+#include "tests/host/host_test_support.h"
 
 namespace {
 
@@ -19,7 +19,7 @@ TEST(JsonWriter, EscapesEveryStringIntoValidJson) {
             "\"quote\\\" back\\\\ nl\\n tab\\t cr\\r bell\\u0007 nul\\u0000 del\\u007f end\"");
   const auto back = parseJson(escaped);
   ASSERT_TRUE(back);
-  EXPECT_EQ(back->string(), hostile);
+  EXPECT_EQ(back->get<std::string>(), hostile);
 
   // Valid UTF-8 passes unchanged; each invalid byte becomes U+FFFD.
   EXPECT_EQ(JsonWriter::escape("\xE2\x82\xAC \xF0\x9F\x98\x80"),
@@ -31,6 +31,18 @@ TEST(JsonWriter, EscapesEveryStringIntoValidJson) {
   EXPECT_EQ(JsonWriter::escape("\xC0\xAF"), "\"\xEF\xBF\xBD\xEF\xBF\xBD\"");  // overlong
   EXPECT_EQ(JsonWriter::escape("\xED\xA0\x80"),
             "\"\xEF\xBF\xBD\xEF\xBF\xBD\xEF\xBF\xBD\"");  // surrogate
+}
+
+TEST(JsonWriter, AnyBytesEscapeIntoTextAStrictReaderAccepts) {
+  // Every string of two bytes, alone and after the start of a cut three-byte sequence.
+  for (int first = 0; first < 256; ++first) {
+    for (int second = 0; second < 256; ++second) {
+      const std::string bytes{static_cast<char>(first), static_cast<char>(second)};
+      ASSERT_TRUE(parseJson(JsonWriter::escape(bytes))) << first << " " << second;
+      const std::string cut = "\xE2\x82" + bytes;
+      ASSERT_TRUE(parseJson(JsonWriter::escape(cut))) << first << " " << second;
+    }
+  }
 }
 
 TEST(JsonWriter, NumbersRoundTripAndNonFiniteRealsAreStrings) {

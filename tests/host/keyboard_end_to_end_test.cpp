@@ -9,6 +9,7 @@
 
 namespace {
 
+using tessary::test::collectViews;
 using tessary::test::Json;
 using tessary::test::runScript;
 using Numbers = std::vector<double>;
@@ -40,9 +41,9 @@ class KeyboardEndToEndTest : public tessary::test::PlatformTest {
   // The widget's views of that class, left to right.
   static std::vector<const Json*> leftToRight(const Json& dump, const std::string& className) {
     std::vector<const Json*> found;
-    collectViews(dump["widget"], className, found);
+    collectViews(dump.at("widget"), className, found);
     std::stable_sort(found.begin(), found.end(), [](const Json* a, const Json* b) {
-      return (*a)["frame"][0].number() < (*b)["frame"][0].number();
+      return a->at("frame").at(0).get<double>() < b->at("frame").at(0).get<double>();
     });
     return found;
   }
@@ -50,13 +51,13 @@ class KeyboardEndToEndTest : public tessary::test::PlatformTest {
   static std::vector<std::string> texts(const Json& dump) {
     std::vector<std::string> out;
     for (const Json* field : leftToRight(dump, "UITextField"))
-      out.push_back((*field)["text"].string());
+      out.push_back(field->at("text").get<std::string>());
     return out;
   }
   static std::vector<std::string> responders(const Json& dump) {
     std::vector<std::string> out;
     for (const Json* field : leftToRight(dump, "UITextField")) {
-      out.push_back((*field)["firstResponder"].boolean() ? "yes" : "no");
+      out.push_back(field->at("firstResponder").get<bool>() ? "yes" : "no");
     }
     return out;
   }
@@ -64,7 +65,7 @@ class KeyboardEndToEndTest : public tessary::test::PlatformTest {
   static std::vector<std::string> codes(const Json& dump) {
     std::vector<std::string> out;
     for (const Json* button : leftToRight(dump, "UIButton")) {
-      const std::string title = (*button)["title"].string();
+      const std::string title = button->at("title").get<std::string>();
       if (title.size() == 3) out.push_back(title);
     }
     return out;
@@ -73,8 +74,8 @@ class KeyboardEndToEndTest : public tessary::test::PlatformTest {
   static std::vector<std::string> names(const Json& dump) {
     std::vector<std::string> out;
     for (const Json* label : leftToRight(dump, "UILabel")) {
-      const std::string text = (*label)["text"].string();
-      if (text.size() > 3 && (*label)["frame"][3].number() == 15) out.push_back(text);
+      const std::string text = label->at("text").get<std::string>();
+      if (text.size() > 3 && label->at("frame").at(3).get<double>() == 15) out.push_back(text);
     }
     return out;
   }
@@ -104,20 +105,20 @@ TEST_F(KeyboardEndToEndTest, TypingIsFilteredAndConvertsAtEveryKey) {
   ASSERT_EQ(dumps.size(), 6u);
   EXPECT_EQ(texts(dumps[0]), (Texts{"12", "14.04"}));
   EXPECT_EQ(responders(dumps[0]), (Texts{"yes", "no"}));
-  EXPECT_TRUE(dumps[0]["flags"]["editing"].boolean());
-  EXPECT_TRUE(dumps[0]["keyboard"]["visible"].boolean());
-  EXPECT_EQ(dumps[0]["keyboard"]["type"].number(), 8);  // the decimal pad on a phone
+  EXPECT_TRUE(dumps[0].at("flags").at("editing").get<bool>());
+  EXPECT_TRUE(dumps[0].at("keyboard").at("visible").get<bool>());
+  EXPECT_EQ(dumps[0].at("keyboard").at("type").get<double>(), 8);  // the decimal pad on a phone
   EXPECT_EQ(texts(dumps[1]), (Texts{"12", "14.04"}));
   EXPECT_EQ(texts(dumps[2]), (Texts{"12.5,", "14.62"}));  // in single precision, 14.624999
   EXPECT_EQ(texts(dumps[3]), (Texts{"12.", "14.04"}));
-  EXPECT_TRUE(dumps[3]["flags"]["left"].boolean());
+  EXPECT_TRUE(dumps[3].at("flags").at("left").get<bool>());
   EXPECT_EQ(responders(dumps[4]), (Texts{"no", "yes"}));
-  EXPECT_FALSE(dumps[4]["flags"]["left"].boolean());
+  EXPECT_FALSE(dumps[4].at("flags").at("left").get<bool>());
   EXPECT_EQ(texts(dumps[4]), (Texts{"12.", "14.04"}));
-  EXPECT_TRUE(dumps[4]["keyboard"]["visible"].boolean());
+  EXPECT_TRUE(dumps[4].at("keyboard").at("visible").get<bool>());
   // Deleting the whole source empties the other side too.
   EXPECT_EQ(texts(dumps[5]), (Texts{"", ""}));
-  EXPECT_TRUE(dumps[5]["requests"].array().empty());  // the cached rate served every key
+  EXPECT_TRUE(dumps[5].at("requests").empty());  // the cached rate served every key
 }
 
 TEST_F(KeyboardEndToEndTest, NextAlternatesAndDoneEndsEditing) {
@@ -129,19 +130,19 @@ TEST_F(KeyboardEndToEndTest, NextAlternatesAndDoneEndsEditing) {
           "tap bar:Done\ndump\n");
   ASSERT_EQ(dumps.size(), 3u);
   EXPECT_EQ(responders(dumps[0]), (Texts{"no", "yes"}));
-  EXPECT_FALSE(dumps[0]["flags"]["left"].boolean());
-  EXPECT_TRUE(dumps[0]["flags"]["editing"].boolean());
-  EXPECT_TRUE(dumps[0]["keyboard"]["visible"].boolean());
+  EXPECT_FALSE(dumps[0].at("flags").at("left").get<bool>());
+  EXPECT_TRUE(dumps[0].at("flags").at("editing").get<bool>());
+  EXPECT_TRUE(dumps[0].at("keyboard").at("visible").get<bool>());
   EXPECT_EQ(responders(dumps[1]), (Texts{"yes", "no"}));
-  EXPECT_TRUE(dumps[1]["flags"]["left"].boolean());
+  EXPECT_TRUE(dumps[1].at("flags").at("left").get<bool>());
   EXPECT_EQ(texts(dumps[1]), (Texts{"10.00", "11.700"}));
   // The keyboard stayed up throughout: the table never went back to its resting height.
-  EXPECT_EQ(dumps[1]["table"]["frame"].numbers(), (Numbers{0, 0, 320, 180}));
+  EXPECT_EQ(dumps[1].at("table").at("frame").get<std::vector<double>>(), (Numbers{0, 0, 320, 180}));
   EXPECT_EQ(responders(dumps[2]), (Texts{"no", "no"}));
-  EXPECT_FALSE(dumps[2]["flags"]["editing"].boolean());
-  EXPECT_TRUE(dumps[2]["flags"]["left"].boolean());
-  EXPECT_FALSE(dumps[2]["keyboard"]["visible"].boolean());
-  EXPECT_EQ(dumps[2]["table"]["frame"].numbers(), (Numbers{0, 0, 320, 420}));
+  EXPECT_FALSE(dumps[2].at("flags").at("editing").get<bool>());
+  EXPECT_TRUE(dumps[2].at("flags").at("left").get<bool>());
+  EXPECT_FALSE(dumps[2].at("keyboard").at("visible").get<bool>());
+  EXPECT_EQ(dumps[2].at("table").at("frame").get<std::vector<double>>(), (Numbers{0, 0, 320, 420}));
 }
 
 TEST_F(KeyboardEndToEndTest, CopyPasteAndClearOnTheBar) {
@@ -165,21 +166,21 @@ TEST_F(KeyboardEndToEndTest, CopyPasteAndClearOnTheBar) {
           "tap bar:Next\ndump\n"     // 6: and the left is the source again
           "tap bar:Clear\ndump\n");  // 7
   ASSERT_EQ(dumps.size(), 8u);
-  EXPECT_EQ(dumps[0]["pasteboard"].string(), "keep");
-  EXPECT_EQ(dumps[1]["pasteboard"].string(), "12,5");
+  EXPECT_EQ(dumps[0].at("pasteboard").get<std::string>(), "keep");
+  EXPECT_EQ(dumps[1].at("pasteboard").get<std::string>(), "12,5");
   EXPECT_EQ(texts(dumps[2]), (Texts{"102.5", "11.70"}));
   EXPECT_EQ(texts(dumps[3]), (Texts{"102.5", "11.70"}));
   EXPECT_EQ(texts(dumps[4]), (Texts{"102.577", "11.70"}));
   EXPECT_EQ(texts(dumps[5]), (Texts{"", ""}));
   EXPECT_EQ(texts(dumps[6]), (Texts{"", "7"}));
-  EXPECT_TRUE(dumps[6]["flags"]["left"].boolean());
+  EXPECT_TRUE(dumps[6].at("flags").at("left").get<bool>());
   EXPECT_EQ(texts(dumps[7]), (Texts{"", ""}));
   // The segments are momentary: none stays selected.
-  const Json& bar = dumps[7]["keyboard"]["accessory"];
-  ASSERT_EQ(bar["class"].string(), "UIToolbar");
-  const Json& segments = bar["subviews"][0];
-  EXPECT_EQ(segments["class"].string(), "UISegmentedControl");
-  EXPECT_EQ(segments["selectedSegmentIndex"].number(), -1);
+  const Json& bar = dumps[7].at("keyboard").at("accessory");
+  ASSERT_EQ(bar.at("class").get<std::string>(), "UIToolbar");
+  const Json& segments = bar.at("subviews").at(0);
+  EXPECT_EQ(segments.at("class").get<std::string>(), "UISegmentedControl");
+  EXPECT_EQ(segments.at("selectedSegmentIndex").get<double>(), -1);
 }
 
 TEST_F(KeyboardEndToEndTest, TheListShortensAboveTheKeyboardInEveryOrientation) {
@@ -206,41 +207,43 @@ TEST_F(KeyboardEndToEndTest, TheListShortensAboveTheKeyboardInEveryOrientation) 
         run("show\ntap field:left\nwait 0.25\ndump\ntap bar:Done\nwait 0.25\ndump\n", c.args);
     ASSERT_EQ(dumps.size(), 2u) << label;
     const Json& up = dumps[0];
-    EXPECT_TRUE(up["keyboard"]["visible"].boolean());
-    EXPECT_EQ(up["keyboard"]["frame"].numbers(), c.keyboard) << label;
-    const Json& bar = up["keyboard"]["accessory"];
-    EXPECT_EQ(bar["class"].string(), "UIToolbar");
-    EXPECT_EQ(bar["frame"].numbers(), (Numbers{0, 0, c.keyboard[2], c.barHeight})) << label;
-    EXPECT_EQ(bar["barStyle"].number(), 2);
-    EXPECT_EQ(up["table"]["frame"].numbers(), c.tableUp) << label;
+    EXPECT_TRUE(up.at("keyboard").at("visible").get<bool>());
+    EXPECT_EQ(up.at("keyboard").at("frame").get<std::vector<double>>(), c.keyboard) << label;
+    const Json& bar = up.at("keyboard").at("accessory");
+    EXPECT_EQ(bar.at("class").get<std::string>(), "UIToolbar");
+    EXPECT_EQ(bar.at("frame").get<std::vector<double>>(),
+              (Numbers{0, 0, c.keyboard[2], c.barHeight}))
+        << label;
+    EXPECT_EQ(bar.at("barStyle").get<double>(), 2);
+    EXPECT_EQ(up.at("table").at("frame").get<std::vector<double>>(), c.tableUp) << label;
     const Json& down = dumps[1];
-    EXPECT_FALSE(down["keyboard"]["visible"].boolean());
-    EXPECT_TRUE(down["keyboard"]["frame"].isNull());
-    EXPECT_TRUE(down["keyboard"]["accessory"].isNull());
-    EXPECT_EQ(down["table"]["frame"].numbers(), c.tableDown) << label;
+    EXPECT_FALSE(down.at("keyboard").at("visible").get<bool>());
+    EXPECT_TRUE(down.at("keyboard").at("frame").is_null());
+    EXPECT_TRUE(down.at("keyboard").at("accessory").is_null());
+    EXPECT_EQ(down.at("table").at("frame").get<std::vector<double>>(), c.tableDown) << label;
   }
   // The bar's items, left to right: Next at the left edge, Done at the right.
   const auto dumps = run("show\ntap field:right\ndump\n");
   ASSERT_EQ(dumps.size(), 1u);
-  const auto& items = dumps[0]["keyboard"]["accessory"]["items"].array();
+  const auto& items = dumps[0].at("keyboard").at("accessory").at("items");
   ASSERT_EQ(items.size(), 7u);
-  EXPECT_EQ(items[0]["title"].string(), "Next");
-  EXPECT_EQ(items[2]["image"].string(), "Invert.png");
-  EXPECT_TRUE(items[4]["customView"].boolean());
-  EXPECT_EQ(items[6]["title"].string(), "Done");
-  EXPECT_EQ(items[6]["systemItem"].number(), 0);
+  EXPECT_EQ(items.at(0).at("title").get<std::string>(), "Next");
+  EXPECT_EQ(items.at(2).at("image").get<std::string>(), "Invert.png");
+  EXPECT_TRUE(items.at(4).at("customView").get<bool>());
+  EXPECT_EQ(items.at(6).at("title").get<std::string>(), "Done");
+  EXPECT_EQ(items.at(6).at("systemItem").get<double>(), 0);
 }
 
 TEST_F(KeyboardEndToEndTest, AutoScrollBringsTheRowToTheTopOnlyWhenOn) {
   const auto on = run("show\ndump\ntap field:left\ndump\n");
   ASSERT_EQ(on.size(), 2u);
-  EXPECT_EQ(on[0]["table"]["contentOffset"].numbers(), (Numbers{0, 0}));
+  EXPECT_EQ(on[0].at("table").at("contentOffset").get<std::vector<double>>(), (Numbers{0, 0}));
   // The widget's row is the second: the first sample row above it is 72 high.
-  EXPECT_EQ(on[1]["table"]["contentOffset"].numbers(), (Numbers{0, 72}));
+  EXPECT_EQ(on[1].at("table").at("contentOffset").get<std::vector<double>>(), (Numbers{0, 72}));
   const auto off = run("settings AutoScroll false\nshow\ntap field:left\ndump\n");
   ASSERT_EQ(off.size(), 1u);
-  EXPECT_EQ(off[0]["table"]["frame"].numbers(), (Numbers{0, 0, 320, 180}));
-  EXPECT_EQ(off[0]["table"]["contentOffset"].numbers(), (Numbers{0, 0}));
+  EXPECT_EQ(off[0].at("table").at("frame").get<std::vector<double>>(), (Numbers{0, 0, 320, 180}));
+  EXPECT_EQ(off[0].at("table").at("contentOffset").get<std::vector<double>>(), (Numbers{0, 0}));
 }
 
 TEST_F(KeyboardEndToEndTest, SwapMovesCodesAndNamesAndClearIgnoresEmptyFields) {
@@ -258,9 +261,9 @@ TEST_F(KeyboardEndToEndTest, SwapMovesCodesAndNamesAndClearIgnoresEmptyFields) {
   EXPECT_EQ(codes(dumps[1]), (Texts{"USD", "EUR"}));
   EXPECT_EQ(names(dumps[1]), (Texts{"US Dollar", "Euro"}));
   EXPECT_EQ(texts(dumps[1]), (Texts{"10", "8.55"}));
-  EXPECT_TRUE(dumps[1]["keyboard"]["visible"].boolean());  // the bar's swap keeps editing
+  EXPECT_TRUE(dumps[1].at("keyboard").at("visible").get<bool>());  // the bar's swap keeps editing
   EXPECT_EQ(texts(dumps[2]), (Texts{"", ""}));
-  EXPECT_TRUE(dumps[2]["requests"].array().empty());
+  EXPECT_TRUE(dumps[2].at("requests").empty());
 }
 
 TEST_F(KeyboardEndToEndTest, ASwapWhileADownloadRunsConvertsTheReplyWithTheNewSides) {
@@ -272,16 +275,18 @@ TEST_F(KeyboardEndToEndTest, ASwapWhileADownloadRunsConvertsTheReplyWithTheNewSi
                          {}, {"TESSARY_QUOTE_URL=" + quotes.baseUrl()});
   ASSERT_EQ(dumps.size(), 3u);
   EXPECT_EQ(texts(dumps[0]), (Texts{"100", ""}));
-  ASSERT_FALSE(dumps[0]["requests"].array().empty());
-  EXPECT_EQ(dumps[0]["requests"][0]["url"].string(),
+  ASSERT_FALSE(dumps[0].at("requests").empty());
+  EXPECT_EQ(dumps[0].at("requests").at(0).at("url").get<std::string>(),
             quotes.baseUrl() + "/d/quotes.csv?s=EURUSD=X&f=l1");
-  EXPECT_TRUE(dumps[1]["networkActivity"].boolean());  // still waiting when the swap came
+  EXPECT_TRUE(dumps[1].at("networkActivity").get<bool>());  // still waiting when the swap came
   EXPECT_EQ(codes(dumps[1]), (Texts{"USD", "EUR"}));
 
   const Json& last = dumps[2];
-  EXPECT_TRUE(last["alerts"].array().empty());
-  ASSERT_TRUE(last["files"]["Rates.plist"].has("EUR-USD")) << last["files"]["Rates.plist"].string();
-  const double eurUsd = std::stod(last["files"]["Rates.plist"]["EUR-USD"].string());
+  EXPECT_TRUE(last.at("alerts").empty());
+  ASSERT_TRUE(last.at("files").at("Rates.plist").contains("EUR-USD"))
+      << last.at("files").at("Rates.plist").get<std::string>();
+  const double eurUsd =
+      std::stod(last.at("files").at("Rates.plist").at("EUR-USD").get<std::string>());
   ASSERT_GT(eurUsd, 0);
   const auto after = texts(last);
   ASSERT_EQ(after.size(), 2u);

@@ -93,14 +93,15 @@ TEST_F(LifecycleTest, FlagsAreReadByNameAndMissingOnesAreNull) {
   ASSERT_EQ(sim->show(), "");
   const auto dump = tessary::test::parseJson(sim->dump());
   ASSERT_TRUE(dump);
-  const auto& flags = (*dump)["flags"];
-  EXPECT_TRUE(flags["detailMode"].boolean());
-  EXPECT_TRUE(flags["left"].isNull());
-  EXPECT_EQ(flags["titleString"].string(), "Fake \"title\"");
-  EXPECT_EQ((*dump)["widget"]["frame"].numbers(), (std::vector<double>{0, 0, 316, 85}));
-  EXPECT_TRUE((*dump)["widget"]["subviews"][1]["firstResponder"].boolean());
-  EXPECT_EQ((*dump)["files"]["Entries.plist"][0].string(), "EUR");
-  EXPECT_TRUE((*dump)["files"]["Rates.plist"].isNull());
+  const auto& flags = dump->at("flags");
+  EXPECT_TRUE(flags.at("detailMode").get<bool>());
+  EXPECT_TRUE(flags.at("left").is_null());
+  EXPECT_EQ(flags.at("titleString").get<std::string>(), "Fake \"title\"");
+  EXPECT_EQ(dump->at("widget").at("frame").get<std::vector<double>>(),
+            (std::vector<double>{0, 0, 316, 85}));
+  EXPECT_TRUE(dump->at("widget").at("subviews").at(1).at("firstResponder").get<bool>());
+  EXPECT_EQ(dump->at("files").at("Entries.plist").at(0).get<std::string>(), "EUR");
+  EXPECT_TRUE(dump->at("files").at("Rates.plist").is_null());
 }
 
 TEST_F(LifecycleTest, BrokenBundlesAreSkippedWithAReason) {

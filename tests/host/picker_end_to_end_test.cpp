@@ -9,6 +9,7 @@
 
 namespace {
 
+using tessary::test::collectViews;
 using tessary::test::Json;
 using tessary::test::runScript;
 using Texts = std::vector<std::string>;
@@ -36,24 +37,24 @@ class PickerEndToEndTest : public tessary::test::PlatformTest {
   static std::vector<const Json*> find(const Json& dump, const std::string& className) {
     std::vector<const Json*> found;
     for (const char* tree : {"widget", "overlay"}) {
-      if (!dump[tree].isNull()) collectViews(dump[tree], className, found);
+      if (!dump.at(tree).is_null()) collectViews(dump.at(tree), className, found);
     }
     return found;
   }
   // The converter's field texts or currency codes, left to right; the code row is not counted.
   static Texts converter(const Json& dump, const std::string& className, const char* key) {
     std::vector<const Json*> views;
-    const Json& tree = dump["overlay"].isNull() ? dump["widget"] : dump["overlay"];
-    for (const auto& child : tree["subviews"].array()) {
-      if (child["class"].string() == "UIView") collectViews(child, className, views);
+    const Json& tree = dump.at("overlay").is_null() ? dump.at("widget") : dump.at("overlay");
+    for (const auto& child : tree.at("subviews")) {
+      if (child.at("class").get<std::string>() == "UIView") collectViews(child, className, views);
     }
     std::stable_sort(views.begin(), views.end(), [](const Json* a, const Json* b) {
-      return (*a)["frame"][0].number() < (*b)["frame"][0].number();
+      return a->at("frame").at(0).get<double>() < b->at("frame").at(0).get<double>();
     });
     Texts out;
     for (const Json* view : views) {
-      if (className != "UIButton" || (*view)["title"].string().size() == 3)
-        out.push_back((*view)[key].string());
+      if (className != "UIButton" || view->at("title").get<std::string>().size() == 3)
+        out.push_back(view->at(key).get<std::string>());
     }
     return out;
   }
@@ -71,45 +72,45 @@ TEST_F(PickerEndToEndTest, ChoosingACodeForTheRightSideConvertsAndCloses) {
 
   // Just opened: the dark overlay over the list holds the converter, the bubble and the row.
   const Json& opened = dumps[0];
-  ASSERT_FALSE(opened["overlay"].isNull());
-  EXPECT_EQ(opened["overlay"]["class"].string(), "UIControl");
-  EXPECT_NEAR(opened["overlay"]["backgroundColor"][3].number(), 0.7, 1e-6);
+  ASSERT_FALSE(opened.at("overlay").is_null());
+  EXPECT_EQ(opened.at("overlay").at("class").get<std::string>(), "UIControl");
+  EXPECT_NEAR(opened.at("overlay").at("backgroundColor").at(3).get<double>(), 0.7, 1e-6);
   EXPECT_EQ(converter(opened, "UITextField", "text"), (Texts{"10", "11.70"}));
   const auto bubbles = find(opened, "UICalloutView");
   ASSERT_EQ(bubbles.size(), 1u);
-  EXPECT_EQ((*bubbles[0])["title"].string(), "    ");
-  EXPECT_TRUE((*bubbles[0])["subtitle"].isNull());
-  const double anchorX = (*bubbles[0])["anchorPoint"][0].number();
+  EXPECT_EQ((*bubbles[0]).at("title").get<std::string>(), "    ");
+  EXPECT_TRUE((*bubbles[0]).at("subtitle").is_null());
+  const double anchorX = (*bubbles[0]).at("anchorPoint").at(0).get<double>();
   EXPECT_GT(anchorX, 160);  // the right button's side
   const auto rows = find(opened, "UIScrollView");
   ASSERT_EQ(rows.size(), 1u);
-  EXPECT_EQ((*rows[0])["frame"][2].number(), 0);
+  EXPECT_EQ((*rows[0]).at("frame").at(2).get<double>(), 0);
 
   // Expanded: the row is 295 wide and ends 19 right of the anchor.
   const Json& expanded = dumps[1];
   const auto bubble = find(expanded, "UICalloutView");
   ASSERT_EQ(bubble.size(), 1u);
-  EXPECT_EQ((*bubble[0])["subtitle"].string(), std::string(85, ' '));
+  EXPECT_EQ((*bubble[0]).at("subtitle").get<std::string>(), std::string(85, ' '));
   const auto row = find(expanded, "UIScrollView");
   ASSERT_EQ(row.size(), 1u);
-  const auto frame = (*row[0])["frame"].numbers();
+  const auto frame = (*row[0]).at("frame").get<std::vector<double>>();
   EXPECT_EQ(frame[2], 295);
   EXPECT_EQ(frame[0] + frame[2], anchorX + 19);
-  EXPECT_EQ((*row[0])["alpha"].number(), 1);
+  EXPECT_EQ((*row[0]).at("alpha").get<double>(), 1);
 
   // The choice: the right side takes GBP and is the source, so 11.70 GBP converts into EUR.
   const Json& chosen = dumps[2];
   EXPECT_EQ(converter(chosen, "UIButton", "title"), (Texts{"EUR", "GBP"}));
   EXPECT_EQ(converter(chosen, "UITextField", "text"), (Texts{"23.40", "11.70"}));
-  EXPECT_TRUE(chosen["flags"]["left"].boolean());
-  EXPECT_EQ(chosen["files"]["Recent.plist"]["right"].string(), "GBP");
+  EXPECT_TRUE(chosen.at("flags").at("left").get<bool>());
+  EXPECT_EQ(chosen.at("files").at("Recent.plist").at("right").get<std::string>(), "GBP");
   // Closing: the row is gone at once, the overlay fades to clear.
-  ASSERT_FALSE(chosen["overlay"].isNull());
-  EXPECT_EQ(chosen["overlay"]["backgroundColor"][3].number(), 0);
+  ASSERT_FALSE(chosen.at("overlay").is_null());
+  EXPECT_EQ(chosen.at("overlay").at("backgroundColor").at(3).get<double>(), 0);
   EXPECT_TRUE(find(chosen, "UIScrollView").empty());
 
   const Json& closed = dumps[3];
-  EXPECT_TRUE(closed["overlay"].isNull());
+  EXPECT_TRUE(closed.at("overlay").is_null());
   EXPECT_EQ(converter(closed, "UIButton", "title"), (Texts{"EUR", "GBP"}));
 }
 
@@ -122,25 +123,25 @@ TEST_F(PickerEndToEndTest, OverlayTouchesAndTheSameButtonClose) {
           "tap button:EUR\nhide\ndump\nshow\nwait 1\ndump\n");
   ASSERT_EQ(dumps.size(), 6u);
   // A touch on the overlay closes without a choice; the overlay fades, then goes.
-  ASSERT_FALSE(dumps[0]["overlay"].isNull());
-  EXPECT_EQ(dumps[0]["overlay"]["backgroundColor"][3].number(), 0);
+  ASSERT_FALSE(dumps[0].at("overlay").is_null());
+  EXPECT_EQ(dumps[0].at("overlay").at("backgroundColor").at(3).get<double>(), 0);
   EXPECT_TRUE(find(dumps[0], "UIScrollView").empty());
-  EXPECT_TRUE(dumps[1]["overlay"].isNull());
+  EXPECT_TRUE(dumps[1].at("overlay").is_null());
   EXPECT_EQ(converter(dumps[1], "UIButton", "title"), (Texts{"EUR", "USD"}));
 
   // The other button moves the picker to the right under the same dark overlay.
-  ASSERT_FALSE(dumps[2]["overlay"].isNull());
-  EXPECT_NEAR(dumps[2]["overlay"]["backgroundColor"][3].number(), 0.7, 1e-6);
+  ASSERT_FALSE(dumps[2].at("overlay").is_null());
+  EXPECT_NEAR(dumps[2].at("overlay").at("backgroundColor").at(3).get<double>(), 0.7, 1e-6);
   const auto bubbles = find(dumps[2], "UICalloutView");
   ASSERT_EQ(bubbles.size(), 1u);
-  EXPECT_GT((*bubbles[0])["anchorPoint"][0].number(), 160);
+  EXPECT_GT((*bubbles[0]).at("anchorPoint").at(0).get<double>(), 160);
   EXPECT_EQ(find(dumps[2], "UIScrollView").size(), 1u);
   // The same button again closes it.
-  EXPECT_TRUE(dumps[3]["overlay"].isNull());
+  EXPECT_TRUE(dumps[3].at("overlay").is_null());
 
   // Hiding the list while the picker is open leaves no overlay behind for the next showing.
-  EXPECT_TRUE(dumps[4]["overlay"].isNull());
-  EXPECT_TRUE(dumps[5]["overlay"].isNull());
+  EXPECT_TRUE(dumps[4].at("overlay").is_null());
+  EXPECT_TRUE(dumps[5].at("overlay").is_null());
   EXPECT_EQ(converter(dumps[5], "UIButton", "title"), (Texts{"EUR", "USD"}));
 }
 

@@ -13,7 +13,7 @@
 #include "host/script_runner.h"
 #include "platform/foundation/file_manager.h"
 #include "platform/foundation/property_list.h"
-#include "tests/host/json_reader.h"
+#include "tests/host/host_test_support.h"
 #include "tests/support/test_environment.h"
 
 namespace {
@@ -251,8 +251,8 @@ TEST_F(ScriptRunnerTest, TimeCommandsMoveTheManualClock) {
   ASSERT_EQ(run("clock 100\nwait 2.5\ndump\nclock -5e11\n"), 2);
   const auto dump = tessary::test::parseJson(out_.str().substr(0, out_.str().find('\n')));
   ASSERT_TRUE(dump);
-  EXPECT_EQ((*dump)["time"]["wall"].number(), 102.5);
-  EXPECT_EQ((*dump)["time"]["monotonic"].number(), 1002.5);
+  EXPECT_EQ(dump->at("time").at("wall").get<double>(), 102.5);
+  EXPECT_EQ(dump->at("time").at("monotonic").get<double>(), 1002.5);
   EXPECT_EQ(err_.str(),
             "line 4: clock: SECONDS is a number of seconds since 2001-01-01 within 2.5e11\n");
 }

@@ -7,6 +7,7 @@
 
 namespace {
 
+using tessary::test::collectViews;
 using tessary::test::Json;
 using tessary::test::runScript;
 
@@ -30,16 +31,16 @@ TEST_F(WindowScriptTest, AFingerDragsTheRowOfCodesAPageOnAndChoosesThere) {
   ASSERT_EQ(dumps.size(), 2u);
   // Dragged to the left by more than a page's threshold: the row moved on by its width.
   std::vector<const Json*> rows;
-  collectViews(dumps[0]["overlay"], "UIScrollView", rows);
+  collectViews(dumps[0].at("overlay"), "UIScrollView", rows);
   ASSERT_EQ(rows.size(), 1u);
-  const double width = (*rows[0])["frame"][2].number();
+  const double width = (*rows[0]).at("frame").at(2).get<double>();
   EXPECT_GT(width, 0);
-  EXPECT_EQ((*rows[0])["contentOffset"][0].number(), width);
+  EXPECT_EQ((*rows[0]).at("contentOffset").at(0).get<double>(), width);
   // The drag started on a code, but a drag is no choice: the left side keeps its code.
-  EXPECT_EQ(dumps[0]["files"]["Recent.plist"]["left"].string(), "EUR");
+  EXPECT_EQ(dumps[0].at("files").at("Recent.plist").at("left").get<std::string>(), "EUR");
   // A code of the second page is chosen where it now shows.
-  EXPECT_TRUE(dumps[1]["overlay"].isNull());
-  EXPECT_EQ(dumps[1]["files"]["Recent.plist"]["left"].string(), "HKD");
+  EXPECT_TRUE(dumps[1].at("overlay").is_null());
+  EXPECT_EQ(dumps[1].at("files").at("Recent.plist").at("left").get<std::string>(), "HKD");
 }
 
 TEST_F(WindowScriptTest, ThePickerClosesOnTheOverlayAtTouchDown) {
@@ -51,8 +52,8 @@ TEST_F(WindowScriptTest, ThePickerClosesOnTheOverlayAtTouchDown) {
   const auto dumps = run.dumps();
   ASSERT_EQ(dumps.size(), 2u);
   // The overlay takes every touch event: it starts to fade as the finger comes down.
-  EXPECT_FALSE(dumps[0]["overlay"].isNull());
-  EXPECT_TRUE(dumps[1]["overlay"].isNull());
+  EXPECT_FALSE(dumps[0].at("overlay").is_null());
+  EXPECT_TRUE(dumps[1].at("overlay").is_null());
 }
 
 TEST_F(WindowScriptTest, TheDeviceIsChosenBeforeTheWidgetShows) {
