@@ -5,14 +5,14 @@
 // Exits 1 with the reason on standard error when an input is unreadable or malformed, so a
 // bad source fails the build instead of shipping a wrong file.
 #include <cstdio>
+#include <exception>
 #include <filesystem>
 #include <optional>
 #include <string>
 #include <vector>
 
 #include "platform/foundation/file_manager.h"
-#include "widget/resources/data_files.h"
-#include "widget/resources/json_reader.h"
+#include "tools/data_files.h"
 
 namespace {
 
@@ -24,8 +24,8 @@ int failure(const std::string& message) {
 std::optional<std::string> readInput(const std::string& path, std::string& error) {
   std::error_code ec;
   const auto size = std::filesystem::file_size(path, ec);
-  if (!ec && size > json::kMaxBytes) {
-    error = path + ": larger than " + std::to_string(json::kMaxBytes) + " bytes";
+  if (!ec && size > data_files::kMaxBytes) {
+    error = path + ": larger than " + std::to_string(data_files::kMaxBytes) + " bytes";
     return std::nullopt;
   }
   auto text = file_io::readAll(path);
@@ -48,12 +48,9 @@ int currencies(const std::string& input, const std::string& out) {
   std::string error;
   const auto text = readInput(input, error);
   if (!text) return failure(error);
-  const json::Result document = json::parse(*text);
-  if (!document.value) {
-    return failure(input + ": byte " + std::to_string(document.error.offset) + ": " +
-                   document.error.message);
-  }
-  const auto list = data_files::currencies(*document.value);
+  const data_files::JsonResult parsed = data_files::parseJson(*text);
+  if (!parsed.document) return failure(input + ": " + parsed.error);
+  const auto list = data_files::currencies(*parsed.document);
   if (!list) return failure(input + ": expected an object with a \"4217\" array");
   if (list->count() == 0) return failure(input + ": no currencies");
   return write(*list, out);
@@ -78,10 +75,7 @@ int info(const std::string& out, const std::vector<std::string>& pairs) {
   return write(*data_files::info(keys), out);
 }
 
-}  // namespace
-
-int main(int argc, char** argv) {
-  const std::vector<std::string> args(argv + 1, argv + argc);
+int run(const std::vector<std::string>& args) {
   DeviceRoot::set("");
   if (args.size() == 3 && args[0] == "currencies") return currencies(args[1], args[2]);
   if (args.size() == 3 && args[0] == "entries") return entries(args[1], args[2]);
@@ -90,4 +84,15 @@ int main(int argc, char** argv) {
   }
   return failure(
       "usage: make_data_files currencies JSON OUT | entries TSV OUT | info OUT KEY=VALUE...");
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  // Bad input is answered without exceptions; what is left (memory) still fails with a reason.
+  try {
+    return run(std::vector<std::string>(argv + 1, argv + argc));
+  } catch (const std::exception& problem) {
+    return failure(problem.what());
+  }
 }

@@ -1,13 +1,15 @@
 #pragma once
 
+#include <cstddef>
 #include <memory>
+#include <nlohmann/json.hpp>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <utility>
 #include <vector>
 
 #include "platform/foundation/values.h"
-#include "widget/resources/json_reader.h"
 
 // The bundle's data files, built from their sources at build time.
 namespace data_files {
@@ -17,11 +19,26 @@ inline constexpr const char* kMajors[] = {"EUR", "USD", "GBP", "JPY", "CHF"};
 
 bool isCurrencyCode(std::string_view text);
 
+// Limits on a JSON source: deeper nesting or a larger file is refused, not read.
+inline constexpr int kMaxDepth = 64;
+inline constexpr size_t kMaxBytes = size_t{64} << 20;
+
+struct JsonResult {
+  std::optional<nlohmann::json> document;  // empty on error
+  std::string error;
+};
+
+// A whole strict JSON document (RFC 8259: invalid UTF-8 and lone surrogates are errors; a
+// leading byte-order mark is skipped), or the reason it is refused, with its line and column.
+// Malformed input never throws, and nesting beyond kMaxDepth is refused before any tree is
+// built, so no input exhausts the stack.
+JsonResult parseJson(std::string_view text);
+
 // Currencies.plist from iso-codes' iso_4217.json: one {"ISO", "Currency"} dictionary per
 // element of "4217", in the file's order. An element that is not an object, lacks a string
-// "alpha_3" that is a currency code or a string "name", or repeats an earlier code, is
-// skipped. nullptr when the document is not an object holding a "4217" array.
-std::shared_ptr<NSArray> currencies(const json::Value& document);
+// "alpha_3" that is a currency code or a non-empty string "name" without U+0000, or repeats
+// an earlier code, is skipped. nullptr when the document is not an object holding a "4217" array.
+std::shared_ptr<NSArray> currencies(const nlohmann::json& document);
 
 struct EntriesResult {
   std::shared_ptr<NSArray> entries;  // nullptr on error
