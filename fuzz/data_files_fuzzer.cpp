@@ -1,8 +1,8 @@
 // The generator's reading of a currency list: any bytes give a document or a reason, never a
 // fault or a stack exhausted by nesting; a document is refused exactly when nlohmann's own
-// check refuses it or it nests too deep; and every currency list taken from a document holds
-// usable entries and comes out the same when written back as JSON and read again, and when
-// written as the bundle's property list and read again.
+// check refuses it, it holds a NUL byte or it nests too deep; and every currency list taken from a
+// document holds usable entries and comes out the same when written back as JSON and read again,
+// and when written as the bundle's property list and read again.
 #include <cstdint>
 #include <cstdlib>
 #include <set>
@@ -79,7 +79,9 @@ void checkList(const NSArray& list) {
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const std::string_view input(reinterpret_cast<const char*>(data), size);
   const data_files::JsonResult result = data_files::parseJson(input);
-  const bool expected = nlohmann::json::accept(input) && !nestsTooDeep(input);
+  // nlohmann stops reading at a NUL byte; the generator refuses one anywhere.
+  const bool expected =
+      nlohmann::json::accept(input) && input.find('\0') == input.npos && !nestsTooDeep(input);
   if (result.document.has_value() != expected) std::abort();
   if (!result.document) {
     if (result.error.empty()) std::abort();

@@ -66,6 +66,11 @@ JsonResult parseJson(std::string_view text) {
   if (text.size() > kMaxBytes) {
     return {std::nullopt, "larger than " + std::to_string(kMaxBytes) + " bytes"};
   }
+  // nlohmann's reader takes a NUL byte outside a string for the end of the input and ignores
+  // what follows; no JSON text holds one unescaped.
+  if (const size_t nul = text.find('\0'); nul != text.npos) {
+    return {std::nullopt, "NUL byte at offset " + std::to_string(nul)};
+  }
   Checker checker;
   if (!Json::sax_parse(text, &checker) || !checker.error.empty()) {
     return {std::nullopt, checker.error.empty() ? "not JSON" : checker.error};

@@ -28,8 +28,8 @@ struct JsonResult {
   std::string error;
 };
 
-// A whole strict JSON document (RFC 8259: invalid UTF-8 and lone surrogates are errors; a
-// leading byte-order mark is skipped), or the reason it is refused, with its line and column.
+// A whole strict JSON document (RFC 8259: invalid UTF-8, lone surrogates and NUL bytes are
+// errors; a leading byte-order mark is skipped), or the reason it is refused, with where.
 // Malformed input never throws, and nesting beyond kMaxDepth is refused before any tree is
 // built, so no input exhausts the stack.
 JsonResult parseJson(std::string_view text);

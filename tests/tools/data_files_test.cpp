@@ -85,6 +85,8 @@ TEST(ParseJson, RefusesBrokenInputWithWhereAndWhy) {
                                                          "[\"\xF4\x90\x80\x80\"]",
                                                          "[\"\xE2\x82\"]",
                                                          std::string("[\"a\0b\"]", 7),
+                                                         std::string("[1]\0[", 5),
+                                                         std::string("1\0", 2),
                                                          "/* no comments */ []",
                                                          "'a'"}) {
     const auto result = parseJson(bad);
@@ -93,6 +95,9 @@ TEST(ParseJson, RefusesBrokenInputWithWhereAndWhy) {
   }
   EXPECT_EQ(parseJson("[1, x]").error.rfind("parse error at line 1, column 5: ", 0), 0u)
       << parseJson("[1, x]").error;
+
+  // nlohmann alone would stop at the NUL and take the "[1]" before it.
+  EXPECT_EQ(parseJson(std::string("[1]\0[", 5)).error, "NUL byte at offset 3");
 
   // The reason stays short when the token that broke is a whole megabyte of string.
   const auto huge = parseJson("[\"" + std::string(1'000'000, 'a') + "\xFF\"]");
