@@ -13,7 +13,7 @@
 namespace script {
 
 // Longer lines are refused rather than held in memory.
-inline constexpr size_t kMaxLineLength = 64 * 1024;
+inline constexpr size_t kMaxLineLength = size_t{64} * 1024;
 
 struct Argument {
   std::string text;

@@ -14,7 +14,7 @@ using namespace std::chrono;
 constexpr std::array<const char*, 7> kDays = {"Sun", "Mon", "Tue", "Wed", "Thu", "Fri", "Sat"};
 constexpr std::array<const char*, 12> kMonths = {"Jan", "Feb", "Mar", "Apr", "May", "Jun",
                                                  "Jul", "Aug", "Sep", "Oct", "Nov", "Dec"};
-constexpr std::int64_t kDay = 24 * 3600;
+constexpr std::int64_t kDay = std::int64_t{24} * 3600;
 
 bool isWorkingDay(sys_days day) {
   auto w = weekday(day).c_encoding();
@@ -76,7 +76,7 @@ std::int64_t freshFor(std::time_t now, std::string_view tableDay, const TableSch
   std::int64_t untilNext = nextTableDue(now, schedule.dueMinute) - now;
   if (schedule.overdueMaxAge > 0) {
     auto start = dayStart(tableDay);
-    auto published = start ? *start + schedule.dueMinute * 60 : std::time_t(0);
+    auto published = start ? *start + std::time_t{schedule.dueMinute} * 60 : std::time_t(0);
     if (published < lastTableDue(now, schedule.dueMinute))
       untilNext = std::min(untilNext, schedule.overdueMaxAge);
   }
@@ -86,7 +86,7 @@ std::int64_t freshFor(std::time_t now, std::string_view tableDay, const TableSch
 std::time_t tableModified(std::string_view tableDay, std::time_t loaded, int dueMinute) {
   auto start = dayStart(tableDay);
   if (!start) return loaded;
-  return std::min<std::time_t>(*start + dueMinute * 60, loaded);
+  return std::min<std::time_t>(*start + std::time_t{dueMinute} * 60, loaded);
 }
 
 std::string httpDate(std::time_t time) {

@@ -9,8 +9,10 @@
 namespace tessary::quotes {
 
 struct RequestLimits {
-  std::size_t maxRequestLine = 8 * 1024;  // 414 beyond it
-  std::size_t maxHead = 16 * 1024;        // request line and header fields together; 431 beyond
+  // 414 beyond it
+  std::size_t maxRequestLine = std::size_t{8} * 1024;
+  // Request line and header fields together; 431 beyond.
+  std::size_t maxHead = std::size_t{16} * 1024;
 };
 
 // What the service needs of a request head.

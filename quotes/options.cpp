@@ -100,7 +100,7 @@ OptionsResult parseOptions(int argc, const char* const* argv) {
       if (!o.ecbUrl)
         return fail("--ecb-url wants an http:// or https:// URL, not \"" + std::string(*v) + "\"");
     } else if (flag == "--refresh") {
-      auto n = parseInteger(*v, 1, 7 * 24 * 3600);
+      auto n = parseInteger(*v, 1, 7LL * 24 * 3600);
       if (!n) return fail("--refresh wants whole seconds from 1 to 604800");
       o.refresh = std::chrono::seconds(*n);
       refreshGiven = true;

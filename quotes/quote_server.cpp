@@ -42,8 +42,8 @@ constexpr auto kSweepInterval = std::chrono::milliseconds(250);
 constexpr auto kLingerTime = std::chrono::seconds(2);
 constexpr std::size_t kLingerBytes = 4 << 20;
 // Pipelined requests are answered until this much waits to be sent.
-constexpr std::size_t kOutputHigh = 64 * 1024;
-constexpr std::size_t kReadChunk = 16 * 1024;
+constexpr std::size_t kOutputHigh = std::size_t{64} * 1024;
+constexpr std::size_t kReadChunk = std::size_t{16} * 1024;
 // Descriptors kept free beside the connections: the listener, the log, a table fetch.
 constexpr std::size_t kSpareDescriptors = 64;
 

@@ -86,8 +86,7 @@ std::optional<double> parseISODate(std::string_view text) {
       minute > 59 || second > 59) {
     return std::nullopt;
   }
-  const int64_t unix =
-      daysFromCivil(year, month, day) * kSecondsPerDay + hour * 3600 + minute * 60 + second;
+  const int64_t unix = ((daysFromCivil(year, month, day) * 24 + hour) * 60 + minute) * 60 + second;
   return static_cast<double>(unix - kReferenceUnix);
 }
 

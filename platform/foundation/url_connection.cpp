@@ -17,7 +17,7 @@
 
 namespace {
 
-constexpr size_t kMaxBodyBytes = 64 * 1024;
+constexpr size_t kMaxBodyBytes = size_t{64} * 1024;
 constexpr size_t kMaxJournalEntries = 10000;
 constexpr int kMaxRedirects = 5;
 // The platform's default when a request asks for no timeout, or for a meaningless one.

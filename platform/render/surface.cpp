@@ -13,7 +13,7 @@ constexpr int kMaxSide = 16384;
 
 uint32_t word(const unsigned char* row, int x) {
   uint32_t value;
-  std::memcpy(&value, row + 4 * x, 4);
+  std::memcpy(&value, row + 4 * static_cast<size_t>(x), 4);
   return value;
 }
 

@@ -7,7 +7,7 @@ namespace {
 
 // 2026-07-06 is a Monday.
 std::time_t at(const char* isoDay, int hour, int minute = 0, int second = 0) {
-  return *dayStart(isoDay) + hour * 3600 + minute * 60 + second;
+  return *dayStart(isoDay) + (std::time_t{hour} * 60 + minute) * 60 + second;
 }
 
 TEST(CachePolicy, TablesAreDueOnWorkingDaysAtTheConfiguredTime) {

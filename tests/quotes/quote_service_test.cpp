@@ -489,7 +489,7 @@ TEST(QuoteServiceHttp, RefusesAmbiguousFramingAndOversizedHeads) {
       {get(kEurUsd, "Transfer-Encoding: chunked\r\nContent-Length: 5\r\n") + "0\r\n\r\n", "400"},
       {"GET " + kEurUsd + " HTTP/1.1\r\n\r\n", "400"},  // no Host
       {"GET /" + std::string(1 << 20, 'a') + " HTTP/1.1\r\nHost: q\r\n\r\n", "414"},
-      {get(kEurUsd, "X-Big: " + std::string(64 * 1024, 'b') + "\r\n"), "431"},
+      {get(kEurUsd, "X-Big: " + std::string(std::size_t{64} * 1024, 'b') + "\r\n"), "431"},
       {"GET / HTTP/3.0\r\nHost: q\r\n\r\n", "505"},
   };
   for (const auto& [bytes, status] : cases) {

@@ -15,7 +15,7 @@
 
 namespace {
 constexpr double kForcedRefreshTimeout = 15.0;
-constexpr size_t kMaximumReply = 64 * 1024;
+constexpr size_t kMaximumReply = size_t{64} * 1024;
 
 // Tab, CR and LF are the only control bytes a reply may hold: the store's XML files cannot
 // hold the others (a NUL is refused by the writer, the rest make the file unreadable).
