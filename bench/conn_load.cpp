@@ -20,6 +20,7 @@
 #include <atomic>
 #include <cerrno>
 #include <chrono>
+#include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -94,7 +95,7 @@ double probe(const Settings& s) {
 double percentile(std::vector<double> values, double p) {
   if (values.empty()) return 0;
   std::sort(values.begin(), values.end());
-  auto at = static_cast<std::size_t>(p * static_cast<double>(values.size() - 1) + 0.5);
+  auto at = static_cast<std::size_t>(std::lround(p * static_cast<double>(values.size() - 1)));
   return values[std::min(at, values.size() - 1)];
 }
 

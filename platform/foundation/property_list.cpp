@@ -2,6 +2,7 @@
 // dictionary and array classes.
 #include "platform/foundation/property_list.h"
 
+#include <bit>
 #include <cmath>
 #include <cstring>
 #include <list>
@@ -39,7 +40,7 @@ bool looksLikeXML(std::string_view bytes) {
 
 bool sameDouble(double a, double b) {
   if (std::isnan(a) || std::isnan(b)) return std::isnan(a) && std::isnan(b);
-  return std::memcmp(&a, &b, sizeof a) == 0;
+  return std::bit_cast<uint64_t>(a) == std::bit_cast<uint64_t>(b);
 }
 
 bool sameNumber(const NSNumber& a, const NSNumber& b) {

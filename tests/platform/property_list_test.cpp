@@ -318,12 +318,10 @@ TEST(PropertyListBinary, ReadsEveryKindOfObject) {
       "\x11\x01\x00"s,                          // 256
       "\x22\x3f\xc0\x00\x00"s,                  // float 1.5
       "\x33\x41\x2e\x84\x80\x00\x00\x00\x00"s,  // date 1000000
-      "\x43"
-      "abc",  // data
-      "\x53"
-      "abc",            // ASCII
-      "\x64"s + utf16,  // UTF-16 with a lone surrogate
-      "\x81\x01\x00"s,  // UID 256
+      "\x43"s + "abc",                          // data
+      "\x53"s + "abc",                          // ASCII
+      "\x64"s + utf16,                          // UTF-16 with a lone surrogate
+      "\x81\x01\x00"s,                          // UID 256
   });
   EXPECT_TRUE(
       same(array({boolean(false), boolean(true), integer(255), integer(256), real(1.5),
@@ -382,7 +380,7 @@ TEST(PropertyListBinary, RefusesHostileFiles) {
   // Too deep to read: each array holds the next.
   std::vector<std::string> chain;
   for (int i = 0; i < property_list::kMaxDepth + 1; ++i) {
-    chain.push_back("\xa1"s + bigEndian(static_cast<uint64_t>(i + 1), 2));
+    chain.push_back("\xa1"s + bigEndian(static_cast<uint64_t>(i) + 1, 2));
   }
   chain.push_back("\x08");
   std::string deep = "bplist00";

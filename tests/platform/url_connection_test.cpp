@@ -134,9 +134,11 @@ class LoopbackSocket {
     address.sin_family = AF_INET;
     address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
     socklen_t length = sizeof address;
-    ::bind(fd_, reinterpret_cast<sockaddr*>(&address), length);
-    if (listening) ::listen(fd_, 8);
-    ::getsockname(fd_, reinterpret_cast<sockaddr*>(&address), &length);
+    EXPECT_EQ(::bind(fd_, reinterpret_cast<sockaddr*>(&address), length), 0);
+    if (listening) {
+      EXPECT_EQ(::listen(fd_, 8), 0);
+    }
+    EXPECT_EQ(::getsockname(fd_, reinterpret_cast<sockaddr*>(&address), &length), 0);
     port_ = ntohs(address.sin_port);
   }
   ~LoopbackSocket() { close(); }

@@ -28,9 +28,9 @@ class HostileServer {
     address.sin_family = AF_INET;
     address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
     socklen_t length = sizeof address;
-    ::bind(fd_, reinterpret_cast<sockaddr*>(&address), length);
-    ::listen(fd_, 16);
-    ::getsockname(fd_, reinterpret_cast<sockaddr*>(&address), &length);
+    EXPECT_EQ(::bind(fd_, reinterpret_cast<sockaddr*>(&address), length), 0);
+    EXPECT_EQ(::listen(fd_, 16), 0);
+    EXPECT_EQ(::getsockname(fd_, reinterpret_cast<sockaddr*>(&address), &length), 0);
     port_ = ntohs(address.sin_port);
     thread_ = std::thread([this, answer = std::move(answer)] {
       for (;;) {
