@@ -24,7 +24,7 @@ bool hasEnabledRecognizer(const UIView& view) {
 // axis.
 std::shared_ptr<UIScrollView> scrollerAbove(std::shared_ptr<UIView> view, bool& horizontal) {
   for (; view; view = view->superview()) {
-    const auto scroll = std::dynamic_pointer_cast<UIScrollView>(view);
+    auto scroll = std::dynamic_pointer_cast<UIScrollView>(view);
     if (!scroll || !scroll->isScrollEnabled()) continue;
     const CGSize content = scroll->contentSize();
     const CGSize size = scroll->bounds().size;

@@ -200,7 +200,9 @@ void UIView::insertSubviewAtIndex(const std::shared_ptr<UIView>& view, size_t in
   // A view that no shared pointer owns cannot be anyone's superview.
   const auto self = std::static_pointer_cast<UIView>(weak_from_this().lock());
   if (!self || !view || view.get() == this || isDescendantOfView(*view)) return;
-  const std::shared_ptr<UIView> keep = view;  // alive while it moves between superviews
+  // Alive while it moves between superviews: `view` may be the very entry removed.
+  // NOLINTNEXTLINE(performance-unnecessary-copy-initialization)
+  const std::shared_ptr<UIView> keep = view;
   view->removeFromSuperview();
   index = std::min(index, subviews_.size());
   subviews_.insert(subviews_.begin() + static_cast<std::ptrdiff_t>(index), keep);

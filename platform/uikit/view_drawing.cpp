@@ -16,6 +16,7 @@ void drawViewTree(const UIView& view, Painter& painter) {
   const CGRect own = CGRectMake(0, 0, frame.size.width, frame.size.height);
   // Hold the view while its subviews draw: drawing never changes the tree, but a subview list
   // copied here keeps the walk safe if a view's drawing code ever did.
+  // NOLINTNEXTLINE(performance-unnecessary-copy-initialization)
   const auto subviews = view.subviews();
 
   painter.save();
