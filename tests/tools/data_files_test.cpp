@@ -185,10 +185,14 @@ class Generator : public PlatformTest {
   // The tool's exit status and what it said on standard error.
   std::pair<int, std::string> currencies(const std::string& source) {
     { std::ofstream(root_.host("/source.json"), std::ios::binary) << source; }
-    const std::string command = "'" + std::string(build::kBinaryDir) +
-                                "/tools/make_data_files' currencies '" +
-                                root_.host("/source.json") + "' '" + root_.host(kOut) + "' 2>'" +
-                                root_.host("/stderr.txt") + "'";
+    std::string command = "'";
+    for (const std::string& part :
+         {std::string(build::kBinaryDir) + "/tools/make_data_files", std::string("currencies"),
+          root_.host("/source.json"), root_.host(kOut)}) {
+      command.append(part).append("' '");
+    }
+    command.pop_back();
+    command.append("2>'").append(root_.host("/stderr.txt")).append("'");
     const int status = std::system(command.c_str());
     return {status, root_.readFile("/stderr.txt")};
   }
