@@ -45,10 +45,10 @@ const Ordered& typicalDump() {
       check(sim.setClock(800000000));
       check(sim.setSetting("Detail", NSNumber::numberWithBool(true)));
       check(sim.show());
-      check(sim.wait(1));
+      check(sim.wait(Seconds(1)));
       check(sim.tap("field:left"));
       check(sim.type("12.5"));
-      check(sim.wait(1));
+      check(sim.wait(Seconds(1)));
       parsed = Ordered::parse(sim.dump());
     }
     std::filesystem::remove_all(root);

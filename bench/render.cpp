@@ -62,7 +62,7 @@ class Screen {
     rates.writeToFileAtomically("/var/mobile/Library/Tessary/Rates.plist", true);
     dates.writeToFileAtomically("/var/mobile/Library/Tessary/Dates.plist", true);
     check(sim_->show());
-    check(sim_->wait(1));
+    check(sim_->wait(Seconds(1)));
   }
   ~Screen() {
     sim_.reset();
@@ -100,7 +100,7 @@ void BM_FloorCopyFullScreen(benchmark::State& state) {
 void BM_FullFrameDetailPicker(benchmark::State& state) {
   Screen screen(10);
   Screen::check(screen.sim().tap("button:EUR"));
-  Screen::check(screen.sim().wait(1));
+  Screen::check(screen.sim().wait(Seconds(1)));
   render::Surface target = screen.surface();
   for (auto _ : state) {
     target.paint(kScale, [&](Painter& painter) { screen::draw(screen.sim(), painter); });
@@ -115,7 +115,7 @@ void BM_KeystrokeToPixels(benchmark::State& state) {
   Screen screen(kPairs);
   Screen::check(screen.sim().tap("field:left"));
   Screen::check(screen.sim().type("12"));
-  Screen::check(screen.sim().wait(1));
+  Screen::check(screen.sim().wait(Seconds(1)));
   render::Surface target = screen::render(screen.sim(), kScale);
   const auto cell = screen.sim().list().widgetCell();
   const UIView& window = *screen.sim().list().window();

@@ -141,7 +141,7 @@ std::string wait(Context& c, const Command& command) {
   if (!readReal(arg(command, 0), seconds) || seconds < 0 || seconds > kMaxWait) {
     return "wait: SECONDS is a number from 0 to 1e9";
   }
-  return c.sim.wait(seconds);
+  return c.sim.wait(Seconds(seconds));
 }
 
 std::string settle(Context& c, const Command& command) {
@@ -150,7 +150,7 @@ std::string settle(Context& c, const Command& command) {
   if (given && (!readReal(arg(command, 0), seconds) || seconds < 0 || seconds > kMaxSettle)) {
     return "settle: SECONDS is a number from 0 to 3600";
   }
-  if (std::string problem = c.sim.settle(seconds); !problem.empty()) {
+  if (std::string problem = c.sim.settle(Seconds(seconds)); !problem.empty()) {
     return problem + " after " + (given ? arg(command, 0) : std::string("20")) + " seconds";
   }
   return {};

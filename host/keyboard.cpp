@@ -173,7 +173,7 @@ CGRect Keyboard::windowFrame(bool up) const {
 void Keyboard::post(const char* name, CGRect portraitBegin) {
   auto info = std::make_shared<NSMutableDictionary>();
   info->setObjectForKey(NSValue::valueWithCGRect(portraitBegin), UIKeyboardFrameBeginUserInfoKey);
-  info->setObjectForKey(NSNumber::numberWithDouble(keyboard::kAnimationDuration),
+  info->setObjectForKey(NSNumber::numberWithDouble(keyboard::kAnimationDuration.count()),
                         UIKeyboardAnimationDurationUserInfoKey);
   NSNotificationCenter::defaultCenter().postNotificationName(name, nullptr, info);
 }

@@ -32,7 +32,7 @@ class KeypadView : public UIView {
 
 namespace keyboard {
 
-inline constexpr double kAnimationDuration = 0.25;
+inline constexpr Seconds kAnimationDuration{0.25};
 
 // One key of the on-screen keys, in the keys' own coordinates.
 struct Key {

@@ -9,7 +9,7 @@ namespace {
 
 constexpr CGFloat kSampleRowHeight = 72;
 constexpr CGFloat kContentInset = 2;     // the cell's content is the screen's width minus 4
-constexpr double kScrollDuration = 0.3;  // an animated scroll to a row (not confirmed)
+constexpr Seconds kScrollDuration{0.3};  // an animated scroll to a row (not confirmed)
 
 struct Sample {
   const char* title;

@@ -65,8 +65,9 @@ class Simulator {
 
   std::string alertOk();
 
-  std::string wait(double seconds);
-  std::string settle(double realSeconds);
+  std::string wait(Seconds interval);
+  // Runs the loop until no request is in flight, for at most `realTime`.
+  std::string settle(Seconds realTime);
   std::string setClock(double wallSeconds);
 
   std::string setSetting(const std::string& key, const id& value);

@@ -32,7 +32,7 @@ class TouchTracker {
  public:
   static constexpr CGFloat kSlop = 10;
   static constexpr CGFloat kPageDrag = 30;
-  static constexpr double kPageDuration = 0.3;
+  static constexpr Seconds kPageDuration{0.3};
 
   explicit TouchTracker(Simulator& simulator) : sim_(simulator) {}
 

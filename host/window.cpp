@@ -26,8 +26,6 @@ namespace window {
 
 namespace {
 
-using window_record::kTicksPerSecond;
-
 // The longest text a clipboard hands to the pasteboard, well inside a script line.
 constexpr size_t kClipboardLimit = 60'000;
 
@@ -139,18 +137,18 @@ Session::~Session() {
 }
 
 int64_t Session::realTicks() const {
-  const std::chrono::duration<double> elapsed = std::chrono::steady_clock::now() - start_;
-  return static_cast<int64_t>(std::floor(elapsed.count() * kTicksPerSecond));
+  return std::chrono::floor<window_record::Ticks>(std::chrono::steady_clock::now() - start_)
+      .count();
 }
 
 void Session::catchUp() {
   const int64_t now = realTicks();
   NSRunLoop& loop = NSRunLoop::mainRunLoop();
   if (now > clockTicks_) {
-    loop.advanceBy(static_cast<double>(now - clockTicks_) / kTicksPerSecond);
+    loop.advanceBy(window_record::Ticks(now - clockTicks_));
     clockTicks_ = now;
   }
-  if (loop.runOnce(0)) dirty_ = true;
+  if (loop.runOnce()) dirty_ = true;
 }
 
 bool Session::act(const std::string& line) {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <chrono>
 #include <cstdint>
 #include <ostream>
 #include <string>
@@ -13,6 +14,7 @@
 namespace window_record {
 
 inline constexpr int64_t kTicksPerSecond = 1024;
+using Ticks = std::chrono::duration<int64_t, std::ratio<1, kTicksPerSecond>>;
 
 // Ticks as seconds, exactly: "0", "0.5", "1.0009765625".
 std::string secondsText(int64_t ticks);

@@ -3,6 +3,7 @@
 #include <memory>
 
 #include "platform/foundation/objc.h"
+#include "platform/foundation/time_interval.h"
 
 // Seconds from the platform's reference date, 2001-01-01 00:00:00 UTC, to the Unix epoch.
 inline constexpr double kReferenceDateUnixTime = 978307200.0;
@@ -39,9 +40,9 @@ class TESSARY_EXPORT ManualClock final : public Clock {
   bool isManual() const override { return true; }
 
   // Both readings move together.
-  void advance(double seconds) {
-    monotonic_ += seconds;
-    wall_ += seconds;
+  void advance(Seconds interval) {
+    monotonic_ += interval.count();
+    wall_ += interval.count();
   }
   void setWall(double seconds) { wall_ = seconds; }
 

@@ -61,7 +61,7 @@ int CurlMulti::onTimerRequest(CURLM*, long timeoutMs, void* self) {
   if (timeoutMs < 0) return 0;
   // A zero timeout runs on the next turn: libcurl is never called from inside its callback.
   multi->timer_ = NSRunLoop::mainRunLoop().addTimer(
-      static_cast<double>(timeoutMs) / 1000.0, [multi] { multi->act(CURL_SOCKET_TIMEOUT, 0); },
+      std::chrono::milliseconds(timeoutMs), [multi] { multi->act(CURL_SOCKET_TIMEOUT, 0); },
       NSRunLoop::TimeBase::Real);
   return 0;
 }

@@ -17,10 +17,10 @@ double NSRunLoop::nowFor(TimeBase base) const {
   return base == TimeBase::Real ? realClock.monotonic() : Clock::current().monotonic();
 }
 
-TimerHandle NSRunLoop::addTimer(double delaySeconds, std::function<void()> action, TimeBase base) {
-  if (!(delaySeconds > 0.0)) delaySeconds = 0.0;  // NaN and negative delays mean "soon"
+TimerHandle NSRunLoop::addTimer(Seconds delay, std::function<void()> action, TimeBase base) {
+  if (!(delay.count() > 0.0)) delay = Seconds::zero();  // NaN and negative delays mean "soon"
   const TimerId timer = ++sequence_;
-  const Key key{nowFor(base) + delaySeconds, timer};
+  const Key key{nowFor(base) + delay.count(), timer};
   (base == TimeBase::Real ? realQueue_ : clockQueue_).emplace(key, timer);
   timers_.emplace(timer, std::make_pair(key, Timer{key.first, base, std::move(action)}));
   return TimerHandle(*this, timer);
@@ -86,22 +86,23 @@ bool NSRunLoop::pollSources(int timeoutMs) {
   return ran;
 }
 
-double NSRunLoop::secondsUntilNextTimer() const {
+Seconds NSRunLoop::untilNextTimer() const {
   double wait = INFINITY;
   if (!realQueue_.empty()) wait = realQueue_.begin()->first.first - nowFor(TimeBase::Real);
   // A manual clock never moves by itself, so its timers are no reason to wake up.
   if (!clockQueue_.empty() && !Clock::current().isManual()) {
     wait = std::min(wait, clockQueue_.begin()->first.first - nowFor(TimeBase::Clock));
   }
-  return std::max(wait, 0.0);
+  return Seconds(std::max(wait, 0.0));
 }
 
-bool NSRunLoop::runOnce(double maxWaitSeconds) {
+bool NSRunLoop::runOnce(Seconds maxWait) {
   // What this turn schedules runs on a later one.
   const uint64_t turn = sequence_;
   bool ran = runDueTimers(turn);
-  double wait = ran ? 0.0 : std::min(std::max(maxWaitSeconds, 0.0), secondsUntilNextTimer());
-  const int timeoutMs = static_cast<int>(std::ceil(std::min(wait, 3600.0) * 1000.0));
+  const Seconds wait =
+      ran ? Seconds::zero() : std::min(std::max(maxWait, Seconds::zero()), untilNextTimer());
+  const int timeoutMs = static_cast<int>(std::ceil(std::min(wait.count(), 3600.0) * 1000.0));
   if (!sources_.empty()) {
     ran = pollSources(timeoutMs) || ran;
   } else if (timeoutMs > 0) {
@@ -111,17 +112,17 @@ bool NSRunLoop::runOnce(double maxWaitSeconds) {
 }
 
 void NSRunLoop::runUntilIdle() {
-  for (int turns = 0; turns < 100000 && runOnce(0.0); ++turns) {
+  for (int turns = 0; turns < 100000 && runOnce(); ++turns) {
   }
 }
 
-void NSRunLoop::advanceBy(double seconds) {
+void NSRunLoop::advanceBy(Seconds interval) {
   auto* manual = dynamic_cast<ManualClock*>(&Clock::current());
   if (!manual) {
     runUntilIdle();
     return;
   }
-  const double target = manual->monotonic() + std::max(seconds, 0.0);
+  const double target = manual->monotonic() + std::max(interval.count(), 0.0);
   for (;;) {
     runUntilIdle();
     if (clockQueue_.empty()) break;
@@ -130,9 +131,9 @@ void NSRunLoop::advanceBy(double seconds) {
     // Still due now after a full runUntilIdle: timers that keep re-arming at once. Move on
     // rather than spin; they run again at the next step.
     if (due <= manual->monotonic()) break;
-    manual->advance(due - manual->monotonic());
+    manual->advance(Seconds(due - manual->monotonic()));
   }
-  if (target > manual->monotonic()) manual->advance(target - manual->monotonic());
+  if (target > manual->monotonic()) manual->advance(Seconds(target - manual->monotonic()));
   runUntilIdle();
 }
 

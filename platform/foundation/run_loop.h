@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "platform/foundation/objc.h"
+#include "platform/foundation/time_interval.h"
 
 class NSRunLoop;
 
@@ -64,22 +65,23 @@ class TESSARY_EXPORT NSRunLoop {
   static NSRunLoop& mainRunLoop();
 
   // The timer runs once, unless its handle cancels it first.
-  [[nodiscard]] TimerHandle addTimer(double delaySeconds, std::function<void()> action,
+  // A delay that is negative or NaN means "soon".
+  [[nodiscard]] TimerHandle addTimer(Seconds delay, std::function<void()> action,
                                      TimeBase base = TimeBase::Clock);
 
   // An I/O source: `events` as poll() takes them. Adding a known descriptor replaces it.
   void addSource(int fd, short events, IoCallback callback);
   void removeSource(int fd);
 
-  // One turn: runs the timers due now, then waits at most `maxWaitSeconds` of real time for
+  // One turn: runs the timers due now, then waits at most `maxWait` of real time for
   // I/O (less when a timer falls due sooner) and dispatches it, then runs what fell due.
   // Returns true when anything ran.
-  bool runOnce(double maxWaitSeconds = 0.0);
+  bool runOnce(Seconds maxWait = Seconds::zero());
   // Turns without waiting until nothing more is due now.
   void runUntilIdle();
-  // With a manual clock: moves it forward by `seconds`, stopping at each timer's due time in
+  // With a manual clock: moves it forward by `interval`, stopping at each timer's due time in
   // order to run it, and polls I/O without waiting on the way.
-  void advanceBy(double seconds);
+  void advanceBy(Seconds interval);
 
   size_t pendingTimers(TimeBase base) const;
   size_t sourceCount() const { return sources_.size(); }
@@ -103,7 +105,7 @@ class TESSARY_EXPORT NSRunLoop {
   bool runDueTimers(uint64_t limit);
   bool pollSources(int timeoutMs);
   double nowFor(TimeBase base) const;
-  double secondsUntilNextTimer() const;
+  Seconds untilNextTimer() const;
 
   std::map<Key, TimerId> clockQueue_;
   std::map<Key, TimerId> realQueue_;

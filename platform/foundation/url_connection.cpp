@@ -21,7 +21,7 @@ constexpr size_t kMaxBodyBytes = size_t{64} * 1024;
 constexpr size_t kMaxJournalEntries = 10000;
 constexpr int kMaxRedirects = 5;
 // The platform's default when a request asks for no timeout, or for a meaningless one.
-constexpr double kDefaultIdleSeconds = 60.0;
+constexpr Seconds kDefaultIdle{60.0};
 // libcurl's own limits only stop a transfer that the idle timer somehow misses.
 constexpr long kSafetyTotalSeconds = 300;
 constexpr long kSafetyConnectSeconds = 120;
@@ -191,7 +191,7 @@ struct NSURLConnection::Transfer final : CurlMulti::Owner {
   // The Content-Length of the head being read, and whether a second one disagreed with it.
   std::optional<std::string> contentLength;
   bool conflictingLengths = false;
-  double idleSeconds = kDefaultIdleSeconds;
+  Seconds idle = kDefaultIdle;
   // Both end with the transfer: their actions reach it through `this`.
   TimerHandle idleTimer;
   TimerHandle failTimer;
@@ -215,7 +215,7 @@ NSInteger NSURLConnection::Transfer::begin() {
   if (scheme != "http" && scheme != "https") return NSURLErrorUnsupportedURL;
 
   const double timeout = request->timeoutInterval();
-  if (timeout > 0.0 && !std::isnan(timeout)) idleSeconds = timeout;
+  if (timeout > 0.0 && !std::isnan(timeout)) idle = Seconds(timeout);
 
   easy = curl_easy_init();
   if (!easy) return NSURLErrorUnknown;
@@ -260,13 +260,13 @@ NSInteger NSURLConnection::Transfer::begin() {
 
 void NSURLConnection::Transfer::failOnNextTurn(NSInteger code) {
   idleTimer.cancel();
-  failTimer = NSRunLoop::mainRunLoop().addTimer(0.0, [this, code] {
+  failTimer = NSRunLoop::mainRunLoop().addTimer(Seconds::zero(), [this, code] {
     conclude(connection, {code, {}, {}});
   });
 }
 
 void NSURLConnection::Transfer::restartIdleTimer() {
-  idleTimer = NSRunLoop::mainRunLoop().addTimer(idleSeconds, [this] {
+  idleTimer = NSRunLoop::mainRunLoop().addTimer(idle, [this] {
     conclude(connection, {NSURLErrorTimedOut, {}, {}});
   });
 }

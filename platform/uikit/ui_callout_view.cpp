@@ -106,7 +106,7 @@ void UICalloutView::fadeOutWithDuration(double seconds) {
   if (!self) return;
   const unsigned generation = generation_;
   UIView::animateWithDurationAnimations(
-      seconds, [&] { setAlpha(0); },
+      Seconds(seconds), [&] { setAlpha(0); },
       [self, generation](bool) {
         if (self->generation_ != generation) return;
         self->removeFromSuperview();

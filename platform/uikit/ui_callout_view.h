@@ -27,7 +27,7 @@ class TESSARY_EXPORT UICalloutView : public UIView {
   static constexpr CGFloat kVerticalPadding = 8;
   static constexpr CGFloat kMinimumWidth = 30;
   // How long an animated anchoring or change of texts takes.
-  static constexpr double kResizeDuration = 0.2;
+  static constexpr Seconds kResizeDuration{0.2};
 
   UICalloutView();
   static const std::shared_ptr<UICalloutView>& sharedCalloutView();

@@ -9,7 +9,7 @@
 namespace {
 struct AnimationState {
   int depth = 0;
-  double duration = 0;
+  Seconds duration{};
   std::vector<UIViewAnimationRecord> records;
 };
 AnimationState& animationState() {
@@ -67,7 +67,7 @@ const UIViewAnimationRecord* UIView::runningAnimation(const char* property, doub
   // The latest animation of the property wins, as a new animation replaces an older one.
   for (auto it = records.rbegin(); it != records.rend(); ++it) {
     if (it->property != property || it->view.lock().get() != this) continue;
-    if (it->start + it->duration <= now || it->start > now) return nullptr;
+    if (it->end() <= now || it->start > now) return nullptr;
     return &*it;
   }
   return nullptr;
@@ -106,8 +106,8 @@ double easeInOut(double t) {
 }
 
 double UIViewAnimationRecord::progress(double now) const {
-  if (duration <= 0) return 1;
-  return easeInOut((now - start) / duration);
+  if (duration <= Seconds::zero()) return 1;
+  return easeInOut((now - start) / duration.count());
 }
 
 CGRect UIView::presentationFrame() const {
@@ -151,12 +151,13 @@ void UIView::drawRect(Painter& painter, CGRect rect) const {
 
 void UIView::drawOverSubviews(Painter&, CGRect) const {}
 
-void UIView::animateWithDurationAnimations(double duration, const std::function<void()>& animations,
+void UIView::animateWithDurationAnimations(Seconds duration,
+                                           const std::function<void()>& animations,
                                            std::function<void(bool)> completion) {
   AnimationState& state = animationState();
-  const double outer = state.duration;
+  const Seconds outer = state.duration;
   ++state.depth;
-  state.duration = duration > 0 ? duration : 0;
+  state.duration = duration > Seconds::zero() ? duration : Seconds::zero();
   if (animations) animations();
   --state.depth;
   state.duration = outer;
@@ -166,7 +167,7 @@ void UIView::animateWithDurationAnimations(double duration, const std::function<
                 [completion = std::move(completion)] {
                   const double now = Clock::current().monotonic();
                   std::erase_if(animationState().records, [now](const UIViewAnimationRecord& r) {
-                    return r.view.expired() || r.start + r.duration <= now;
+                    return r.view.expired() || r.end() <= now;
                   });
                   if (completion) completion(true);
                 })
@@ -177,7 +178,7 @@ std::vector<UIViewAnimationRecord> UIView::runningAnimations() {
   const double now = Clock::current().monotonic();
   std::vector<UIViewAnimationRecord> running;
   for (const auto& record : animationState().records) {
-    if (!record.view.expired() && record.start + record.duration > now) running.push_back(record);
+    if (!record.view.expired() && record.end() > now) running.push_back(record);
   }
   return running;
 }

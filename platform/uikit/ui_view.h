@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/foundation/time_interval.h"
 #include "platform/foundation/values.h"
 #include "platform/uikit/geometry.h"
 #include "platform/uikit/ui_color.h"
@@ -22,7 +23,10 @@ struct UIViewAnimationRecord {
   CGRect fromBounds, toBounds;
   CGFloat fromAlpha = 0, toAlpha = 0;
   std::shared_ptr<UIColor> fromColor, toColor;  // null is no colour
-  double start = 0, duration = 0;
+  double start = 0;
+  Seconds duration{};
+
+  double end() const { return start + duration.count(); }
 
   // How far the property has moved at `now`, from 0 to 1, on the platform's default
   // ease-in-out curve.
@@ -128,9 +132,15 @@ class TESSARY_EXPORT UIView : public NSObject {
   // are recorded as animations of `duration` seconds, and `completion` runs with true once
   // they have passed. A change made outside an animation ends a running animation of the same
   // property of that view.
-  static void animateWithDurationAnimations(double duration,
+  static void animateWithDurationAnimations(Seconds duration,
                                             const std::function<void()>& animations,
                                             std::function<void(bool finished)> completion = {});
+  // The platform's own spelling, with the duration as a bare NSTimeInterval.
+  static void animateWithDurationAnimations(NSTimeInterval duration,
+                                            const std::function<void()>& animations,
+                                            std::function<void(bool finished)> completion = {}) {
+    animateWithDurationAnimations(Seconds(duration), animations, std::move(completion));
+  }
   // Animations still running, oldest first.
   static std::vector<UIViewAnimationRecord> runningAnimations();
   // Forgets every record, as at process start.

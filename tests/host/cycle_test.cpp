@@ -111,7 +111,8 @@ TEST_F(CycleTest, ShowTypeHideAndReleaseLeaveNothingBehind) {
     EXPECT_FALSE(UITextField::firstResponder());
     EXPECT_FALSE(sim.keyboard().isVisible());
     ASSERT_EQ(sim.release(), "");
-    NSRunLoop::mainRunLoop().advanceBy(2.0);  // highlights, fades and delayed blocks run out
+    NSRunLoop::mainRunLoop().advanceBy(
+        Seconds(2.0));  // highlights, fades and delayed blocks run out
     EXPECT_TRUE(controller.expired());
   };
 

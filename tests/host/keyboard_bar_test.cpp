@@ -23,7 +23,7 @@ class KeyboardBarTest : public tessary::test::PlatformTest {
   }
   ~KeyboardBarTest() override { sim_.reset(); }
 
-  void wait(double seconds) { NSRunLoop::mainRunLoop().advanceBy(seconds); }
+  void wait(double seconds) { NSRunLoop::mainRunLoop().advanceBy(Seconds(seconds)); }
   std::shared_ptr<UIToolbar> bar() {
     return std::dynamic_pointer_cast<UIToolbar>(sim_->keyboard().accessory());
   }

@@ -128,7 +128,7 @@ TEST_F(KeyboardTest, RisesWithTheAccessoryStaysBetweenFieldsAndGoes) {
   const auto animations = UIView::runningAnimations();
   ASSERT_EQ(animations.size(), 1u);
   EXPECT_EQ(animations[0].fromFrame, CGRectMake(0, 480, 320, 260));
-  EXPECT_EQ(animations[0].duration, 0.25);
+  EXPECT_EQ(animations[0].duration, keyboard::kAnimationDuration);
 
   // Moving to the other field posts nothing and keeps the keyboard, now of that field's type.
   ASSERT_TRUE(right_->becomeFirstResponder());

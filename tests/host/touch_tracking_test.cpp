@@ -160,7 +160,7 @@ TEST_F(TouchTrackingTest, KeysTypeWhereTheyAreSeenAndOnlyWhenLiftedOnTheSameKey)
   ASSERT_EQ(tracker_->down({50, 135}), "");
   ASSERT_EQ(tracker_->up({50, 135}), "");
   ASSERT_TRUE(field->isFirstResponder());
-  NSRunLoop::mainRunLoop().advanceBy(0.25);
+  NSRunLoop::mainRunLoop().advanceBy(Seconds(0.25));
   // The phone's pad fills the bottom 216 points in four rows of three keys.
   const CGFloat top = 480 - 216, row = 216 / 4.0, column = 320 / 3.0;
   const auto key = [&](int r, int c) {

@@ -28,7 +28,7 @@ TEST(SharedState, ResetsEverySharedInstanceTheTestLeftBehind) {
   {
     TestEnvironment environment;
     EXPECT_EQ(Clock::current().wall(), TestEnvironment::kStartWall);
-    NSRunLoop::mainRunLoop().addTimer(5, [] {}).detach();
+    NSRunLoop::mainRunLoop().addTimer(Seconds(5), [] {}).detach();
     UIView::animateWithDurationAnimations(1, [&] { view->setAlpha(0); });
     const auto request = NSURLRequest::requestWithURLCachePolicyTimeoutInterval(
         NSURL::URLWithString("http://127.0.0.1:9/"), NSURLRequestReloadIgnoringLocalCacheData, 5);
@@ -36,7 +36,7 @@ TEST(SharedState, ResetsEverySharedInstanceTheTestLeftBehind) {
         ->start();
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
     while (NSURLConnection::activeCount() > 0 && std::chrono::steady_clock::now() < deadline) {
-      NSRunLoop::mainRunLoop().runOnce(0.05);
+      NSRunLoop::mainRunLoop().runOnce(Seconds(0.05));
     }
     UIAlertView::initWithTitleMessageCancelButtonTitle(NSStr("t"), NSStr("m"), "OK", {})->show();
     UIAlertView::setPresenter([&](const std::shared_ptr<UIAlertView>&) { ++told; });

@@ -71,7 +71,7 @@ bool runUntil(const std::function<bool()>& predicate, double seconds = 10.0) {
   const auto deadline = std::chrono::steady_clock::now() + std::chrono::duration<double>(seconds);
   while (!predicate()) {
     if (std::chrono::steady_clock::now() > deadline) return false;
-    NSRunLoop::mainRunLoop().runOnce(0.05);
+    NSRunLoop::mainRunLoop().runOnce(50ms);
   }
   return true;
 }
@@ -406,9 +406,9 @@ TEST_F(URLConnectionTest, IdleTimeoutFollowsTheProcessClock) {
   runUntil([] { return NSRunLoop::mainRunLoop().sourceCount() > 0; }, 2.0);
   runUntil([] { return false; }, 0.2);  // real time for the request to go out; no clock moves
 
-  NSRunLoop::mainRunLoop().advanceBy(15.9);
+  NSRunLoop::mainRunLoop().advanceBy(Seconds(15.9));
   EXPECT_TRUE(log->calls.empty());
-  NSRunLoop::mainRunLoop().advanceBy(0.1);
+  NSRunLoop::mainRunLoop().advanceBy(Seconds(0.1));
   EXPECT_EQ(log->calls, kFailure);
   EXPECT_EQ(log->errorCode, NSURLErrorTimedOut);
   EXPECT_EQ(log->errorText, "The request timed out.");
@@ -436,12 +436,12 @@ TEST_F(URLConnectionTest, BytesMovingRestartTheIdleTimeout) {
   const auto connection = connect(http.url("/slow"), log, 16.0);
   connection->start();
   ASSERT_TRUE(runUntil([&] { return arrived.load(); }));
-  NSRunLoop::mainRunLoop().advanceBy(10.0);
+  NSRunLoop::mainRunLoop().advanceBy(Seconds(10.0));
   answer.open();  // the status line and headers move at clock time 10
   ASSERT_TRUE(runUntil([&] { return connection->statusCode() == 200; }));
-  NSRunLoop::mainRunLoop().advanceBy(15.9);
+  NSRunLoop::mainRunLoop().advanceBy(Seconds(15.9));
   EXPECT_TRUE(log->calls.empty());
-  NSRunLoop::mainRunLoop().advanceBy(0.1);
+  NSRunLoop::mainRunLoop().advanceBy(Seconds(0.1));
   EXPECT_EQ(log->calls, kFailure);
   EXPECT_EQ(log->errorCode, NSURLErrorTimedOut);
   finish.open();

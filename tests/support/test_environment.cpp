@@ -85,14 +85,14 @@ PlatformTest::PlatformTest() : clock_(environment_.sharedClock()), root_(environ
 PlatformTest::~PlatformTest() = default;
 
 void PlatformTest::advance(double seconds) {
-  NSRunLoop::mainRunLoop().advanceBy(seconds);
+  NSRunLoop::mainRunLoop().advanceBy(Seconds(seconds));
 }
 
 bool PlatformTest::runUntil(const std::function<bool()>& done, double seconds) {
   const auto deadline = std::chrono::steady_clock::now() + std::chrono::duration<double>(seconds);
   while (!done()) {
     if (std::chrono::steady_clock::now() > deadline) return false;
-    NSRunLoop::mainRunLoop().runOnce(0.05);
+    NSRunLoop::mainRunLoop().runOnce(Seconds(0.05));
   }
   return true;
 }

@@ -199,7 +199,7 @@ TEST_F(Entry, TheListShortensAboveTheKeyboardAndScrollsToTheWidgetsRow) {
   EXPECT_EQ(tableFrame(), CGRectMake(0, 0, 320, 180));
   EXPECT_EQ(list->view->table->scrolledTo, std::vector<NSInteger>{1});
   ASSERT_FALSE(UIView::runningAnimations().empty());
-  EXPECT_DOUBLE_EQ(UIView::runningAnimations().back().duration, 0.25);
+  EXPECT_DOUBLE_EQ(UIView::runningAnimations().back().duration.count(), 0.25);
 
   leftField->resignFirstResponder();
   post(UIKeyboardWillHideNotification, CGRectZero, 0.25);

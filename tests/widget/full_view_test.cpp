@@ -151,7 +151,7 @@ TEST_F(FullView, CompactNarrowLayout) {
   ASSERT_EQ(UIView::runningAnimations().size(), 1u);
   EXPECT_EQ(UIView::runningAnimations()[0].property, "alpha");
   EXPECT_FLOAT_EQ(UIView::runningAnimations()[0].fromAlpha, 0.0f);
-  EXPECT_DOUBLE_EQ(UIView::runningAnimations()[0].duration, 0.2);
+  EXPECT_DOUBLE_EQ(UIView::runningAnimations()[0].duration.count(), 0.2);
   advance(0.2);
   EXPECT_TRUE(UIView::runningAnimations().empty());
 }

@@ -43,8 +43,10 @@ void TessaryController::startRequest(const std::string& first, const std::string
           stringWithFormat("The currency code \"%@\" is not valid.", {*code});
       // Like any started request, it ends in a failure whatever becomes of its caller.
       NSRunLoop::mainRunLoop()
-          .addTimer(0.0, [controller = self(), connection,
-                          description] { controller->failRequest(*connection, description); })
+          .addTimer(Seconds::zero(),
+                    [controller = self(), connection, description] {
+                      controller->failRequest(*connection, description);
+                    })
           .detach();
       return;
     }

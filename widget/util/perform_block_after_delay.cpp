@@ -7,7 +7,7 @@ void performBlockAfterDelay(const std::shared_ptr<NSObject>& receiver, std::func
   if (!block) return;
   // A delayed block cannot be cancelled: once scheduled, it runs.
   NSRunLoop::mainRunLoop()
-      .addTimer(delay,
+      .addTimer(Seconds(delay),
                 [receiver, block = std::move(block)] { fireBlockAfterDelay(receiver, block); })
       .detach();
 }
