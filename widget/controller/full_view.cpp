@@ -14,7 +14,17 @@ std::shared_ptr<UIImage> bundleImage(const char* name) {
   return UIImage::imageWithContentsOfFile(std::string(paths::kBundle) + name);
 }
 
-void styleDetailLabel(UILabel& label, NSTextAlignment alignment) {
+// The rate store's files and the recent pair's, before the full view reads them.
+void createRateAndRecentFiles() {
+  rate_store::createMissingFiles();
+  if (!NSFileManager::defaultManager().fileExistsAtPath(paths::kRecent)) {
+    NSDictionary().writeToFileAtomically(paths::kRecent, true);
+  }
+}
+
+// A currency's name under its field in detail mode; a code the catalogue lacks gives an empty
+// label.
+void showCurrencyName(UILabel& label, NSTextAlignment alignment, const std::string& code) {
   label.setTextAlignment(alignment);
   label.setBackgroundColor(UIColor::clearColor());
   label.setTextColor(UIColor::whiteColor());
@@ -22,6 +32,41 @@ void styleDetailLabel(UILabel& label, NSTextAlignment alignment) {
   label.setMinimumFontSize(8);
   label.setShadowColor(UIColor::darkTextColor());
   label.setShadowOffset(CGSizeMake(-1, 1));
+  label.setText(catalogue::nameForCode(code).value_or(""));
+}
+
+// What detail mode adds: the currencies' names and the shuffle, refresh and clear buttons.
+struct DetailControls {
+  std::shared_ptr<UILabel> leftName, rightName;
+  std::shared_ptr<UIButton> shuffle, refresh, clear;
+};
+
+// Places the detail controls around the two fields, whose frames are `l` and `r`.
+void placeDetailControls(const DetailControls& detail, CGRect l, CGRect r, bool wide) {
+  detail.rightName->setFrame(CGRectMake(r.origin.x + 1, 37, l.size.width - 1, 15));
+  detail.leftName->setFrame(CGRectMake(8, 37, l.size.width - 1, 15));
+  const CGFloat inset = wide ? 80 : 20;
+  const CGSize s = detail.shuffle->frame().size, c = detail.clear->frame().size,
+               f = detail.refresh->frame().size;
+  detail.shuffle->setFrame(CGRectMake(r.origin.x + inset, -5, s.width, s.height));
+  detail.clear->setFrame(CGRectMake(r.origin.x - 32, -5, c.width, c.height));
+  detail.refresh->setFrame(
+      CGRectMake(l.origin.x + l.size.width - inset - f.width, -5, f.width, f.height));
+}
+
+// The "=" between the fields, centred on `centre` and moved down in detail mode.
+std::shared_ptr<UILabel> makeEqualsLabel(CGPoint centre, bool detail) {
+  auto equals = std::make_shared<UILabel>();
+  equals->setTextAlignment(NSTextAlignmentCenter);
+  equals->setBackgroundColor(UIColor::clearColor());
+  equals->setTextColor(UIColor::whiteColor());
+  equals->setFont(UIFont::systemFontOfSize(25));
+  equals->setShadowOffset(CGSizeMake(-1, 1));
+  equals->setShadowColor(UIColor::darkTextColor());
+  equals->setText("=");
+  equals->sizeToFit();
+  equals->setCenter(CGPointMake(centre.x, centre.y + (detail ? 20 : -2)));
+  return equals;
 }
 
 }  // namespace
@@ -40,32 +85,27 @@ std::shared_ptr<UIButton> TessaryController::makeImageButton(const char* image,
 void TessaryController::loadFullView() {
   if (!_view) return;  // legal only after loadPlaceholderView
 
-  rate_store::createMissingFiles();
-  if (!NSFileManager::defaultManager().fileExistsAtPath(paths::kRecent)) {
-    NSDictionary().writeToFileAtomically(paths::kRecent, true);
-  }
-
+  createRateAndRecentFiles();
   auto container = UIView::initWithFrame(_view->frame());
   container->setBackgroundColor(UIColor::clearColor());
   sub = container;
   const bool detail = detailMode;
 
-  std::shared_ptr<UILabel> leftName, rightName;
-  std::shared_ptr<UIButton> shuffleButton, refreshButton, clearButton;
+  DetailControls extra;
   if (detail) {
-    leftName = std::make_shared<UILabel>();
-    rightName = std::make_shared<UILabel>();
-    shuffleButton = makeImageButton("UIInvert.png", &TessaryController::shuffleBut);
-    container->addSubview(shuffleButton);
-    refreshButton = makeImageButton("Refresh.png", &TessaryController::reloadRate);
-    container->addSubview(refreshButton);
-    clearButton = makeImageButton("Clear.png", &TessaryController::clearFields);
-    container->addSubview(clearButton);
-    leftDetail = leftName;
-    rightDetail = rightName;
-    shuffle = shuffleButton;
-    refresh = refreshButton;
-    clear = clearButton;
+    extra.leftName = std::make_shared<UILabel>();
+    extra.rightName = std::make_shared<UILabel>();
+    extra.shuffle = makeImageButton("UIInvert.png", &TessaryController::shuffleBut);
+    container->addSubview(extra.shuffle);
+    extra.refresh = makeImageButton("Refresh.png", &TessaryController::reloadRate);
+    container->addSubview(extra.refresh);
+    extra.clear = makeImageButton("Clear.png", &TessaryController::clearFields);
+    container->addSubview(extra.clear);
+    leftDetail = extra.leftName;
+    rightDetail = extra.rightName;
+    shuffle = extra.shuffle;
+    refresh = extra.refresh;
+    clear = extra.clear;
   }
 
   auto leftCode = UIButton::buttonWithType(UIButtonTypeCustom);
@@ -82,31 +122,10 @@ void TessaryController::loadFullView() {
   auto right = UITextField::initWithFrame(CGRectMake(rightX, fieldTop, fieldWidth, 26));
   rightCode->setFrame(CGRectMake(wide ? 425 : 265, 5, 48, 30));
 
-  if (detail) {
-    const CGRect l = leftInput->frame(), r = right->frame();
-    rightName->setFrame(CGRectMake(r.origin.x + 1, 37, l.size.width - 1, 15));
-    leftName->setFrame(CGRectMake(8, 37, l.size.width - 1, 15));
-    const CGFloat inset = wide ? 80 : 20;
-    const CGSize s = shuffleButton->frame().size, c = clearButton->frame().size,
-                 f = refreshButton->frame().size;
-    shuffleButton->setFrame(CGRectMake(r.origin.x + inset, -5, s.width, s.height));
-    clearButton->setFrame(CGRectMake(r.origin.x - 32, -5, c.width, c.height));
-    refreshButton->setFrame(
-        CGRectMake(l.origin.x + l.size.width - inset - f.width, -5, f.width, f.height));
-  }
+  if (detail) placeDetailControls(extra, leftInput->frame(), right->frame(), wide);
 
-  auto equals = std::make_shared<UILabel>();
-  equals->setTextAlignment(NSTextAlignmentCenter);
-  equals->setBackgroundColor(UIColor::clearColor());
-  equals->setTextColor(UIColor::whiteColor());
-  equals->setFont(UIFont::systemFontOfSize(25));
-  equals->setShadowOffset(CGSizeMake(-1, 1));
-  equals->setShadowColor(UIColor::darkTextColor());
-  equals->setText("=");
-  equals->sizeToFit();
   // The container's centre in the root view's coordinates, used as a point inside it.
-  const CGPoint centre = container->center();
-  equals->setCenter(CGPointMake(centre.x, centre.y + (detail ? 20 : -2)));
+  const auto equals = makeEqualsLabel(container->center(), detail);
   container->addSubview(equals);
   eq = equals;
 
@@ -154,13 +173,10 @@ void TessaryController::loadFullView() {
   rightCode->setBackgroundImageForState(buttonBackground, UIControlStateNormal);
 
   if (detail) {
-    styleDetailLabel(*leftName, NSTextAlignmentLeft);
-    // A code the catalogue lacks gives an empty label.
-    leftName->setText(catalogue::nameForCode(leftCode->titleLabel()->text()).value_or(""));
-    container->addSubview(leftName);
-    styleDetailLabel(*rightName, NSTextAlignmentRight);
-    rightName->setText(catalogue::nameForCode(rightCode->titleLabel()->text()).value_or(""));
-    container->addSubview(rightName);
+    showCurrencyName(*extra.leftName, NSTextAlignmentLeft, leftCode->titleLabel()->text());
+    container->addSubview(extra.leftName);
+    showCurrencyName(*extra.rightName, NSTextAlignmentRight, rightCode->titleLabel()->text());
+    container->addSubview(extra.rightName);
   }
 
   container->addSubview(rightCode);
