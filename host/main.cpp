@@ -12,8 +12,10 @@
 #include <exception>
 #include <filesystem>
 #include <fstream>
+#include <initializer_list>
 #include <iostream>
 #include <string>
+#include <utility>
 
 #include "host/bundles.h"
 #include "host/script_runner.h"
@@ -39,106 +41,126 @@ int usage(const std::string& problem) {
   return kUsage;
 }
 
-int run(int argc, char** argv) {
+// The command line, read.
+struct Arguments {
   Simulator::Options options;
-  options.bundleDirectory = TESSARY_BUILT_BUNDLE;
+  window::Options window;
   std::string scriptPath, snapshotDir;
-  bool headless = false, transcript = false, install = false, haveRoot = false;
-  window::Options windowOptions;
+  bool headless = false, transcript = false, install = false, haveRoot = false, help = false;
+};
+
+// Sets `into` to the kind that `value` names among `names`; false when it names none.
+template <typename Kind>
+bool named(const std::string& value, std::initializer_list<std::pair<const char*, Kind>> names,
+           Kind& into) {
+  for (const auto& [name, kind] : names) {
+    if (value == name) {
+      into = kind;
+      return true;
+    }
+  }
+  return false;
+}
+
+// Reads the command line into `into`; answers what is wrong with it, empty when nothing is.
+// --help stops the reading there.
+std::string parseArguments(int argc, char** argv, Arguments& into) {
+  Simulator::Options& options = into.options;
+  window::Options& windowOptions = into.window;
   for (int i = 1; i < argc; ++i) {
     const std::string a = argv[i];
-    const auto value = [&](std::string& into) {
+    const auto value = [&](std::string& text) {
       if (i + 1 >= argc) return false;
-      into = argv[++i];
+      text = argv[++i];
       return true;
     };
     std::string v;
     if (a == "--root") {
-      if (!value(options.root) || options.root.empty()) return usage("--root needs a folder");
-      haveRoot = true;
+      if (!value(options.root) || options.root.empty()) return "--root needs a folder";
+      into.haveRoot = true;
     } else if (a == "--bundle") {
-      if (!value(options.bundleDirectory)) return usage("--bundle needs a folder");
+      if (!value(options.bundleDirectory)) return "--bundle needs a folder";
     } else if (a == "--device") {
-      if (!value(v)) return usage("--device needs phone, tablet or old");
-      if (v == "phone") {
-        options.device = UIDevice::Kind::Phone;
-      } else if (v == "tablet") {
-        options.device = UIDevice::Kind::Tablet;
-      } else if (v == "old") {
-        options.device = UIDevice::Kind::Old;
-      } else {
-        return usage("unknown device " + v);
-      }
+      if (!value(v)) return "--device needs phone, tablet or old";
+      if (!named(v,
+                 {{"phone", UIDevice::Kind::Phone},
+                  {"tablet", UIDevice::Kind::Tablet},
+                  {"old", UIDevice::Kind::Old}},
+                 options.device))
+        return "unknown device " + v;
     } else if (a == "--orientation") {
-      if (!value(v)) return usage("--orientation needs portrait or landscape");
-      if (v == "portrait") {
-        options.orientation = 1;
-      } else if (v == "landscape") {
-        options.orientation = 3;
-      } else {
-        return usage("unknown orientation " + v);
-      }
+      if (!value(v)) return "--orientation needs portrait or landscape";
+      if (!named(v, {{"portrait", 1}, {"landscape", 3}}, options.orientation))
+        return "unknown orientation " + v;
     } else if (a == "--headless") {
-      headless = true;
+      into.headless = true;
     } else if (a == "--script") {
-      if (!value(scriptPath) || scriptPath.empty()) return usage("--script needs a file or -");
+      if (!value(into.scriptPath) || into.scriptPath.empty()) return "--script needs a file or -";
     } else if (a == "--record") {
       if (!value(windowOptions.recordPath) || windowOptions.recordPath.empty())
-        return usage("--record needs a file");
+        return "--record needs a file";
     } else if (a == "--scale") {
-      if (!value(v)) return usage("--scale needs a number of pixels per point");
+      if (!value(v)) return "--scale needs a number of pixels per point";
       char* end = nullptr;
       windowOptions.scale = std::strtod(v.c_str(), &end);
       if (end == v.c_str() || *end != '\0' ||
           !(windowOptions.scale >= 1 && windowOptions.scale <= 4))
-        return usage("--scale is a number from 1 to 4");
+        return "--scale is a number from 1 to 4";
     } else if (a == "--clock") {
-      if (!value(v)) return usage("--clock needs seconds since 2001-01-01");
+      if (!value(v)) return "--clock needs seconds since 2001-01-01";
       char* end = nullptr;
       const double seconds = std::strtod(v.c_str(), &end);
       if (end == v.c_str() || *end != '\0' || !(std::fabs(seconds) <= 2.5e11))
-        return usage("--clock is a number of seconds since 2001-01-01 within 2.5e11");
+        return "--clock is a number of seconds since 2001-01-01 within 2.5e11";
       windowOptions.clock = seconds;
     } else if (a == "--report-idle") {
       windowOptions.reportIdle = true;
     } else if (a == "--transcript") {
-      transcript = true;
+      into.transcript = true;
     } else if (a == "--snapshot-dir") {
-      if (!value(snapshotDir) || snapshotDir.empty()) return usage("--snapshot-dir needs a folder");
+      if (!value(into.snapshotDir) || into.snapshotDir.empty())
+        return "--snapshot-dir needs a folder";
     } else if (a == "install") {
-      install = true;
+      into.install = true;
     } else if (a == "--help" || a == "-h") {
-      std::fputs(kUsageText, stdout);
-      return 0;
+      into.help = true;
+      return "";
     } else {
-      return usage("unknown argument " + a);
+      return "unknown argument " + a;
     }
   }
-  if (!haveRoot) return usage("--root is required");
+  return "";
+}
 
-  if (install) {
-    if (!scriptPath.empty()) return usage("install and --script do not go together");
-    const std::string problem = bundles::install(options.root, options.bundleDirectory);
-    if (!problem.empty()) {
-      std::fprintf(stderr, "tessary-sim: install: %s\n", problem.c_str());
-      return kUsage;
-    }
-    return 0;
+int install(const Arguments& arguments) {
+  if (!arguments.scriptPath.empty()) return usage("install and --script do not go together");
+  const Simulator::Options& options = arguments.options;
+  const std::string problem = bundles::install(options.root, options.bundleDirectory);
+  if (!problem.empty()) {
+    std::fprintf(stderr, "tessary-sim: install: %s\n", problem.c_str());
+    return kUsage;
   }
-  if (scriptPath.empty() && !headless) {
-    if (const std::string problem = window::displayProblem(); !problem.empty()) {
-      std::fprintf(stderr,
-                   "tessary-sim: %s; run a script without one with --headless --script FILE\n",
-                   problem.c_str());
-      return kUsage;
-    }
-    options.manualClock = true;
-    Simulator simulator(options);
-    return window::run(simulator, windowOptions);
+  return 0;
+}
+
+int openWindow(Arguments& arguments) {
+  if (const std::string problem = window::displayProblem(); !problem.empty()) {
+    std::fprintf(stderr,
+                 "tessary-sim: %s; run a script without one with --headless --script FILE\n",
+                 problem.c_str());
+    return kUsage;
   }
+  arguments.options.manualClock = true;
+  Simulator simulator(arguments.options);
+  return window::run(simulator, arguments.window);
+}
+
+int runScript(Arguments& arguments) {
+  const std::string& scriptPath = arguments.scriptPath;
+  const std::string& snapshotDir = arguments.snapshotDir;
   if (scriptPath.empty()) return usage("--headless needs --script FILE|-");
-  if (!headless) return usage("a script runs headless; pass --headless");
-  if (!windowOptions.recordPath.empty()) return usage("--record goes with the window only");
+  if (!arguments.headless) return usage("a script runs headless; pass --headless");
+  if (!arguments.window.recordPath.empty()) return usage("--record goes with the window only");
 
   std::ifstream file;
   std::istream* in = &std::cin;
@@ -151,10 +173,10 @@ int run(int argc, char** argv) {
     in = &file;
   }
 
-  options.manualClock = true;
-  Simulator simulator(options);
+  arguments.options.manualClock = true;
+  Simulator simulator(arguments.options);
   ScriptRunner runner(simulator, std::cout, std::cerr);
-  runner.setTranscript(transcript);
+  runner.setTranscript(arguments.transcript);
   if (!snapshotDir.empty()) {
     std::error_code error;
     std::filesystem::create_directories(snapshotDir, error);
@@ -170,6 +192,21 @@ int run(int argc, char** argv) {
   }
   std::cout.flush();
   return status;
+}
+
+int run(int argc, char** argv) {
+  Arguments arguments;
+  arguments.options.bundleDirectory = TESSARY_BUILT_BUNDLE;
+  if (const std::string problem = parseArguments(argc, argv, arguments); !problem.empty())
+    return usage(problem);
+  if (arguments.help) {
+    std::fputs(kUsageText, stdout);
+    return 0;
+  }
+  if (!arguments.haveRoot) return usage("--root is required");
+  if (arguments.install) return install(arguments);
+  if (arguments.scriptPath.empty() && !arguments.headless) return openWindow(arguments);
+  return runScript(arguments);
 }
 
 }  // namespace

@@ -194,6 +194,23 @@ TEST_F(EndToEndTest, CommandLineMistakesAreRefused) {
   const auto unknown = runSimulator({"--root", root_.path(), "--colour", "red"}, nullptr);
   EXPECT_EQ(unknown.status, 2);
   EXPECT_TRUE(unknown.err.starts_with("tessary-sim: unknown argument --colour")) << unknown.err;
+  for (const auto& [args, problem] : std::vector<std::pair<std::vector<std::string>, std::string>>{
+           {{"--device", "watch"}, "unknown device watch"},
+           {{"--orientation", "sideways"}, "unknown orientation sideways"},
+           {{"--device"}, "--device needs phone, tablet or old"},
+           {{"--scale", "5"}, "--scale is a number from 1 to 4"},
+           {{"--clock", "3e11"}, "--clock is a number of seconds since 2001-01-01 within 2.5e11"},
+           {{"--script", "-", "install"}, "install and --script do not go together"}}) {
+    std::vector<std::string> line = {"--root", root_.path()};
+    line.insert(line.end(), args.begin(), args.end());
+    const auto refused = runSimulator(line, nullptr);
+    EXPECT_EQ(refused.status, 2) << problem;
+    EXPECT_TRUE(refused.err.starts_with("tessary-sim: " + problem + "\nusage:")) << refused.err;
+  }
+  // Help is asked for, so it goes to standard output and the exit is a success.
+  const auto help = runSimulator({"--root", root_.path(), "--help", "--colour"}, nullptr);
+  EXPECT_EQ(help.status, 0);
+  EXPECT_TRUE(help.out.starts_with("usage: tessary-sim")) << help.out;
   const auto windowed = runSimulator({"--root", root_.path(), "--script", "-"}, nullptr);
   EXPECT_EQ(windowed.status, 2);
   EXPECT_TRUE(windowed.err.starts_with("tessary-sim: a script runs headless")) << windowed.err;
