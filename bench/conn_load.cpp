@@ -99,10 +99,8 @@ double percentile(std::vector<double> values, double p) {
   return values[std::min(at, values.size() - 1)];
 }
 
-}  // namespace
-
-int main(int argc, char** argv) {
-  Settings s;
+// Reads the command line into `s`; answers what is wrong with it, empty when nothing is.
+std::string parseSettings(int argc, char** argv, Settings& s) {
   for (int i = 1; i + 1 < argc; i += 2) {
     std::string_view flag = argv[i];
     std::string value = argv[i + 1];
@@ -118,22 +116,18 @@ int main(int argc, char** argv) {
       s.probeMs = std::atoi(value.c_str());
     else if (flag == "--path")
       s.path = value;
-    else {
-      std::fprintf(stderr, "conn_load: unknown argument %s\n", argv[i]);
-      return 2;
-    }
+    else
+      return std::string("unknown argument ") + argv[i];
   }
   if (s.port <= 0 || s.idle < 0 || s.trickle < 0 || s.seconds <= 0 || s.seconds > 600 ||
       s.probeMs <= 0 || s.idle + s.trickle > 100000) {
-    std::fprintf(stderr, "conn_load: bad arguments\n");
-    return 2;
+    return "bad arguments";
   }
-  rlimit limit{};
-  ::getrlimit(RLIMIT_NOFILE, &limit);
-  limit.rlim_cur = limit.rlim_max;
-  ::setrlimit(RLIMIT_NOFILE, &limit);
+  return "";
+}
 
-  int openFailures = 0;
+// Opens the idle connections; those that fail to open are counted in `openFailures`.
+std::vector<int> openIdle(const Settings& s, int& openFailures) {
   std::vector<int> idle;
   for (int i = 0; i < s.idle; ++i) {
     int fd = openConnection(s.port, false);
@@ -144,23 +138,105 @@ int main(int argc, char** argv) {
     }
     idle.push_back(fd);
   }
+  return idle;
+}
 
-  // Each trickler sends a request head one byte at a time, one byte per connection every
-  // 100 ms, and never finishes it; a closed one is opened again.
-  const std::string head = "GET " + s.path + " HTTP/1.1\r\nHost: 127.0.0.1\r\n";
-  const std::string filler = "X-Trickle: aaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaa\r\n";
+// Each trickler sends a request head one byte at a time, one byte per connection every
+// 100 ms, and never finishes it; a closed one is opened again.
+class Tricklers {
+ public:
+  Tricklers(const Settings& s, int& openFailures)
+      : s_(s),
+        openFailures_(openFailures),
+        head_("GET " + s.path + " HTTP/1.1\r\nHost: 127.0.0.1\r\n"),
+        tricklers_(static_cast<std::size_t>(s.trickle)) {
+    for (auto& t : tricklers_) open(t);
+  }
+  ~Tricklers() {
+    for (auto& t : tricklers_) {
+      if (t.fd >= 0) ::close(t.fd);
+    }
+  }
+  Tricklers(const Tricklers&) = delete;
+  Tricklers& operator=(const Tricklers&) = delete;
+
+  void runUntil(Clock::time_point end) {
+    std::size_t turn = 0;
+    while (Clock::now() < end) {
+      // One trickled byte for each connection per 100 ms, spread over the period.
+      auto slice = std::max<std::size_t>(1, tricklers_.size() / 10);
+      for (std::size_t k = 0; k < slice && !tricklers_.empty(); ++k, ++turn) {
+        step(tricklers_[turn % tricklers_.size()]);
+      }
+      std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+  }
+  int reopened() const { return reopened_; }
+
+ private:
   struct Trickler {
     int fd = -1;
     std::size_t sent = 0;
   };
-  std::vector<Trickler> tricklers(static_cast<std::size_t>(s.trickle));
-  int trickleReopened = 0;
-  auto openTrickler = [&](Trickler& t) {
-    t.fd = openConnection(s.port, false);
+
+  void open(Trickler& t) {
+    t.fd = openConnection(s_.port, false);
     t.sent = 0;
-    if (t.fd < 0) ++openFailures;
-  };
-  for (auto& t : tricklers) openTrickler(t);
+    if (t.fd < 0) ++openFailures_;
+  }
+
+  void step(Trickler& t) {
+    if (t.fd < 0) {
+      open(t);
+      return;
+    }
+    static const std::string filler = "X-Trickle: aaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaa\r\n";
+    char byte =
+        t.sent < head_.size() ? head_[t.sent] : filler[(t.sent - head_.size()) % filler.size()];
+    ssize_t n = ::send(t.fd, &byte, 1, MSG_NOSIGNAL | MSG_DONTWAIT);
+    if (n == 1) {
+      ++t.sent;
+    } else if (n < 0 && errno != EAGAIN && errno != EWOULDBLOCK && errno != ENOTCONN) {
+      ::close(t.fd);
+      ++reopened_;
+      open(t);
+    }
+  }
+
+  const Settings& s_;
+  int& openFailures_;
+  const std::string head_;
+  std::vector<Trickler> tricklers_;
+  int reopened_ = 0;
+};
+
+// Idle connections the server closed read as end of file (or a reset) now; closes them all.
+int closeIdle(const std::vector<int>& idle) {
+  int closed = 0;
+  for (int fd : idle) {
+    pollfd p{fd, POLLIN, 0};
+    if (::poll(&p, 1, 0) > 0) ++closed;
+    ::close(fd);
+  }
+  return closed;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  Settings s;
+  if (const std::string problem = parseSettings(argc, argv, s); !problem.empty()) {
+    std::fprintf(stderr, "conn_load: %s\n", problem.c_str());
+    return 2;
+  }
+  rlimit limit{};
+  ::getrlimit(RLIMIT_NOFILE, &limit);
+  limit.rlim_cur = limit.rlim_max;
+  ::setrlimit(RLIMIT_NOFILE, &limit);
+
+  int openFailures = 0;
+  const std::vector<int> idle = openIdle(s, openFailures);
+  Tricklers tricklers(s, openFailures);
 
   std::atomic<bool> done{false};
   std::vector<double> latencies;
@@ -178,50 +254,17 @@ int main(int argc, char** argv) {
       std::this_thread::sleep_until(next);
     }
   });
-
-  auto end = Clock::now() + std::chrono::seconds(s.seconds);
-  std::size_t turn = 0;
-  while (Clock::now() < end) {
-    // One trickled byte for each connection per 100 ms, spread over the period.
-    auto slice = std::max<std::size_t>(1, tricklers.size() / 10);
-    for (std::size_t k = 0; k < slice && !tricklers.empty(); ++k, ++turn) {
-      auto& t = tricklers[turn % tricklers.size()];
-      if (t.fd < 0) {
-        openTrickler(t);
-        continue;
-      }
-      char byte =
-          t.sent < head.size() ? head[t.sent] : filler[(t.sent - head.size()) % filler.size()];
-      ssize_t n = ::send(t.fd, &byte, 1, MSG_NOSIGNAL | MSG_DONTWAIT);
-      if (n == 1) {
-        ++t.sent;
-      } else if (n < 0 && errno != EAGAIN && errno != EWOULDBLOCK && errno != ENOTCONN) {
-        ::close(t.fd);
-        ++trickleReopened;
-        openTrickler(t);
-      }
-    }
-    std::this_thread::sleep_for(std::chrono::milliseconds(10));
-  }
+  tricklers.runUntil(Clock::now() + std::chrono::seconds(s.seconds));
   done = true;
   prober.join();
 
-  // Idle connections the server closed read as end of file (or a reset) now.
-  int idleClosed = 0;
-  for (int fd : idle) {
-    pollfd p{fd, POLLIN, 0};
-    if (::poll(&p, 1, 0) > 0) ++idleClosed;
-    ::close(fd);
-  }
-  for (auto& t : tricklers) {
-    if (t.fd >= 0) ::close(t.fd);
-  }
+  const int idleClosed = closeIdle(idle);
   std::printf(
       "probes=%zu failed=%d p50_ms=%.3f p99_ms=%.3f max_ms=%.3f open_failures=%d "
       "idle_held=%zu idle_closed=%d trickle_reopened=%d\n",
       latencies.size() + static_cast<std::size_t>(failedProbes), failedProbes,
       percentile(latencies, 0.5), percentile(latencies, 0.99),
       latencies.empty() ? 0.0 : *std::max_element(latencies.begin(), latencies.end()), openFailures,
-      idle.size(), idleClosed, trickleReopened);
+      idle.size(), idleClosed, tricklers.reopened());
   return 0;
 }
