@@ -13,7 +13,7 @@ namespace {
 
 tessary::quotes::ParseStep parseInTwo(std::string_view bytes, size_t split) {
   tessary::quotes::RequestParser parser;
-  const auto first = parser.parse(bytes.substr(0, split));
+  auto first = parser.parse(bytes.substr(0, split));
   if (first.state != tessary::quotes::ParseStep::State::NeedMore) return first;
   return parser.parse(bytes);
 }

@@ -3,6 +3,7 @@
 // locale on every text both read as a plain decimal number.
 #include <locale.h>
 
+#include <bit>
 #include <clocale>
 #include <cmath>
 #include <cstdint>
@@ -68,7 +69,8 @@ bool isPlainDecimal(std::string_view t) {
 }
 
 bool same(double a, double b) {
-  return (std::isnan(a) && std::isnan(b)) || std::memcmp(&a, &b, sizeof a) == 0;
+  return (std::isnan(a) && std::isnan(b)) ||
+         std::bit_cast<uint64_t>(a) == std::bit_cast<uint64_t>(b);
 }
 
 }  // namespace

@@ -17,6 +17,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     start = end + 1;
   }
   std::vector<const char*> argv;
+  argv.reserve(words.size() + 1);
   for (const auto& word : words) argv.push_back(word.c_str());
   argv.push_back(nullptr);
   const auto result = tessary::quotes::parseOptions(static_cast<int>(words.size()), argv.data());

@@ -1,5 +1,6 @@
 // Any bytes: the reader must not fault, and whatever it reads must survive our XML writer
 // and reader unchanged, except that dates keep whole seconds in XML.
+#include <bit>
 #include <cmath>
 #include <cstdint>
 #include <cstdlib>
@@ -12,7 +13,7 @@ namespace {
 
 bool sameReal(double a, double b) {
   if (std::isnan(a) || std::isnan(b)) return std::isnan(a) && std::isnan(b);
-  return std::memcmp(&a, &b, sizeof a) == 0;
+  return std::bit_cast<uint64_t>(a) == std::bit_cast<uint64_t>(b);
 }
 
 // property_list::identical, with the first tree's dates rounded down as the writer does.

@@ -3,6 +3,7 @@
 // locale on every text it accepts.
 #include <locale.h>
 
+#include <bit>
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
@@ -18,7 +19,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const std::string copy(text);
     char* end = nullptr;
     const double expected = ::strtod_l(copy.c_str(), &end, c);
-    if (end != copy.c_str() + copy.size() || std::memcmp(&expected, &*number, sizeof expected))
+    if (end != copy.c_str() + copy.size() ||
+        std::bit_cast<uint64_t>(expected) != std::bit_cast<uint64_t>(*number))
       std::abort();
   }
   const auto result = tessary::quotes::parseReferenceTable(text);
