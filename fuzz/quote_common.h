@@ -47,9 +47,16 @@ inline std::string writeTable(const tessary::quotes::RateTable& table) {
   return text;
 }
 
-inline void requireSameRates(const tessary::quotes::RateTable& a,
-                             const tessary::quotes::RateTable& b) {
-  if (a.rates() != b.rates()) std::abort();
+// What a parser answered: a refusal says why; an accepted table is servable and reads the same
+// after a trip through our own format.
+inline void requireSoundResult(const tessary::quotes::TableResult& result) {
+  if (!result) {
+    if (result.error.empty()) std::abort();
+    return;
+  }
+  requireServableTable(*result.table);
+  const auto again = tessary::quotes::parseReferenceTable(writeTable(*result.table));
+  if (!again || result.table->rates() != again.table->rates()) std::abort();
 }
 
 }  // namespace fuzz_quotes
