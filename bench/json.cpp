@@ -6,53 +6,29 @@
 #include <benchmark/benchmark.h>
 #include <stdlib.h>
 
-#include <cstdio>
-#include <filesystem>
 #include <fstream>
-#include <map>
 #include <nlohmann/json.hpp>
 #include <sstream>
 #include <string>
 
+#include "bench/detail_screen.h"
 #include "host/json_writer.h"
-#include "host/simulator.h"
-#include "platform/foundation/values.h"
 #include "tools/data_files.h"
 
 namespace {
 
 using Ordered = nlohmann::ordered_json;
 
-void check(const std::string& problem) {
-  if (!problem.empty()) {
-    std::fprintf(stderr, "json bench: %s\n", problem.c_str());
-    std::abort();
-  }
-}
+using bench_support::check;
 
 // The dump of the detail layout with the left field being edited, read back in its order.
 const Ordered& typicalDump() {
   static const Ordered dump = [] {
-    std::string root = (std::filesystem::temp_directory_path() / "tessary-json-bench-XXXXXX");
-    if (!mkdtemp(root.data())) std::abort();
-    Ordered parsed;
-    {
-      Simulator::Options options;
-      options.root = root;
-      options.bundleDirectory = TESSARY_BUILT_BUNDLE;
-      Simulator sim(options);
-      check(sim.install());
-      check(sim.setClock(800000000));
-      check(sim.setSetting("Detail", NSNumber::numberWithBool(true)));
-      check(sim.show());
-      check(sim.wait(Seconds(1)));
-      check(sim.tap("field:left"));
-      check(sim.type("12.5"));
-      check(sim.wait(Seconds(1)));
-      parsed = Ordered::parse(sim.dump());
-    }
-    std::filesystem::remove_all(root);
-    return parsed;
+    bench_support::DetailScreen screen(0);
+    check(screen.sim().tap("field:left"));
+    check(screen.sim().type("12.5"));
+    check(screen.sim().wait(Seconds(1)));
+    return Ordered::parse(screen.sim().dump());
   }();
   return dump;
 }
@@ -179,52 +155,14 @@ BENCHMARK(BM_WriteDumpNlohmann)->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_ReadIso4217Nlohmann)->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_ReadIso4217Generator)->Unit(benchmark::kMicrosecond);
 
-// After the table: each second time as a ratio to the first, its baseline in the same run.
-class RatioReporter : public benchmark::ConsoleReporter {
- public:
-  void ReportRuns(const std::vector<Run>& runs) override {
-    ConsoleReporter::ReportRuns(runs);
-    for (const Run& run : runs) {
-      const bool median = run.run_type == Run::RT_Aggregate && run.aggregate_name == "median";
-      if (run.run_type == Run::RT_Iteration || median) {
-        times_[run.run_name.function_name] = run.GetAdjustedRealTime();
-      }
-    }
-  }
-  void Finalize() override {
-    ConsoleReporter::Finalize();
-    std::printf("\n%-12s %14s %10s %8s\n", "", "baseline (us)", "(us)", "ratio");
-    for (const auto& [label, baseline, measured] : kPairs) {
-      const auto a = times_.find(baseline);
-      const auto b = times_.find(measured);
-      if (a == times_.end() || b == times_.end() || a->second <= 0) {
-        std::printf("%-12s %14s %10s %8s\n", label, "-", "-", "not measured");
-        continue;
-      }
-      std::printf("%-12s %14.2f %10.2f %8.2f\n", label, a->second, b->second,
-                  b->second / a->second);
-    }
-  }
-
- private:
-  struct Pair {
-    const char* label;
-    const char* baseline;
-    const char* measured;
-  };
-  static constexpr Pair kPairs[] = {
-      {"write dump", "BM_WriteDumpOurs", "BM_WriteDumpNlohmann"},
-      {"read 4217", "BM_ReadIso4217Nlohmann", "BM_ReadIso4217Generator"},
-  };
-  std::map<std::string, double> times_;
-};
-
 }  // namespace
 
+// After the table: each second time as a ratio to the first, its baseline in the same run.
 int main(int argc, char** argv) {
-  benchmark::Initialize(&argc, argv);
-  RatioReporter reporter;
-  benchmark::RunSpecifiedBenchmarks(&reporter);
-  benchmark::Shutdown();
-  return 0;
+  return bench_support::run(
+      argc, argv,
+      {.baselineHeading = "baseline (us)",
+       .measuredHeading = "(us)",
+       .ratios = {{"write dump", "BM_WriteDumpOurs", "BM_WriteDumpNlohmann"},
+                  {"read 4217", "BM_ReadIso4217Nlohmann", "BM_ReadIso4217Generator"}}});
 }

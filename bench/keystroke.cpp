@@ -2,15 +2,12 @@
 // three files' bytes, for rate stores of 10, 1,000 and 28,730 pairs.
 #include <benchmark/benchmark.h>
 #include <fcntl.h>
-#include <stdlib.h>
 #include <unistd.h>
 
-#include <cstdio>
-#include <filesystem>
-#include <map>
 #include <string>
 #include <vector>
 
+#include "bench/bench_support.h"
 #include "platform/foundation/clock.h"
 #include "platform/foundation/file_manager.h"
 #include "widget/controller/paths.h"
@@ -18,53 +15,25 @@
 
 namespace {
 
-std::string code(size_t index) {
-  // 170 distinct three-letter codes, EUR and USD among them.
-  if (index == 0) return "EUR";
-  if (index == 1) return "USD";
-  std::string c = "AAA";
-  c[0] = static_cast<char>('A' + index / 26 % 26);
-  c[1] = static_cast<char>('A' + index % 26);
-  c[2] = 'X';
-  return c;
-}
-
+// A device root with a store of fresh rates and the widget's settings.
 class Store {
  public:
-  explicit Store(size_t pairs) {
-    root_ = (std::filesystem::temp_directory_path() / "tessary-bench-XXXXXX").string();
-    if (!mkdtemp(root_.data())) std::abort();
-    DeviceRoot::set(root_);
-    NSFileManager::defaultManager().createDirectoryAtPath(paths::kDataDirectory);
+  explicit Store(size_t pairs) : root_("tessary-bench") {
+    DeviceRoot::set(root_.path());
     NSFileManager::defaultManager().createDirectoryAtPath("/var/mobile/Library/Preferences");
-    NSMutableDictionary rates, dates;
-    const double now = Clock::current().wall();
-    size_t made = 0;
-    for (size_t a = 0; a < 170 && made < pairs; ++a) {
-      for (size_t b = 0; b < 170 && made < pairs; ++b) {
-        if (a == b) continue;
-        const std::string key = code(a) + "-" + code(b);
-        rates.setObjectForKey(
-            NSStr(std::to_string(1.0 + static_cast<double>(made % 97) / 7.0) + "\n"), key);
-        dates.setObjectForKey(NSNumber::numberWithDouble(now - 3600.0 - static_cast<double>(made)),
-                              key);
-        ++made;
-      }
-    }
-    rates.writeToFileAtomically(paths::kRates, true);
-    dates.writeToFileAtomically(paths::kDates, true);
+    bench_support::writeRateStore(pairs, Clock::current().wall() - 3600.0);
     NSDictionary({{"Update", NSNumber::numberWithInteger(3)},
                   {"Decimal", NSNumber::numberWithInteger(2)},
                   {"Detail", NSNumber::numberWithBool(false)}})
         .writeToFileAtomically(paths::kSettings, true);
   }
-  ~Store() { std::filesystem::remove_all(root_); }
   std::vector<std::string> hostPaths() const {
-    return {root_ + paths::kRates, root_ + paths::kDates, root_ + paths::kSettings};
+    const std::string& root = root_.path();
+    return {root + paths::kRates, root + paths::kDates, root + paths::kSettings};
   }
 
  private:
-  std::string root_;
+  bench_support::TempFolder root_;
 };
 
 void BM_Floor(benchmark::State& state) {
@@ -113,37 +82,15 @@ void BM_Load(benchmark::State& state) {
 BENCHMARK(BM_Floor)->Arg(10)->Arg(1000)->Arg(28730)->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_Load)->Arg(10)->Arg(1000)->Arg(28730)->Unit(benchmark::kMicrosecond);
 
-// Prints, after the usual table, each load time as a ratio to the floor of the same size.
-class RatioReporter : public benchmark::ConsoleReporter {
- public:
-  void ReportRuns(const std::vector<Run>& runs) override {
-    ConsoleReporter::ReportRuns(runs);
-    for (const Run& run : runs) {
-      if (run.run_type != Run::RT_Iteration) continue;
-      const std::string name = run.benchmark_name();
-      const size_t slash = name.find('/');
-      times_[name.substr(0, slash)][name.substr(slash + 1)] = run.GetAdjustedRealTime();
-    }
-  }
-  void Finalize() override {
-    ConsoleReporter::Finalize();
-    std::printf("\n%-8s %12s %12s %8s\n", "pairs", "floor (us)", "load (us)", "ratio");
-    for (const auto& [size, floor] : times_["BM_Floor"]) {
-      const double load = times_["BM_Load"][size];
-      std::printf("%-8s %12.2f %12.2f %8.2f\n", size.c_str(), floor, load, load / floor);
-    }
-  }
-
- private:
-  std::map<std::string, std::map<std::string, double>> times_;
-};
-
 }  // namespace
 
+// After the table: each load time as a ratio to the floor of the same size.
 int main(int argc, char** argv) {
-  benchmark::Initialize(&argc, argv);
-  RatioReporter reporter;
-  benchmark::RunSpecifiedBenchmarks(&reporter);
-  benchmark::Shutdown();
-  return 0;
+  bench_support::Summary summary{
+      .labelHeading = "pairs", .baselineHeading = "floor (us)", .measuredHeading = "load (us)"};
+  for (const char* size : {"10", "1000", "28730"}) {
+    summary.ratios.push_back(
+        {size, std::string("BM_Floor/") + size, std::string("BM_Load/") + size});
+  }
+  return bench_support::run(argc, argv, summary);
 }
