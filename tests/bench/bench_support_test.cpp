@@ -4,6 +4,7 @@
 
 #include <sstream>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace tessary::test {
@@ -61,14 +62,19 @@ std::string squeezed(const std::string& line) {
   return out;
 }
 
+// The render benchmark's kind of summary: times against a floor, within half a 120 Hz frame.
+Summary framesAgainstFloor(std::vector<bench_support::Ratio> ratios) {
+  return {.baselineHeading = "floor (us)",
+          .measuredHeading = "time (us)",
+          .ratios = std::move(ratios),
+          .budget = 4200,
+          .budgetHeading = "within 4.2 ms"};
+}
+
 TEST(BenchSummary, EachLineIsARatioToItsBaselineWithinTheBudget) {
-  const Summary summary{.baselineHeading = "floor (us)",
-                        .measuredHeading = "time (us)",
-                        .ratios = {{"floor", "BM_Floor", "BM_Floor"},
-                                   {"frame", "BM_Floor", "BM_Frame"},
-                                   {"slow", "BM_Floor", "BM_Slow"}},
-                        .budget = 4200,
-                        .budgetHeading = "within 4.2 ms"};
+  const Summary summary = framesAgainstFloor({{"floor", "BM_Floor", "BM_Floor"},
+                                              {"frame", "BM_Floor", "BM_Frame"},
+                                              {"slow", "BM_Floor", "BM_Slow"}});
   const auto lines = summaryLines(
       summary, {{timed("BM_Floor", 80)}, {timed("BM_Frame", 2000)}, {timed("BM_Slow", 4200.5)}});
   ASSERT_EQ(lines.size(), 4u);
@@ -99,13 +105,9 @@ TEST(BenchSummary, WhatWasNotMeasuredHasNoFigure) {
   BenchRun failed = timed("BM_Frame", 0);
   failed.error_occurred = true;
   failed.error_message = "the keystrokes did not reach the field";
-  const Summary withBudget{.baselineHeading = "floor (us)",
-                           .measuredHeading = "time (us)",
-                           .ratios = {{"filtered", "BM_Floor", "BM_Gone"},
-                                      {"failed", "BM_Floor", "BM_Frame"},
-                                      {"no floor", "BM_Zero", "BM_Floor"}},
-                           .budget = 4200,
-                           .budgetHeading = "within 4.2 ms"};
+  const Summary withBudget = framesAgainstFloor({{"filtered", "BM_Floor", "BM_Gone"},
+                                                 {"failed", "BM_Floor", "BM_Frame"},
+                                                 {"no floor", "BM_Zero", "BM_Floor"}});
   const auto lines =
       summaryLines(withBudget, {{timed("BM_Floor", 80)}, {failed}, {timed("BM_Zero", 0)}});
   ASSERT_EQ(lines.size(), 4u);
