@@ -1,19 +1,17 @@
 // The real tessary-sim on scripts, against the real bundle, in a temporary device root.
-#include <arpa/inet.h>
 #include <gtest/gtest.h>
-#include <netinet/in.h>
-#include <sys/socket.h>
-#include <unistd.h>
 
 #include <filesystem>
 
 #include "tests/host/host_test_support.h"
+#include "tests/support/loopback_socket.h"
 #include "tests/support/quote_service.h"
 #include "tests/support/test_environment.h"
 
 namespace {
 
 using tessary::test::Json;
+using tessary::test::LoopbackSocket;
 using tessary::test::runScript;
 using tessary::test::runSimulator;
 using Numbers = std::vector<double>;
@@ -169,20 +167,11 @@ TEST_F(EndToEndTest, ErrorsStopTheScriptWithExitTwoAndTheLine) {
   }
 
   // A reply that never comes: settle gives up after its real-time limit.
-  const int server = socket(AF_INET, SOCK_STREAM, 0);
-  sockaddr_in address{};
-  address.sin_family = AF_INET;
-  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-  ASSERT_EQ(bind(server, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
-  ASSERT_EQ(listen(server, 4), 0);
-  socklen_t length = sizeof address;
-  getsockname(server, reinterpret_cast<sockaddr*>(&address), &length);
-  const std::string url = "http://127.0.0.1:" + std::to_string(ntohs(address.sin_port));
+  const LoopbackSocket server;
   const auto run = runScript(root_.path(),
                              "install\nsettings Detail true\nshow\ntap image:Refresh.png\n"
                              "settle 0.2\n",
-                             {}, {"TESSARY_QUOTE_URL=" + url});
-  close(server);
+                             {}, {"TESSARY_QUOTE_URL=" + server.url("")});
   EXPECT_EQ(run.status, 2);
   EXPECT_EQ(run.err, "line 5: settle: 1 request still in flight after 0.2 seconds\n");
 }

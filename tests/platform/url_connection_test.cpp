@@ -1,10 +1,7 @@
 #include "platform/foundation/url_connection.h"
 
-#include <arpa/inet.h>
 #include <gtest/gtest.h>
 #include <httplib.h>
-#include <netinet/in.h>
-#include <poll.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
@@ -22,11 +19,14 @@
 
 #include "platform/foundation/clock.h"
 #include "platform/foundation/run_loop.h"
+#include "tests/support/loopback_socket.h"
 #include "tests/support/test_environment.h"
 
 namespace {
 
 using namespace std::chrono_literals;
+using tessary::test::LoopbackSocket;
+using tessary::test::readRequestHead;
 
 struct Log {
   std::vector<std::string> calls;
@@ -125,52 +125,14 @@ class Serving {
   std::thread thread_;
 };
 
-// A socket bound to an ephemeral port of 127.0.0.1; listening, it completes connections in
-// the kernel and never answers.
-class LoopbackSocket {
- public:
-  explicit LoopbackSocket(bool listening) : fd_(::socket(AF_INET, SOCK_STREAM, 0)) {
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    socklen_t length = sizeof address;
-    EXPECT_EQ(::bind(fd_, reinterpret_cast<sockaddr*>(&address), length), 0);
-    if (listening) {
-      EXPECT_EQ(::listen(fd_, 8), 0);
-    }
-    EXPECT_EQ(::getsockname(fd_, reinterpret_cast<sockaddr*>(&address), &length), 0);
-    port_ = ntohs(address.sin_port);
-  }
-  ~LoopbackSocket() { close(); }
-  void close() {
-    if (fd_ >= 0) ::close(fd_);
-    fd_ = -1;
-  }
-  int fd() const { return fd_; }
-  std::string url(const std::string& path = "/") const {
-    return "http://127.0.0.1:" + std::to_string(port_) + path;
-  }
-
- private:
-  int fd_;
-  int port_ = 0;
-};
-
 // Accepts one connection, reads the request head and answers with the given bytes verbatim.
 class RawReplyServer {
  public:
-  explicit RawReplyServer(std::string reply) : socket_(true) {
+  explicit RawReplyServer(std::string reply) {
     thread_ = std::thread([this, reply = std::move(reply)] {
       const int client = ::accept(socket_.fd(), nullptr, nullptr);
       if (client < 0) return;
-      std::string head;
-      char buffer[4096];
-      pollfd wait{client, POLLIN, 0};
-      while (head.find("\r\n\r\n") == std::string::npos && ::poll(&wait, 1, 10000) > 0) {
-        const ssize_t got = ::recv(client, buffer, sizeof buffer, 0);
-        if (got <= 0) break;
-        head.append(buffer, static_cast<size_t>(got));
-      }
+      readRequestHead(client);
       ::send(client, reply.data(), reply.size(), MSG_NOSIGNAL);
       ::close(client);
     });

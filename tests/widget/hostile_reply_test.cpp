@@ -2,9 +2,6 @@
 // reading of the reply and the store. Each reply ends in one of two ways: a failure, after
 // which the stale cached rate converts and stays stored as it was, or a conversion at the
 // reply's rate, which is stored.
-#include <arpa/inet.h>
-#include <netinet/in.h>
-#include <poll.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
@@ -13,6 +10,7 @@
 #include <thread>
 
 #include "platform/uikit/ui_application.h"
+#include "tests/support/loopback_socket.h"
 #include "tests/widget/widget_fixture.h"
 
 namespace tessary::test {
@@ -23,45 +21,28 @@ namespace {
 class HostileServer {
  public:
   using Answer = std::function<void(int client, int port)>;
-  explicit HostileServer(Answer answer) : fd_(::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0)) {
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    socklen_t length = sizeof address;
-    EXPECT_EQ(::bind(fd_, reinterpret_cast<sockaddr*>(&address), length), 0);
-    EXPECT_EQ(::listen(fd_, 16), 0);
-    EXPECT_EQ(::getsockname(fd_, reinterpret_cast<sockaddr*>(&address), &length), 0);
-    port_ = ntohs(address.sin_port);
+  explicit HostileServer(Answer answer) {
     thread_ = std::thread([this, answer = std::move(answer)] {
       for (;;) {
-        const int client = ::accept(fd_, nullptr, nullptr);
+        const int client = ::accept(socket_.fd(), nullptr, nullptr);
         if (client < 0) return;
         clients_.push_back(client);
-        std::string head;
-        char buffer[4096];
-        pollfd wait{client, POLLIN, 0};
-        while (head.find("\r\n\r\n") == std::string::npos && ::poll(&wait, 1, 10000) > 0) {
-          const ssize_t got = ::recv(client, buffer, sizeof buffer, 0);
-          if (got <= 0) break;
-          head.append(buffer, static_cast<size_t>(got));
-        }
+        readRequestHead(client);
         ++requests_;
-        answer(client, port_);
+        answer(client, socket_.port());
       }
     });
   }
   ~HostileServer() {
-    ::shutdown(fd_, SHUT_RDWR);
+    ::shutdown(socket_.fd(), SHUT_RDWR);
     thread_.join();
     for (const int client : clients_) ::close(client);
-    ::close(fd_);
   }
-  std::string url() const { return "http://127.0.0.1:" + std::to_string(port_); }
+  std::string url() const { return socket_.url(""); }
   int requests() const { return requests_; }
 
  private:
-  int fd_;
-  int port_ = 0;
+  LoopbackSocket socket_;
   std::atomic<int> requests_{0};
   std::vector<int> clients_;  // closed at the end: a held connection stays open until then
   std::thread thread_;
