@@ -11,20 +11,11 @@
 #include <fstream>
 #include <sstream>
 
+#include "tests/support/test_environment.h"
+
 extern char** environ;
 
 namespace tessary::test {
-
-namespace {
-
-std::string slurp(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::stringstream content;
-  content << in.rdbuf();
-  return content.str();
-}
-
-}  // namespace
 
 std::vector<Json> SimulatorRun::dumps() const {
   std::vector<Json> found;
@@ -76,8 +67,8 @@ SimulatorRun runSimulator(const std::vector<std::string>& args, const std::strin
     run.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
   }
   posix_spawn_file_actions_destroy(&actions);
-  run.out = slurp(outPath);
-  run.err = slurp(errPath);
+  run.out = readHostFile(outPath);
+  run.err = readHostFile(errPath);
   std::error_code ignored;
   std::filesystem::remove_all(dir, ignored);
   return run;

@@ -1,8 +1,6 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
-#include <fstream>
-#include <sstream>
 
 #include "platform/render/surface.h"
 #include "tests/host/host_test_support.h"
@@ -20,13 +18,6 @@ std::vector<std::string> filesIn(const std::string& folder) {
   }
   std::sort(names.begin(), names.end());
   return names;
-}
-
-std::string bytesOf(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::stringstream content;
-  content << in.rdbuf();
-  return content.str();
 }
 
 class Snapshots : public ::testing::Test {
@@ -72,7 +63,8 @@ TEST_F(Snapshots, OneNumberedPictureAfterEveryCommandThatChangesTheScreenTheSame
   ASSERT_EQ(second.status, 0) << second.err;
   ASSERT_EQ(filesIn(root_.path() + "/two"), expected);
   for (const auto& name : expected) {
-    EXPECT_EQ(bytesOf(root_.path() + "/one/" + name), bytesOf(root_.path() + "/two/" + name))
+    EXPECT_EQ(readHostFile(root_.path() + "/one/" + name),
+              readHostFile(root_.path() + "/two/" + name))
         << name;
   }
 

@@ -46,11 +46,15 @@ void TempDeviceRoot::writeFile(const std::string& platformPath, const std::strin
   out << bytes;
 }
 
-std::string TempDeviceRoot::readFile(const std::string& platformPath) const {
-  std::ifstream in(host(platformPath), std::ios::binary);
+std::string readHostFile(const std::string& hostPath) {
+  std::ifstream in(hostPath, std::ios::binary);
   std::stringstream content;
   content << in.rdbuf();
   return content.str();
+}
+
+std::string TempDeviceRoot::readFile(const std::string& platformPath) const {
+  return readHostFile(host(platformPath));
 }
 
 TestEnvironment::TestEnvironment() : clock_(std::make_shared<ManualClock>(kStartWall)) {

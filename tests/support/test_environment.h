@@ -10,6 +10,9 @@
 
 namespace tessary::test {
 
+// The whole content of a file of the machine's own, or nothing when it cannot be read.
+std::string readHostFile(const std::string& hostPath);
+
 // A fresh device root in a temporary folder, with the data and preferences folders; removed
 // with everything in it at the end.
 class TempDeviceRoot {

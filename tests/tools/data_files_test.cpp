@@ -12,21 +12,12 @@
 #include "build_paths.h"
 #include "platform/foundation/values.h"
 #include "tests/support/test_environment.h"
+#include "tests/support/value_strings.h"
 
 namespace tessary::test {
 namespace {
 
 using data_files::parseJson;
-
-std::vector<std::string> strings(const std::shared_ptr<NSArray>& array) {
-  std::vector<std::string> out;
-  if (!array) return out;
-  for (const id& object : array->objects()) {
-    const auto text = kindOf<NSString>(object);
-    out.push_back(text ? text->UTF8String() : "<not a string>");
-  }
-  return out;
-}
 
 TEST(ParseJson, ReadsStrictJson) {
   const auto result = parseJson(

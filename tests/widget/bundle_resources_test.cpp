@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <filesystem>
-#include <fstream>
 #include <map>
 #include <set>
 #include <sstream>
@@ -13,31 +12,15 @@
 #include "platform/foundation/values.h"
 #include "platform/uikit/ui_image.h"
 #include "tests/support/test_environment.h"
+#include "tests/support/value_strings.h"
 #include "tools/data_files.h"
 #include "widget/controller/paths.h"
 
 namespace tessary::test {
 namespace {
 
-std::string readHostFile(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::stringstream content;
-  content << in.rdbuf();
-  return content.str();
-}
-
 std::string builtBundle() {
   return std::string(build::kBinaryDir) + "/Tessary.bundle";
-}
-
-std::vector<std::string> strings(const std::shared_ptr<NSArray>& array) {
-  std::vector<std::string> out;
-  if (!array) return out;
-  for (const id& object : array->objects()) {
-    const auto text = kindOf<NSString>(object);
-    out.push_back(text ? text->UTF8String() : "<not a string>");
-  }
-  return out;
 }
 
 // The built bundle installed into a fresh device root, where the widget finds it.
