@@ -10,12 +10,14 @@
 // time of the wall clock and the battery.
 class StatusBarView : public UIView {
  public:
+  explicit StatusBarView(PassKey<StatusBarView>) {}
   void drawRect(Painter& painter, CGRect rect) const override;
 };
 
 // The list's grip at its bottom edge.
 class ListHandleView : public UIView {
  public:
+  explicit ListHandleView(PassKey<ListHandleView>) {}
   void drawRect(Painter& painter, CGRect rect) const override;
 };
 
@@ -23,6 +25,7 @@ class ListHandleView : public UIView {
 // draws only what the widget puts in it.
 class HostTableCell : public UITableViewCell {
  public:
+  explicit HostTableCell(PassKey<HostTableCell>) {}
   void setSeparated(bool separated) { separated_ = separated; }
   void drawRect(Painter& painter, CGRect rect) const override;
 

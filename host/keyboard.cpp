@@ -97,8 +97,8 @@ CGFloat carriedHeight(const UIView& view) {
 
 Keyboard::Keyboard(std::shared_ptr<UIView> window)
     : window_(std::move(window)),
-      view_(std::make_shared<KeyboardView>()),
-      keys_(std::make_shared<KeypadView>()),
+      view_(construct<KeyboardView>()),
+      keys_(construct<KeypadView>()),
       generation_(std::make_shared<unsigned long>(0)) {
   view_->setBackgroundColor(UIColor::colorWithRedGreenBlueAlpha(0.16f, 0.17f, 0.2f, 1));
   keys_->setBackgroundColor(UIColor::colorWithRedGreenBlueAlpha(0.6f, 0.62f, 0.66f, 1));

@@ -13,12 +13,14 @@
 // accessory view riding on top of them.
 class KeyboardView : public UIView {
  public:
+  explicit KeyboardView(PassKey<KeyboardView>) {}
   const char* className() const override { return "UIKeyboard"; }
 };
 
 // The keys themselves, for the keyboard type of the field being edited.
 class KeypadView : public UIView {
  public:
+  explicit KeypadView(PassKey<KeypadView>) {}
   void setType(UIKeyboardType type, bool tablet) {
     type_ = type;
     tablet_ = tablet;

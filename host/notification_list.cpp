@@ -73,7 +73,7 @@ void HostTableView::scrollToRowAtIndexPathAtScrollPositionAnimated(
 
 NSInteger HostTableView::addSection(CGFloat height) {
   Row row;
-  row.cell = std::make_shared<HostTableCell>();
+  row.cell = construct<HostTableCell>();
   row.height = height;
   rows_.push_back(row);
   addSubview(row.cell);
@@ -115,18 +115,18 @@ CGFloat HostTableView::maximumOffsetY() const {
 }
 
 HostListView::HostListView()
-    : sliding_(std::make_shared<UIView>()), table_(std::make_shared<HostTableView>()) {
+    : sliding_(UIView::initWithFrame(CGRectZero)), table_(construct<HostTableView>()) {
   table_->setClipsToBounds(true);
   sliding_->addSubview(table_);
 }
 
 NotificationList::NotificationList()
     : controller_(std::make_shared<HostListController>()),
-      window_(std::make_shared<UIView>()),
-      statusBar_(std::make_shared<StatusBarView>()),
+      window_(UIView::initWithFrame(CGRectZero)),
+      statusBar_(construct<StatusBarView>()),
       sliding_(controller_->hostListView()->slidingView()),
       table_(controller_->hostListView()->hostTable()),
-      handle_(std::make_shared<ListHandleView>()) {
+      handle_(construct<ListHandleView>()) {
   window_->setBackgroundColor(UIColor::blackColor());
   statusBar_->setBackgroundColor(UIColor::blackColor());
   handle_->setBackgroundColor(UIColor::darkGrayColor());

@@ -17,7 +17,7 @@ class HostTableView : public UITableView {
     CGFloat height = 0;
   };
 
-  using UITableView::UITableView;
+  explicit HostTableView(PassKey<HostTableView>) {}
 
   NSInteger numberOfSections() const override { return static_cast<NSInteger>(rows_.size()); }
   std::shared_ptr<UITableViewCell> cellForRowAtIndexPath(NSIndexPath path) const override;

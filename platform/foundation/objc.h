@@ -2,6 +2,7 @@
 
 #include <memory>
 #include <string>
+#include <utility>
 
 // The platform's basic types, kept under their own names so that widget code reads like the
 // code it stands for.
@@ -34,6 +35,27 @@ class TESSARY_EXPORT NSObject : public std::enable_shared_from_this<NSObject> {
 };
 
 using id = std::shared_ptr<NSObject>;
+
+template <class T, class... Args>
+std::shared_ptr<T> construct(Args&&... args);
+
+// The key to the public constructor of an object that hands out shared_from_this(): only the
+// class itself and construct() can make one, so every such object lives in a shared_ptr from
+// its first moment and shared_from_this() cannot fail once the constructor has returned.
+// Subclasses build on a protected constructor of their base, which takes no key.
+template <class T>
+class PassKey {
+  friend T;
+  template <class U, class... Args>
+  friend std::shared_ptr<U> construct(Args&&... args);
+  PassKey() = default;
+};
+
+// The one way to make an object whose constructor takes a pass key.
+template <class T, class... Args>
+std::shared_ptr<T> construct(Args&&... args) {
+  return std::make_shared<T>(PassKey<T>(), std::forward<Args>(args)...);
+}
 
 // The std::dynamic_pointer_cast spelled as the platform's isKindOfClass: test.
 template <class T>

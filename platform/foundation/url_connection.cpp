@@ -352,7 +352,7 @@ void NSURLConnection::Transfer::conclude(NSURLConnection& connection, Outcome ou
   delegate->connectionDidFinishLoading(connection);
 }
 
-NSURLConnection::NSURLConnection(std::shared_ptr<NSURLRequest> request,
+NSURLConnection::NSURLConnection(PassKey<NSURLConnection>, std::shared_ptr<NSURLRequest> request,
                                  std::shared_ptr<NSURLConnectionDelegate> delegate)
     : request_(std::move(request)), delegate_(std::move(delegate)) {}
 
@@ -360,7 +360,7 @@ NSURLConnection::~NSURLConnection() = default;
 
 std::shared_ptr<NSURLConnection> NSURLConnection::initWithRequestDelegate(
     std::shared_ptr<NSURLRequest> request, std::shared_ptr<NSURLConnectionDelegate> delegate) {
-  return std::make_shared<NSURLConnection>(std::move(request), std::move(delegate));
+  return construct<NSURLConnection>(std::move(request), std::move(delegate));
 }
 
 void NSURLConnection::start() {
@@ -375,7 +375,7 @@ void NSURLConnection::start() {
                      request_ ? request_->timeoutInterval() : 0.0});
 
   transfer_ = std::make_unique<Transfer>(*this);
-  transfer_->self = std::static_pointer_cast<NSURLConnection>(weak_from_this().lock());
+  transfer_->self = std::static_pointer_cast<NSURLConnection>(shared_from_this());
   // Even a failure known at once reaches the delegate on a later turn, never inside start.
   if (const NSInteger failure = transfer_->begin(); failure != 0) {
     transfer_->failOnNextTurn(failure);

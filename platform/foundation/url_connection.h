@@ -131,7 +131,7 @@ class TESSARY_EXPORT NSURLConnection : public NSObject {
   static void clearStartedRequests();
   static size_t activeCount();
 
-  NSURLConnection(std::shared_ptr<NSURLRequest> request,
+  NSURLConnection(PassKey<NSURLConnection>, std::shared_ptr<NSURLRequest> request,
                   std::shared_ptr<NSURLConnectionDelegate> delegate);
 
   struct Transfer;  // the libcurl side, defined in the source

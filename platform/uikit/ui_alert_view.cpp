@@ -19,12 +19,12 @@ std::shared_ptr<UIAlertView> UIAlertView::initWithTitleMessageCancelButtonTitle(
   std::vector<std::string> buttons;
   if (!cancelButtonTitle.empty()) buttons.push_back(std::move(cancelButtonTitle));
   for (auto& other : otherButtonTitles) buttons.push_back(std::move(other));
-  return std::make_shared<UIAlertView>(std::move(title), std::move(message), std::move(buttons));
+  return construct<UIAlertView>(std::move(title), std::move(message), std::move(buttons));
 }
 
 void UIAlertView::show() {
-  auto self = std::static_pointer_cast<UIAlertView>(weak_from_this().lock());
-  if (visible_ || !self) return;  // the platform keeps only alerts it can hold on to
+  if (visible_) return;
+  const auto self = std::static_pointer_cast<UIAlertView>(shared_from_this());
   visible_ = true;
   shown().push_back(self);
   if (presenter()) presenter()(self);

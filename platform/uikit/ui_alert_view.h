@@ -12,8 +12,8 @@
 class TESSARY_EXPORT UIAlertView : public NSObject {
  public:
   // A null title or message means none; the first button is the cancel button.
-  UIAlertView(std::shared_ptr<NSString> title, std::shared_ptr<NSString> message,
-              std::vector<std::string> buttons)
+  UIAlertView(PassKey<UIAlertView>, std::shared_ptr<NSString> title,
+              std::shared_ptr<NSString> message, std::vector<std::string> buttons)
       : title_(std::move(title)), message_(std::move(message)), buttons_(std::move(buttons)) {}
   static std::shared_ptr<UIAlertView> initWithTitleMessageCancelButtonTitle(
       std::shared_ptr<NSString> title, std::shared_ptr<NSString> message,

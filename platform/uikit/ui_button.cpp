@@ -15,14 +15,14 @@ auto lookup(const Map& map, UIControlState state) -> typename Map::mapped_type {
 }
 }  // namespace
 
-UIButton::UIButton(UIButtonType type) : type_(type), titleLabel_(std::make_shared<UILabel>()) {
+UIButton::UIButton(UIButtonType type) : type_(type), titleLabel_(construct<UILabel>()) {
   titleLabel_->setTextAlignment(NSTextAlignmentCenter);
   titleLabel_->setFont(UIFont::boldSystemFontOfSize(15));
   titleLabel_->setTextColor(UIColor::whiteColor());
 }
 
 std::shared_ptr<UIButton> UIButton::buttonWithType(UIButtonType type) {
-  auto button = std::make_shared<UIButton>(type);
+  auto button = construct<UIButton>(type);
   // The label joins the tree once the button is owned by a shared pointer.
   button->addSubview(button->titleLabel_);
   return button;

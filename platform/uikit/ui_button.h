@@ -12,7 +12,7 @@ enum UIButtonType : NSInteger { UIButtonTypeCustom = 0, UIButtonTypeRoundedRect 
 
 class TESSARY_EXPORT UIButton : public UIControl {
  public:
-  explicit UIButton(UIButtonType type = UIButtonTypeCustom);
+  explicit UIButton(PassKey<UIButton>, UIButtonType type = UIButtonTypeCustom) : UIButton(type) {}
   static std::shared_ptr<UIButton> buttonWithType(UIButtonType type);
   const char* className() const override { return "UIButton"; }
 
@@ -41,6 +41,9 @@ class TESSARY_EXPORT UIButton : public UIControl {
   void drawRect(Painter& painter, CGRect rect) const override;
   // The soft white glow over the middle while highlighted, when the button shows touches.
   void drawOverSubviews(Painter& painter, CGRect rect) const override;
+
+ protected:
+  explicit UIButton(UIButtonType type = UIButtonTypeCustom);
 
  private:
   void refreshTitle();

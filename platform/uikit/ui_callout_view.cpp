@@ -11,14 +11,13 @@ namespace {
 // own, so the bubble's shape is not covered by their squares.
 class CalloutPart : public UIView {
  public:
-  using UIView::UIView;
+  explicit CalloutPart(PassKey<CalloutPart>) {}
   void drawRect(Painter&, CGRect) const override {}
 };
 }  // namespace
 
-UICalloutView::UICalloutView()
-    : body_(std::make_shared<CalloutPart>(CGRectZero)),
-      arrow_(std::make_shared<CalloutPart>(CGRectZero)) {
+UICalloutView::UICalloutView(PassKey<UICalloutView>)
+    : body_(construct<CalloutPart>()), arrow_(construct<CalloutPart>()) {
   body_->setBackgroundColor(UIColor::colorWithWhiteAlpha(0.1f, 0.9f));
   arrow_->setBackgroundColor(UIColor::colorWithWhiteAlpha(0.1f, 0.9f));
 }
@@ -33,8 +32,8 @@ std::shared_ptr<UICalloutView>& UICalloutView::sharedSlot() {
 }
 
 std::shared_ptr<UICalloutView> UICalloutView::fresh() {
-  auto view = std::make_shared<UICalloutView>();
-  // The parts can only join the bubble once a shared pointer holds it.
+  auto view = construct<UICalloutView>();
+  // The parts join the bubble once a shared pointer holds it, outside the constructor.
   view->addSubview(view->body_);
   view->addSubview(view->arrow_);
   return view;
@@ -102,8 +101,7 @@ void UICalloutView::layout(bool animated) {
 }
 
 void UICalloutView::fadeOutWithDuration(double seconds) {
-  const auto self = std::static_pointer_cast<UICalloutView>(weak_from_this().lock());
-  if (!self) return;
+  const auto self = std::static_pointer_cast<UICalloutView>(shared_from_this());
   const unsigned generation = generation_;
   UIView::animateWithDurationAnimations(
       Seconds(seconds), [&] { setAlpha(0); },

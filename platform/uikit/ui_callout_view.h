@@ -29,7 +29,7 @@ class TESSARY_EXPORT UICalloutView : public UIView {
   // How long an animated anchoring or change of texts takes.
   static constexpr Seconds kResizeDuration{0.2};
 
-  UICalloutView();
+  explicit UICalloutView(PassKey<UICalloutView>);
   static const std::shared_ptr<UICalloutView>& sharedCalloutView();
   // Takes the shared bubble off its superview and starts a fresh one, as at process start.
   static void resetSharedCalloutView();

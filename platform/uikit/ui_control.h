@@ -37,7 +37,10 @@ enum : NSUInteger {
 // Targets are not owned: a released target's actions are skipped.
 class TESSARY_EXPORT UIControl : public UIView {
  public:
-  using UIView::UIView;
+  explicit UIControl(PassKey<UIControl>, CGRect frame = CGRectZero) : UIControl(frame) {}
+  static std::shared_ptr<UIControl> initWithFrame(CGRect frame) {
+    return construct<UIControl>(frame);
+  }
   const char* className() const override { return "UIControl"; }
 
   template <class T>
@@ -64,6 +67,8 @@ class TESSARY_EXPORT UIControl : public UIView {
   void setSelected(bool selected) { selected_ = selected; }
 
  protected:
+  explicit UIControl(CGRect frame = CGRectZero) : UIView(frame) {}
+
   using Invoke = std::function<void(NSObject& target, UIControl& sender)>;
   void addAction(const std::shared_ptr<NSObject>& target, Invoke invoke, UIControlEvents events);
 

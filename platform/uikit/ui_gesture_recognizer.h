@@ -15,19 +15,20 @@ class TESSARY_EXPORT UITapGestureRecognizer : public NSObject {
   template <class T>
   static std::shared_ptr<UITapGestureRecognizer> initWithTargetAction(
       const std::shared_ptr<T>& target, void (T::*action)(UITapGestureRecognizer&)) {
-    return std::make_shared<UITapGestureRecognizer>(
+    return construct<UITapGestureRecognizer>(
         target,
         [action](NSObject& t, UITapGestureRecognizer& r) { (static_cast<T&>(t).*action)(r); });
   }
   template <class T>
   static std::shared_ptr<UITapGestureRecognizer> initWithTargetAction(
       const std::shared_ptr<T>& target, void (T::*action)()) {
-    return std::make_shared<UITapGestureRecognizer>(
+    return construct<UITapGestureRecognizer>(
         target, [action](NSObject& t, UITapGestureRecognizer&) { (static_cast<T&>(t).*action)(); });
   }
 
   using Action = std::function<void(NSObject& target, UITapGestureRecognizer& recognizer)>;
-  UITapGestureRecognizer(const std::shared_ptr<NSObject>& target, Action action)
+  UITapGestureRecognizer(PassKey<UITapGestureRecognizer>, const std::shared_ptr<NSObject>& target,
+                         Action action)
       : target_(target), action_(std::move(action)) {}
 
   std::shared_ptr<UIView> view() const { return view_.lock(); }

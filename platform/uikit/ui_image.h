@@ -33,9 +33,10 @@ class TESSARY_EXPORT UIImage : public NSObject {
 
 class TESSARY_EXPORT UIImageView : public UIView {
  public:
-  explicit UIImageView(std::shared_ptr<UIImage> image = nullptr);
+  explicit UIImageView(PassKey<UIImageView>, std::shared_ptr<UIImage> image = nullptr)
+      : UIImageView(std::move(image)) {}
   static std::shared_ptr<UIImageView> initWithImage(std::shared_ptr<UIImage> image) {
-    return std::make_shared<UIImageView>(std::move(image));
+    return construct<UIImageView>(std::move(image));
   }
   const char* className() const override { return "UIImageView"; }
   const std::shared_ptr<UIImage>& image() const { return image_; }
@@ -43,6 +44,9 @@ class TESSARY_EXPORT UIImageView : public UIView {
   CGSize sizeThatFits(CGSize size) const override { return image_ ? image_->size() : size; }
   // The image scaled to fill the bounds, keeping its stretch caps.
   void drawRect(Painter& painter, CGRect rect) const override;
+
+ protected:
+  explicit UIImageView(std::shared_ptr<UIImage> image = nullptr);
 
  private:
   std::shared_ptr<UIImage> image_;

@@ -32,10 +32,8 @@ TESSARY_EXPORT std::shared_ptr<UIFont> fontFittingWidth(const std::string& text,
 
 class TESSARY_EXPORT UILabel : public UIView {
  public:
-  explicit UILabel(CGRect frame = CGRectZero);
-  static std::shared_ptr<UILabel> initWithFrame(CGRect frame) {
-    return std::make_shared<UILabel>(frame);
-  }
+  explicit UILabel(PassKey<UILabel>, CGRect frame = CGRectZero) : UILabel(frame) {}
+  static std::shared_ptr<UILabel> initWithFrame(CGRect frame) { return construct<UILabel>(frame); }
   const char* className() const override { return "UILabel"; }
 
   const std::string& text() const { return text_; }
@@ -61,6 +59,9 @@ class TESSARY_EXPORT UILabel : public UIView {
   // The text, shrunk to the width when the label adjusts its font size or has a minimum font
   // size, in the text colour with the shadow.
   void drawRect(Painter& painter, CGRect rect) const override;
+
+ protected:
+  explicit UILabel(CGRect frame = CGRectZero);
 
  private:
   std::string text_;

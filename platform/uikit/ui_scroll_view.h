@@ -7,9 +7,9 @@
 // bounds.
 class TESSARY_EXPORT UIScrollView : public UIView {
  public:
-  explicit UIScrollView(CGRect frame = CGRectZero) : UIView(frame) { setClipsToBounds(true); }
+  explicit UIScrollView(PassKey<UIScrollView>, CGRect frame = CGRectZero) : UIScrollView(frame) {}
   static std::shared_ptr<UIScrollView> initWithFrame(CGRect frame) {
-    return std::make_shared<UIScrollView>(frame);
+    return construct<UIScrollView>(frame);
   }
   const char* className() const override { return "UIScrollView"; }
 
@@ -26,6 +26,9 @@ class TESSARY_EXPORT UIScrollView : public UIView {
   void setShowsHorizontalScrollIndicator(bool shows) { horizontalIndicator_ = shows; }
   bool showsVerticalScrollIndicator() const { return verticalIndicator_; }
   void setShowsVerticalScrollIndicator(bool shows) { verticalIndicator_ = shows; }
+
+ protected:
+  explicit UIScrollView(CGRect frame = CGRectZero) : UIView(frame) { setClipsToBounds(true); }
 
  private:
   CGSize contentSize_{};

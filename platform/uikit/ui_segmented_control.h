@@ -14,9 +14,10 @@ inline constexpr NSInteger UISegmentedControlNoSegment = -1;
 
 class TESSARY_EXPORT UISegmentedControl : public UIControl {
  public:
-  explicit UISegmentedControl(std::vector<std::string> titles = {});
+  explicit UISegmentedControl(PassKey<UISegmentedControl>, std::vector<std::string> titles = {})
+      : UISegmentedControl(std::move(titles)) {}
   static std::shared_ptr<UISegmentedControl> initWithItems(std::vector<std::string> titles) {
-    return std::make_shared<UISegmentedControl>(std::move(titles));
+    return construct<UISegmentedControl>(std::move(titles));
   }
   const char* className() const override { return "UISegmentedControl"; }
 
@@ -41,6 +42,9 @@ class TESSARY_EXPORT UISegmentedControl : public UIControl {
   // A rounded dark body split into its segments, the selected one pressed in, the titles in
   // white.
   void drawRect(Painter& painter, CGRect rect) const override;
+
+ protected:
+  explicit UISegmentedControl(std::vector<std::string> titles = {});
 
  private:
   CGFloat segmentWidth(NSUInteger index) const;

@@ -22,10 +22,14 @@ enum UITableViewScrollPosition : NSInteger {
 
 class TESSARY_EXPORT UITableViewCell : public UIView {
  public:
-  using UIView::UIView;
+  explicit UITableViewCell(PassKey<UITableViewCell>, CGRect frame = CGRectZero)
+      : UITableViewCell(frame) {}
   const char* className() const override { return "UITableViewCell"; }
   // The view that holds the cell's content; a row's own view goes in here.
   const std::shared_ptr<UIView>& contentView();
+
+ protected:
+  explicit UITableViewCell(CGRect frame = CGRectZero) : UIView(frame) {}
 
  private:
   std::shared_ptr<UIView> contentView_;
@@ -35,7 +39,7 @@ class TESSARY_EXPORT UITableViewCell : public UIView {
 // scrolls.
 class TESSARY_EXPORT UITableView : public UIScrollView {
  public:
-  using UIScrollView::UIScrollView;
+  explicit UITableView(PassKey<UITableView>, CGRect frame = CGRectZero) : UITableView(frame) {}
   const char* className() const override { return "UITableView"; }
   virtual NSInteger numberOfSections() const { return 0; }
   // The cell of a row while it is loaded (scrolled into sight), else null.
@@ -44,4 +48,7 @@ class TESSARY_EXPORT UITableView : public UIScrollView {
   }
   virtual void scrollToRowAtIndexPathAtScrollPositionAnimated(NSIndexPath,
                                                               UITableViewScrollPosition, bool) {}
+
+ protected:
+  explicit UITableView(CGRect frame = CGRectZero) : UIScrollView(frame) {}
 };

@@ -84,8 +84,7 @@ void UITextField::endEditing() {
 
 bool UITextField::becomeFirstResponder() {
   if (isFirstResponder()) return true;
-  auto self = std::static_pointer_cast<UITextField>(weak_from_this().lock());
-  if (!self) return false;
+  const auto self = std::static_pointer_cast<UITextField>(shared_from_this());
   if (const auto delegate = delegate_.lock()) {
     if (!delegate->textFieldShouldBeginEditing(*this)) return false;
   }

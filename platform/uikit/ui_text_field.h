@@ -40,9 +40,9 @@ enum UIKeyboardType : NSInteger {
 
 class TESSARY_EXPORT UITextField : public UIControl {
  public:
-  explicit UITextField(CGRect frame = CGRectZero);
+  explicit UITextField(PassKey<UITextField>, CGRect frame = CGRectZero) : UITextField(frame) {}
   static std::shared_ptr<UITextField> initWithFrame(CGRect frame) {
-    return std::make_shared<UITextField>(frame);
+    return construct<UITextField>(frame);
   }
   const char* className() const override { return "UITextField"; }
 
@@ -108,6 +108,8 @@ class TESSARY_EXPORT UITextField : public UIControl {
   bool replaceRangeByUser(NSRange range, const std::string& replacement);
 
  protected:
+  explicit UITextField(CGRect frame = CGRectZero);
+
   void setEditing(bool isEditing) { editing_ = isEditing; }
 
  private:

@@ -13,13 +13,13 @@ constexpr CGFloat kItemPadding = 6;
 }  // namespace
 
 std::shared_ptr<UIBarButtonItem> UIBarButtonItem::flexibleSpace() {
-  auto item = std::make_shared<UIBarButtonItem>();
+  auto item = construct<UIBarButtonItem>();
   item->system_ = UIBarButtonSystemItemFlexibleSpace;
   return item;
 }
 
 std::shared_ptr<UIBarButtonItem> UIBarButtonItem::initWithCustomView(std::shared_ptr<UIView> view) {
-  auto item = std::make_shared<UIBarButtonItem>();
+  auto item = construct<UIBarButtonItem>();
   item->customView_ = std::move(view);
   return item;
 }

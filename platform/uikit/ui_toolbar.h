@@ -38,7 +38,7 @@ class TESSARY_EXPORT UIBarButtonItem : public NSObject {
   static std::shared_ptr<UIBarButtonItem> initWithTitleStyleTargetAction(
       std::string title, UIBarButtonItemStyle style, const std::shared_ptr<T>& target,
       void (T::*action)()) {
-    auto item = std::make_shared<UIBarButtonItem>();
+    auto item = construct<UIBarButtonItem>();
     item->title_ = std::move(title);
     item->style_ = style;
     item->setTargetAction(target, action);
@@ -48,7 +48,7 @@ class TESSARY_EXPORT UIBarButtonItem : public NSObject {
   static std::shared_ptr<UIBarButtonItem> initWithImageStyleTargetAction(
       std::shared_ptr<UIImage> image, UIBarButtonItemStyle style, const std::shared_ptr<T>& target,
       void (T::*action)()) {
-    auto item = std::make_shared<UIBarButtonItem>();
+    auto item = construct<UIBarButtonItem>();
     item->image_ = std::move(image);
     item->style_ = style;
     item->setTargetAction(target, action);
@@ -57,7 +57,7 @@ class TESSARY_EXPORT UIBarButtonItem : public NSObject {
   template <class T>
   static std::shared_ptr<UIBarButtonItem> initWithBarButtonSystemItemTargetAction(
       UIBarButtonSystemItem system, const std::shared_ptr<T>& target, void (T::*action)()) {
-    auto item = std::make_shared<UIBarButtonItem>();
+    auto item = construct<UIBarButtonItem>();
     item->system_ = system;
     item->style_ =
         system == UIBarButtonSystemItemDone ? UIBarButtonItemStyleDone : UIBarButtonItemStylePlain;
@@ -82,7 +82,7 @@ class TESSARY_EXPORT UIBarButtonItem : public NSObject {
   // A tap on the item: its action, once, if the target lives.
   void sendAction();
 
-  UIBarButtonItem() = default;
+  explicit UIBarButtonItem(PassKey<UIBarButtonItem>) {}
 
  private:
   template <class T>
@@ -103,8 +103,8 @@ class TESSARY_EXPORT UIBarButtonItem : public NSObject {
 
 class TESSARY_EXPORT UIToolbar : public UIView {
  public:
-  UIToolbar() = default;
-  static std::shared_ptr<UIToolbar> init() { return std::make_shared<UIToolbar>(); }
+  explicit UIToolbar(PassKey<UIToolbar>) {}
+  static std::shared_ptr<UIToolbar> init() { return construct<UIToolbar>(); }
   const char* className() const override { return "UIToolbar"; }
 
   UIBarStyle barStyle() const { return style_; }

@@ -56,6 +56,8 @@ void UIView::recordAnimation(UIViewAnimationRecord record, bool changed) {
     });
     return;
   }
+  // Weakly, and without shared_from_this(): a constructor may set its own frame inside an
+  // animation block, before any shared pointer holds the view.
   record.view = std::static_pointer_cast<UIView>(weak_from_this().lock());
   record.start = Clock::current().monotonic();
   record.duration = state.duration;
@@ -189,7 +191,7 @@ void UIView::resetAnimations() {
 
 void UIView::addGestureRecognizer(const std::shared_ptr<UITapGestureRecognizer>& recognizer) {
   if (!recognizer) return;
-  recognizer->view_ = std::static_pointer_cast<UIView>(weak_from_this().lock());
+  recognizer->view_ = std::static_pointer_cast<UIView>(shared_from_this());
   recognizers_.push_back(recognizer);
 }
 
@@ -198,9 +200,8 @@ void UIView::addSubview(const std::shared_ptr<UIView>& view) {
 }
 
 void UIView::insertSubviewAtIndex(const std::shared_ptr<UIView>& view, size_t index) {
-  // A view that no shared pointer owns cannot be anyone's superview.
-  const auto self = std::static_pointer_cast<UIView>(weak_from_this().lock());
-  if (!self || !view || view.get() == this || isDescendantOfView(*view)) return;
+  if (!view || view.get() == this || isDescendantOfView(*view)) return;
+  const auto self = std::static_pointer_cast<UIView>(shared_from_this());
   // Alive while it moves between superviews: `view` may be the very entry removed.
   // NOLINTNEXTLINE(performance-unnecessary-copy-initialization)
   const std::shared_ptr<UIView> keep = view;
@@ -232,7 +233,7 @@ bool UIView::isDescendantOfView(const UIView& view) const {
 }
 
 std::shared_ptr<UIView> UIView::viewWithTag(NSInteger tag) {
-  if (tag_ == tag) return std::static_pointer_cast<UIView>(weak_from_this().lock());
+  if (tag_ == tag) return std::static_pointer_cast<UIView>(shared_from_this());
   for (const auto& child : subviews_) {
     if (auto found = child->viewWithTag(tag)) return found;
   }
@@ -300,7 +301,7 @@ std::shared_ptr<UIView> UIView::hitTest(CGPoint point) {
                         point.y - child.frame_.origin.y + child.boundsOrigin_.y};
     if (auto found = (*it)->hitTest(local)) return found;
   }
-  return inside ? std::static_pointer_cast<UIView>(weak_from_this().lock()) : nullptr;
+  return inside ? std::static_pointer_cast<UIView>(shared_from_this()) : nullptr;
 }
 
 void UIView::sizeToFit() {

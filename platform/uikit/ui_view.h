@@ -40,11 +40,9 @@ TESSARY_EXPORT double easeInOut(double t);
 // A view owns its subviews; the link back to the superview is weak.
 class TESSARY_EXPORT UIView : public NSObject {
  public:
-  explicit UIView(CGRect frame = CGRectZero) : frame_(frame) {}
+  explicit UIView(PassKey<UIView>, CGRect frame = CGRectZero) : UIView(frame) {}
   ~UIView() override;
-  static std::shared_ptr<UIView> initWithFrame(CGRect frame) {
-    return std::make_shared<UIView>(frame);
-  }
+  static std::shared_ptr<UIView> initWithFrame(CGRect frame) { return construct<UIView>(frame); }
 
   // The class name the host's dump and hit-testing report.
   virtual const char* className() const { return "UIView"; }
@@ -147,6 +145,8 @@ class TESSARY_EXPORT UIView : public NSObject {
   static void resetAnimations();
 
  protected:
+  explicit UIView(CGRect frame = CGRectZero) : frame_(frame) {}
+
   CGRect frame_;
 
  private:

@@ -17,7 +17,7 @@ std::vector<std::string>& calls() {
 
 class FakeController : public BBWeeAppController, public UITextFieldDelegate, public NSObject {
  public:
-  FakeController() { calls().push_back("create"); }
+  explicit FakeController(PassKey<FakeController>) { calls().push_back("create"); }
   ~FakeController() override { calls().push_back("dealloc"); }
 
   std::shared_ptr<UIView> view() override { return view_; }
@@ -69,7 +69,7 @@ TESSARY_EXPORT BOOL detailMode = YES;
 TESSARY_EXPORT std::shared_ptr<NSString> titleString = NSStr("Fake \"title\"");
 
 TESSARY_EXPORT void FakeWidgetCreate(std::shared_ptr<BBWeeAppController>* out) {
-  *out = std::make_shared<FakeController>();
+  *out = construct<FakeController>();
 }
 TESSARY_EXPORT std::vector<std::string>* FakeWidgetCalls() {
   return &calls();

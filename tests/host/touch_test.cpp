@@ -157,7 +157,7 @@ TEST_F(TouchTest, RecognizerWinsOverTheControlAndControlsGetBothEvents) {
 
 TEST_F(TouchTest, AControlTakesOnlyTouchesOnItself) {
   // An overlay control with a plain view, a scroll view and a label lying on it.
-  auto overlay = std::make_shared<UIControl>(CGRectMake(0, 0, 320, 480));
+  auto overlay = construct<UIControl>(CGRectMake(0, 0, 320, 480));
   overlay->addTarget(counter_, &Counter::down, UIControlEventAllTouchEvents);
   auto panel = UIView::initWithFrame(CGRectMake(0, 0, 100, 50));
   auto row = UIScrollView::initWithFrame(CGRectMake(0, 100, 100, 35));

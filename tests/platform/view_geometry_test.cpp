@@ -16,7 +16,7 @@ using ViewGeometry = tessary::test::PlatformTest;
 struct List {
   std::shared_ptr<UIView> window = UIView::initWithFrame(CGRectMake(0, 0, 320, 480));
   std::shared_ptr<UIView> sliding = UIView::initWithFrame(CGRectMake(0, 20, 320, 460));
-  std::shared_ptr<UITableView> table = std::make_shared<UITableView>(CGRectMake(0, 0, 320, 420));
+  std::shared_ptr<UITableView> table = construct<UITableView>(CGRectMake(0, 0, 320, 420));
   std::shared_ptr<UIView> cell = UIView::initWithFrame(CGRectMake(0, 72, 320, 40));
   std::shared_ptr<UIView> row = UIView::initWithFrame(CGRectMake(2, 0, 316, 40));
   std::shared_ptr<UIButton> button = UIButton::buttonWithType(UIButtonTypeCustom);

@@ -14,6 +14,7 @@ namespace {
 // A host list for the tests: sections whose row-0 cells are loaded or not, and a record of
 // the scrolls asked for.
 struct TestTable : UITableView {
+  explicit TestTable(PassKey<TestTable>) {}
   std::vector<std::shared_ptr<UITableViewCell>> cells;  // null: the row is not loaded
   std::vector<NSInteger> scrolledTo;
   NSInteger numberOfSections() const override { return static_cast<NSInteger>(cells.size()); }
@@ -27,7 +28,7 @@ struct TestTable : UITableView {
 };
 struct TestListView : SBBulletinListView {
   std::shared_ptr<UIView> sliding = UIView::initWithFrame(CGRectMake(0, 20, 320, 460));
-  std::shared_ptr<TestTable> table = std::make_shared<TestTable>();
+  std::shared_ptr<TestTable> table = construct<TestTable>();
   std::shared_ptr<UIView> slidingView() const override { return sliding; }
   std::shared_ptr<UITableView> tableView() const override { return table; }
 };
@@ -191,9 +192,9 @@ TEST_F(Entry, CopyPasteAndClearActOnTheSourceField) {
 }
 
 TEST_F(Entry, TheListShortensAboveTheKeyboardAndScrollsToTheWidgetsRow) {
-  auto widgetCell = std::make_shared<UITableViewCell>();
+  auto widgetCell = construct<UITableViewCell>();
   widgetCell->setTag(69);
-  list->view->table->cells = {std::make_shared<UITableViewCell>(), widgetCell, nullptr};
+  list->view->table->cells = {construct<UITableViewCell>(), widgetCell, nullptr};
   leftField->becomeFirstResponder();
   post(UIKeyboardWillShowNotification, CGRectMake(0, 480, 320, 260), 0.25);
   EXPECT_EQ(tableFrame(), CGRectMake(0, 0, 320, 180));
@@ -218,7 +219,7 @@ TEST_F(Entry, TheListShortensAboveTheKeyboardAndScrollsToTheWidgetsRow) {
 
 TEST_F(Entry, LandscapeAutoScrollOffAndKeyboardsForOtherFields) {
   list->view->sliding->setFrame(CGRectMake(0, 20, 480, 300));
-  auto widgetCell = std::make_shared<UITableViewCell>();
+  auto widgetCell = construct<UITableViewCell>();
   widgetCell->setTag(69);
   list->view->table->cells = {widgetCell};
   post(UIKeyboardWillShowNotification, CGRectMake(0, 0, 162, 480), 0.3);  // no field editing

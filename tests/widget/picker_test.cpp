@@ -10,7 +10,7 @@ namespace {
 
 struct PickerListView : SBBulletinListView {
   std::shared_ptr<UIView> sliding = UIView::initWithFrame(CGRectMake(0, 20, 320, 460));
-  std::shared_ptr<UITableView> table = std::make_shared<UITableView>();
+  std::shared_ptr<UITableView> table = construct<UITableView>();
   std::shared_ptr<UIView> slidingView() const override { return sliding; }
   std::shared_ptr<UITableView> tableView() const override { return table; }
 };
@@ -611,7 +611,7 @@ TEST_F(Picker, ThePickerFollowsTheKeyboardOnAScrolledList) {
   advance(0.6);
   ASSERT_FALSE(bubble()->isAbove());
   ASSERT_TRUE(leftField->becomeFirstResponder());
-  controller->bar = std::make_shared<UIToolbar>();
+  controller->bar = construct<UIToolbar>();
   const CGRect row = mini()->frame();
   const CGPoint anchor = bubble()->anchorPoint();
   // The keyboard goes and the list scrolls back to its start: the lifted views follow the

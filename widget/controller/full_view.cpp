@@ -56,7 +56,7 @@ void placeDetailControls(const DetailControls& detail, CGRect l, CGRect r, bool 
 
 // The "=" between the fields, centred on `centre` and moved down in detail mode.
 std::shared_ptr<UILabel> makeEqualsLabel(CGPoint centre, bool detail) {
-  auto equals = std::make_shared<UILabel>();
+  auto equals = UILabel::initWithFrame(CGRectZero);
   equals->setTextAlignment(NSTextAlignmentCenter);
   equals->setBackgroundColor(UIColor::clearColor());
   equals->setTextColor(UIColor::whiteColor());
@@ -93,8 +93,8 @@ void TessaryController::loadFullView() {
 
   DetailControls extra;
   if (detail) {
-    extra.leftName = std::make_shared<UILabel>();
-    extra.rightName = std::make_shared<UILabel>();
+    extra.leftName = UILabel::initWithFrame(CGRectZero);
+    extra.rightName = UILabel::initWithFrame(CGRectZero);
     extra.shuffle = makeImageButton("UIInvert.png", &TessaryController::shuffleBut);
     container->addSubview(extra.shuffle);
     extra.refresh = makeImageButton("Refresh.png", &TessaryController::reloadRate);

@@ -1,7 +1,7 @@
 #include "widget/controller/tessary_controller.h"
 
 std::shared_ptr<TessaryController> TessaryController::create() {
-  return std::make_shared<TessaryController>();
+  return construct<TessaryController>();
 }
 
 TessaryController::~TessaryController() = default;

@@ -29,7 +29,7 @@ class TessaryController : public NSObject,
                           public UITextFieldDelegate {
  public:
   static std::shared_ptr<TessaryController> create();
-  TessaryController() = default;
+  explicit TessaryController(PassKey<TessaryController>) {}
   ~TessaryController() override;
 
   std::shared_ptr<TessaryController> self() {

@@ -156,7 +156,7 @@ void TessaryController::alloc() {
   const auto sliding = listView ? listView->slidingView() : nullptr;
 
   if (!(dim && dim->superview())) {
-    dim = std::make_shared<UIControl>(sliding ? sliding->bounds() : CGRectZero);
+    dim = UIControl::initWithFrame(sliding ? sliding->bounds() : CGRectZero);
     dim->setBackgroundColor(UIColor::colorWithWhiteAlpha(0, 0));
     dim->addTarget(self(), &TessaryController::hide, UIControlEventAllTouchEvents);
     if (sliding) sliding->addSubview(dim);
