@@ -109,13 +109,14 @@ void KeypadView::drawRect(Painter& painter, CGRect rect) const {
       textStyle(UIFont::systemFontOfSize(24), UIColor::blackColor(), NSTextAlignmentCenter);
   for (const auto& key : keyboard::keys(type_, rect.size, tablet_)) {
     if (key.kind == keyboard::Key::Kind::Blank) continue;
-    const bool special = key.kind != keyboard::Key::Kind::Character;
+    // Held, a key takes the other kind's face: white keys go grey and grey keys white.
+    const bool grey = (key.kind != keyboard::Key::Kind::Character) != (pressed_ == key);
     const CGRect face = CGRectInset(key.frame, 0.5f, 0.5f);
     painter.fillRoundedRect(
         CGRectMake(face.origin.x, face.origin.y + 1, face.size.width, face.size.height), 4,
         *UIColor::colorWithWhiteAlpha(0.15f, 0.6f));
-    painter.fillRoundedRectGradient(face, 4, *UIColor::colorWithWhiteAlpha(special ? 0.72f : 1, 1),
-                                    *UIColor::colorWithWhiteAlpha(special ? 0.62f : 0.88f, 1));
+    painter.fillRoundedRectGradient(face, 4, *UIColor::colorWithWhiteAlpha(grey ? 0.72f : 1, 1),
+                                    *UIColor::colorWithWhiteAlpha(grey ? 0.62f : 0.88f, 1));
     if (key.kind == keyboard::Key::Kind::Delete) {
       // A key-shaped arrow pointing left.
       const CGFloat cx = face.origin.x + face.size.width / 2;

@@ -17,21 +17,6 @@ class KeyboardView : public UIView {
   const char* className() const override { return "UIKeyboard"; }
 };
 
-// The keys themselves, for the keyboard type of the field being edited.
-class KeypadView : public UIView {
- public:
-  explicit KeypadView(PassKey<KeypadView>) {}
-  void setType(UIKeyboardType type, bool tablet) {
-    type_ = type;
-    tablet_ = tablet;
-  }
-  void drawRect(Painter& painter, CGRect rect) const override;
-
- private:
-  UIKeyboardType type_ = UIKeyboardTypeDefault;
-  bool tablet_ = false;
-};
-
 namespace keyboard {
 
 inline constexpr Seconds kAnimationDuration{0.25};
@@ -42,6 +27,7 @@ struct Key {
   Kind kind = Kind::Character;
   std::string label;  // what a Character key types
   CGRect frame;
+  bool operator==(const Key&) const = default;
 };
 
 // The keys of a keyboard type at that size: on a phone the decimal pad (digits, the point and
@@ -62,6 +48,26 @@ CGRect portraitFrame(CGSize portraitScreen, UIInterfaceOrientation orientation, 
                      bool up);
 
 }  // namespace keyboard
+
+// The keys themselves, for the keyboard type of the field being edited. The key a finger
+// holds is drawn pressed: a character key darkens, the delete key lightens.
+class KeypadView : public UIView {
+ public:
+  explicit KeypadView(PassKey<KeypadView>) {}
+  void setType(UIKeyboardType type, bool tablet) {
+    type_ = type;
+    tablet_ = tablet;
+  }
+  // A key that is not among the keys of the present layout is drawn as none.
+  void setPressedKey(std::optional<keyboard::Key> key) { pressed_ = std::move(key); }
+  const std::optional<keyboard::Key>& pressedKey() const { return pressed_; }
+  void drawRect(Painter& painter, CGRect rect) const override;
+
+ private:
+  UIKeyboardType type_ = UIKeyboardTypeDefault;
+  bool tablet_ = false;
+  std::optional<keyboard::Key> pressed_;
+};
 
 // Follows the first responder: when a text field becomes first responder and no keyboard is
 // up, the keyboard of the field's type rises over 0.25 s with the field's accessory view on
@@ -94,6 +100,9 @@ class Keyboard {
   // The accessory view riding on the keyboard, while it does.
   std::shared_ptr<UIView> accessory() const;
   const std::shared_ptr<KeyboardView>& view() const { return view_; }
+  // The key drawn pressed, while a finger holds one.
+  void setPressedKey(std::optional<keyboard::Key> key) { keys_->setPressedKey(std::move(key)); }
+  const std::optional<keyboard::Key>& pressedKey() const { return keys_->pressedKey(); }
 
   // Lays the keyboard out for the screen's present orientation (see above).
   void orientationChanged();

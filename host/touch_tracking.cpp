@@ -70,11 +70,9 @@ std::string TouchTracker::down(CGPoint point) {
 
   const auto keyboardView = sim_.keyboard().view();
   if (hit->superview() == keyboardView && hit != sim_.keyboard().accessory()) {
-    CGPoint origin;
-    const auto keys = keysOnScreen(origin);
-    if (const auto* key = keyAt(keys, {point.x - origin.x, point.y - origin.y})) {
-      key_ = *key;
+    if (auto key = keyUnder(point)) {
       target_ = Target::Key;
+      pressKey(std::move(key));
     }
     return {};
   }
@@ -114,9 +112,11 @@ std::string TouchTracker::move(CGPoint point) {
   last_ = point;
   travelled_ = std::max(travelled_,
                         static_cast<CGFloat>(std::hypot(point.x - start_.x, point.y - start_.y)));
-  if (target_ == Target::Swallowed || target_ == Target::AlertButton || target_ == Target::Key) {
+  if (target_ == Target::Key) {
+    pressKey(keyUnder(point));
     return {};
   }
+  if (target_ == Target::Swallowed || target_ == Target::AlertButton) return {};
   startScrollingIfDragged(point);
   if (scrolling_) {
     const auto scroll = scroller_.lock();
@@ -228,21 +228,32 @@ void TouchTracker::finishScrolling() {
   UIView::animateWithDurationAnimations(kPageDuration, [&] { scroll->setContentOffset(next); });
 }
 
-std::vector<keyboard::Key> TouchTracker::keysOnScreen(CGPoint& origin) const {
+std::optional<keyboard::Key> TouchTracker::keyUnder(CGPoint point) const {
   Keyboard& keyboard = sim_.keyboard();
+  if (!keyboard.isOnScreen()) return std::nullopt;
   const auto& root = sim_.list().window();
   const auto accessory = keyboard.accessory();
   for (const auto& view : keyboard.view()->subviews()) {
     if (view == accessory) continue;
     const auto rect = touch::screenRect(*view, *root);
-    if (!rect) break;
-    origin = rect->origin;
+    // Off the keys' area is off every key, however near one the point lies.
+    if (!rect || !CGRectContainsPoint(*rect, point)) return std::nullopt;
     const UIDevice& device = UIDevice::currentDevice();
     const bool tablet = device.respondsToUserInterfaceIdiom() &&
                         device.userInterfaceIdiom() == UIUserInterfaceIdiomPad;
-    return keyboard::keys(keyboard.type(), rect->size, tablet);
+    const auto keys = keyboard::keys(keyboard.type(), rect->size, tablet);
+    if (const auto* key = keyAt(keys, {point.x - rect->origin.x, point.y - rect->origin.y})) {
+      return *key;
+    }
+    return std::nullopt;
   }
-  return {};
+  return std::nullopt;
+}
+
+void TouchTracker::pressKey(std::optional<keyboard::Key> key) {
+  if (key == key_) return;
+  key_ = std::move(key);
+  sim_.keyboard().setPressedKey(key_);
 }
 
 const keyboard::Key* TouchTracker::keyAt(const std::vector<keyboard::Key>& keys, CGPoint point) {
@@ -266,15 +277,10 @@ const keyboard::Key* TouchTracker::keyAt(const std::vector<keyboard::Key>& keys,
 }
 
 void TouchTracker::actOnKey(CGPoint point) {
-  if (!key_) return;
-  CGPoint origin;
-  const auto keys = keysOnScreen(origin);
-  const auto* key = keyAt(keys, {point.x - origin.x, point.y - origin.y});
-  // Only a lift on the key that went down types: sliding off a key takes it back.
-  if (!key || key->label != key_->label || key->frame.origin.x != key_->frame.origin.x ||
-      key->frame.origin.y != key_->frame.origin.y) {
-    return;
-  }
+  // The key under the lift types, wherever the finger came down: a phone's keyboard lets
+  // the finger slide to the right key. Lifted off the keys, nothing is typed.
+  const auto key = keyUnder(point);
+  if (!key) return;
   switch (key->kind) {
     case keyboard::Key::Kind::Character:
       sim_.type(key->label);
@@ -302,7 +308,7 @@ void TouchTracker::reset() {
   hit_.reset();
   control_.reset();
   inside_ = false;
-  key_.reset();
+  pressKey(std::nullopt);
   alert_.reset();
   alertButton_ = 0;
   scroller_.reset();

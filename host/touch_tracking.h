@@ -20,7 +20,9 @@ class Simulator;
 //   TouchUpOutside; a text field touched up inside becomes first responder;
 // - a tap recognizer, a segmented control's segment and a toolbar's item take a tap: they act
 //   at the lift when the finger has not moved further than kSlop from where it came down;
-// - a key of the on-screen keyboard types (or deletes) when the finger lifts on that key;
+// - a key of the on-screen keyboard is drawn pressed while the finger holds it, the press
+//   following the finger from key to key, and the key under the lift types (or deletes);
+//   a lift off the keys types nothing;
 // - a finger that moves further than kSlop along the axis in which a scroll view under it
 //   can scroll drags its content instead: the control's touch is cancelled (TouchCancel) and
 //   the content follows the finger within its size; at the lift a paging scroll view moves
@@ -61,8 +63,10 @@ class TouchTracker {
   void actOnKey(CGPoint point);
   // The button of the front alert under the point, if any.
   std::optional<size_t> alertButtonAt(const UIAlertView& alert, CGPoint point) const;
-  // The keys and where their area lies on the screen, while the keyboard shows.
-  std::vector<keyboard::Key> keysOnScreen(CGPoint& origin) const;
+  // The key under a point of the screen, while the keyboard is on it.
+  std::optional<keyboard::Key> keyUnder(CGPoint point) const;
+  // Holds the key (or none) and draws it pressed.
+  void pressKey(std::optional<keyboard::Key> key);
   bool movedTooFar() const { return travelled_ > kSlop; }
   void reset();
 

@@ -5,6 +5,7 @@
 
 #include "host/touch.h"
 #include "platform/foundation/notification_center.h"
+#include "platform/render/surface.h"
 #include "platform/uikit/ns_value.h"
 #include "platform/uikit/ui_device.h"
 #include "platform/uikit/ui_keyboard.h"
@@ -15,6 +16,7 @@
 namespace {
 
 using KeyboardFrames = tessary::test::PlatformTest;
+using KeypadDrawing = tessary::test::PlatformTest;
 
 struct Posted {
   std::string name;
@@ -102,6 +104,69 @@ TEST_F(KeyboardFrames, PortraitCoordinatesForEveryOrientation) {
   EXPECT_EQ(keyboard::keysHeight(false, true), 162);
   EXPECT_EQ(keyboard::keysHeight(true, false), 264);
   EXPECT_EQ(keyboard::keysHeight(true, true), 352);
+}
+
+// The keypad drawn with and without a held key, at two pixels a point: the held key's
+// brightness inside its rectangle, and how many pixels differ outside it.
+struct PressedLook {
+  double brightnessChange = 0;  // the mean channel change inside the key, -255 to 255
+  long changedInside = 0, changedOutside = 0;
+};
+
+PressedLook pressedLook(UIKeyboardType type, CGSize size, bool tablet, const keyboard::Key& key) {
+  auto keypad = construct<KeypadView>();
+  keypad->setType(type, tablet);
+  const CGRect bounds = CGRectMake(0, 0, size.width, size.height);
+  const int width = static_cast<int>(size.width * 2), height = static_cast<int>(size.height * 2);
+  render::Surface plain(width, height), held(width, height);
+  plain.paint(2, [&](Painter& painter) { keypad->drawRect(painter, bounds); });
+  keypad->setPressedKey(key);
+  held.paint(2, [&](Painter& painter) { keypad->drawRect(painter, bounds); });
+  PressedLook look;
+  long inside = 0;
+  for (int y = 0; y < height; ++y) {
+    for (int x = 0; x < width; ++x) {
+      const render::RGBA a = plain.pixel(x, y), b = held.pixel(x, y);
+      const bool within = CGRectContainsPoint(key.frame, {(x + 0.5f) / 2, (y + 0.5f) / 2});
+      if (within) {
+        ++inside;
+        look.brightnessChange += (b.r + b.g + b.b - a.r - a.g - a.b) / 3.0;
+      }
+      if (!(a == b)) ++(within ? look.changedInside : look.changedOutside);
+    }
+  }
+  if (inside > 0) look.brightnessChange /= static_cast<double>(inside);
+  return look;
+}
+
+TEST_F(KeypadDrawing, AHeldKeyIsDrawnPressedInsideItsRectangleOnly) {
+  const CGSize phone{320, 216};
+  const auto pad = keyboard::keys(UIKeyboardTypeDecimalPad, phone, false);
+  ASSERT_EQ(pad.size(), 12u);
+  // "5" in the middle of the pad darkens; delete, a grey key, lightens.
+  const PressedLook five = pressedLook(UIKeyboardTypeDecimalPad, phone, false, pad[4]);
+  EXPECT_EQ(five.changedOutside, 0);
+  EXPECT_GT(five.changedInside, 106 * 54 * 4 / 2);
+  EXPECT_LT(five.brightnessChange, -20);
+  const PressedLook del = pressedLook(UIKeyboardTypeDecimalPad, phone, false, pad[11]);
+  ASSERT_EQ(del.changedOutside, 0);
+  EXPECT_GT(del.changedInside, 0);
+  EXPECT_GT(del.brightnessChange, 20);
+
+  // The tablet's keys stand apart; its space bar is the last key.
+  const CGSize tablet{768, 264};
+  const auto keys = keyboard::keys(UIKeyboardTypeDecimalPad, tablet, true);
+  const PressedLook space = pressedLook(UIKeyboardTypeDecimalPad, tablet, true, keys.back());
+  EXPECT_EQ(space.changedOutside, 0);
+  EXPECT_LT(space.brightnessChange, -20);
+
+  // A key of another layout (the decimal pad's point, blank on the number pad; a key of
+  // another size) is held on none of these keys.
+  EXPECT_EQ(pressedLook(UIKeyboardTypeNumberPad, phone, false, pad[9]).changedInside, 0);
+  keyboard::Key stale = pad[4];
+  stale.frame.size.width += 1;
+  const PressedLook none = pressedLook(UIKeyboardTypeDecimalPad, phone, false, stale);
+  EXPECT_EQ(none.changedInside + none.changedOutside, 0);
 }
 
 TEST_F(KeyboardTest, RisesWithTheAccessoryStaysBetweenFieldsAndGoes) {

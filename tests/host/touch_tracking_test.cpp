@@ -61,6 +61,24 @@ class TouchTrackingTest : public tessary::test::PlatformTest {
     return button;
   }
 
+  // A decimal field touched into editing, with its keyboard up: the phone's pad fills the
+  // bottom 216 points in four rows of three keys.
+  static constexpr CGFloat kKeysTop = 480 - 216;
+  std::shared_ptr<UITextField> raiseDecimalPad() {
+    auto field = UITextField::initWithFrame(CGRectMake(10, 100, 200, 30));
+    field->setKeyboardType(UIKeyboardTypeDecimalPad);
+    sim_->list().slidingView()->addSubview(field);
+    EXPECT_EQ(tracker_->down({50, 135}), "");
+    EXPECT_EQ(tracker_->up({50, 135}), "");
+    EXPECT_TRUE(field->isFirstResponder());
+    NSRunLoop::mainRunLoop().advanceBy(Seconds(0.25));
+    return field;
+  }
+  static CGPoint keyPoint(int r, int c) {
+    const CGFloat row = 216 / 4.0, column = 320 / 3.0;
+    return {column * c + column / 2, kKeysTop + row * r + row / 2};
+  }
+
   std::unique_ptr<Simulator> sim_;
   std::unique_ptr<TouchTracker> tracker_;
   std::shared_ptr<Events> events_;
@@ -153,31 +171,61 @@ TEST_F(TouchTrackingTest, DragsScrollTheContentAndPagingSettlesOnAWholePage) {
   EXPECT_EQ(events_->seen.back(), UIControlEventTouchUpInside);
 }
 
-TEST_F(TouchTrackingTest, KeysTypeWhereTheyAreSeenAndOnlyWhenLiftedOnTheSameKey) {
-  auto field = UITextField::initWithFrame(CGRectMake(10, 100, 200, 30));
-  field->setKeyboardType(UIKeyboardTypeDecimalPad);
-  sim_->list().slidingView()->addSubview(field);
-  ASSERT_EQ(tracker_->down({50, 135}), "");
-  ASSERT_EQ(tracker_->up({50, 135}), "");
-  ASSERT_TRUE(field->isFirstResponder());
-  NSRunLoop::mainRunLoop().advanceBy(Seconds(0.25));
-  // The phone's pad fills the bottom 216 points in four rows of three keys.
-  const CGFloat top = 480 - 216, row = 216 / 4.0, column = 320 / 3.0;
-  const auto key = [&](int r, int c) {
-    return CGPoint{static_cast<CGFloat>(column * c + column / 2),
-                   static_cast<CGFloat>(top + row * r + row / 2)};
-  };
+TEST_F(TouchTrackingTest, KeysTypeWhereTheyAreSeenAndWhereTheFingerLifts) {
+  const auto field = raiseDecimalPad();
   for (const auto& [r, c] : std::vector<std::pair<int, int>>{{0, 0}, {3, 1}, {3, 0}, {1, 1}}) {
-    ASSERT_EQ(tracker_->down(key(r, c)), "");
-    ASSERT_EQ(tracker_->up(key(r, c)), "");
+    ASSERT_EQ(tracker_->down(keyPoint(r, c)), "");
+    ASSERT_EQ(tracker_->up(keyPoint(r, c)), "");
   }
   EXPECT_EQ(field->text(), "10.5");
-  // Delete, then a key slid off before the lift: it takes nothing back and types nothing.
-  ASSERT_EQ(tracker_->down(key(3, 2)), "");
-  ASSERT_EQ(tracker_->up(key(3, 2)), "");
-  ASSERT_EQ(tracker_->down(key(0, 2)), "");
-  ASSERT_EQ(tracker_->up(key(1, 2)), "");
-  EXPECT_EQ(field->text(), "10.");
+  // Delete; then a finger slid from 3 to 6 types the 6, and one lifted off the keys nothing.
+  ASSERT_EQ(tracker_->down(keyPoint(3, 2)), "");
+  ASSERT_EQ(tracker_->up(keyPoint(3, 2)), "");
+  ASSERT_EQ(tracker_->down(keyPoint(0, 2)), "");
+  ASSERT_EQ(tracker_->up(keyPoint(1, 2)), "");
+  ASSERT_EQ(tracker_->down(keyPoint(0, 1)), "");
+  ASSERT_EQ(tracker_->up({160, kKeysTop - 3}), "");  // near the 2, but above the keys
+  EXPECT_EQ(field->text(), "10.6");
+}
+
+TEST_F(TouchTrackingTest, TheHeldKeyFollowsTheFingerAndLetsGoAtTheLift) {
+  const auto field = raiseDecimalPad();
+  const auto held = [&]() -> std::string {
+    const auto& key = sim_->keyboard().pressedKey();
+    EXPECT_EQ(key, tracker_->pressedKey());
+    if (!key) return "none";
+    return key->kind == keyboard::Key::Kind::Delete ? "delete" : key->label;
+  };
+  EXPECT_EQ(held(), "none");
+  ASSERT_EQ(tracker_->down(keyPoint(0, 0)), "");
+  EXPECT_EQ(held(), "1");
+  ASSERT_EQ(tracker_->move(keyPoint(1, 1)), "");
+  EXPECT_EQ(held(), "5");
+  ASSERT_EQ(tracker_->move({160, kKeysTop - 3}), "");  // off the keys: none is held
+  EXPECT_EQ(held(), "none");
+  ASSERT_EQ(tracker_->move(keyPoint(3, 2)), "");  // and back on
+  EXPECT_EQ(held(), "delete");
+  EXPECT_EQ(field->text(), "");  // nothing is typed while the finger is down
+  ASSERT_EQ(tracker_->up(keyPoint(2, 2)), "");
+  EXPECT_EQ(held(), "none");
+  EXPECT_EQ(field->text(), "9");
+
+  // Lifted off the keys, the press goes too; a lift without a move lets go as well.
+  ASSERT_EQ(tracker_->down(keyPoint(2, 0)), "");
+  ASSERT_EQ(tracker_->up({160, 100}), "");
+  EXPECT_EQ(held(), "none");
+  ASSERT_EQ(tracker_->down(keyPoint(3, 0)), "");
+  EXPECT_EQ(held(), ".");
+  ASSERT_EQ(tracker_->up(keyPoint(3, 0)), "");
+  EXPECT_EQ(held(), "none");
+  EXPECT_EQ(field->text(), "9.");
+
+  // A touch that starts off the keys never presses one, even when it slides onto them.
+  ASSERT_EQ(tracker_->down({160, 100}), "");
+  ASSERT_EQ(tracker_->move(keyPoint(0, 0)), "");
+  EXPECT_EQ(held(), "none");
+  ASSERT_EQ(tracker_->up(keyPoint(0, 0)), "");
+  EXPECT_EQ(field->text(), "9.");
 }
 
 TEST_F(TouchTrackingTest, AnAlertTakesEveryTouchAndItsButtonDismissesIt) {

@@ -4,11 +4,13 @@
 #   picker     a click on the left currency button opens the picker, and the list shows
 #              darkened by the overlay;
 #   clipboard  the computer's clipboard pastes into a field with Ctrl+V, and the bar's Copy
-#              puts the amount on the computer's clipboard.
+#              puts the amount on the computer's clipboard;
+#   keys       the on-screen key under the held button is drawn pressed, the press follows
+#              the pointer to another key, and the key under the release types.
 # Either way the window's record, replayed headless, draws the same pixels as the display
 # showed at the end.
 #
-#   window_test.sh TESSARY-SIM BUNDLE-DIR picker|clipboard
+#   window_test.sh TESSARY-SIM BUNDLE-DIR picker|clipboard|keys
 set -euo pipefail
 sim=$1
 bundle=$2
@@ -126,6 +128,39 @@ case "$scenario" in
     replay_matches
     grep -q '"pasteboard":"425"' "$work/replay.out" || fail "the replay's pasteboard is not 425"
     echo "window test: 42 pasted from the clipboard, 425 copied to it; the replay matches"
+    ;;
+  keys)
+    field=$(locate 'locate field:left' 1)
+    start_window
+    click "$field"
+    # The phone's pad at one pixel a point: 5 and 8 in the middle column, rows 54 high from
+    # y=264; each sampled on its face beside its label.
+    import -window "$wid" "$work/up.png"
+    xdotool mousemove --window "$wid" 160 345 mousedown 1
+    wait_idle 'touch down 160,345'
+    import -window "$wid" "$work/five.png"
+    xdotool mousemove --window "$wid" 160 399
+    wait_idle 'touch move 160,399'
+    import -window "$wid" "$work/eight.png"
+    xdotool mouseup 1
+    wait_idle 'touch up 160,399'
+    quit_window
+    face() { luminance "$1" 125 "$2"; }
+    read -r five_up eight_up five_held eight_after_slide five_after_slide eight_shown < <(
+      echo "$(face "$work/up.png" 330) $(face "$work/up.png" 384) $(face "$work/five.png" 330)" \
+        "$(face "$work/eight.png" 384) $(face "$work/eight.png" 330) $(face "$work/shown.png" 384)")
+    darker() { awk -v held="$1" -v up="$2" 'BEGIN { exit !(held < up - 0.1) }'; }
+    same() { awk -v a="$1" -v b="$2" 'BEGIN { exit !(a - b < 0.01 && b - a < 0.01) }'; }
+    darker "$five_held" "$five_up" || fail "5 is not drawn pressed while held ($five_held, up $five_up)"
+    darker "$eight_after_slide" "$eight_up" || fail "the press did not follow to 8 ($eight_after_slide)"
+    same "$five_after_slide" "$five_up" || fail "5 still looks pressed after the slide ($five_after_slide)"
+    same "$eight_shown" "$eight_up" || fail "8 still looks pressed after the release ($eight_shown)"
+    grep -q '^touch move 160,399$' "$work/record.txt" || fail "the slide is not in the record"
+    replay_matches
+    grep -q '"text":"8","placeholder":"","editing":true' "$work/replay.out" ||
+      fail "the release over 8 did not type 8"
+    echo "window test: 5 held ($five_up to $five_held), slid to 8 ($eight_up to $eight_after_slide)," \
+      "released: 8 typed; the replay matches"
     ;;
   *) fail "unknown scenario" ;;
 esac
