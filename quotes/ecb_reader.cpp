@@ -2,8 +2,12 @@
 
 #include <httplib.h>
 
+#include <condition_variable>
 #include <cstring>
+#include <memory>
+#include <mutex>
 #include <pugixml.hpp>
+#include <thread>
 
 namespace tessary::quotes {
 
@@ -111,31 +115,64 @@ std::optional<HttpUrl> parseHttpUrl(std::string_view url) {
   return HttpUrl{scheme + std::string(authority), std::string(path)};
 }
 
-TableResult fetchEcbDaily(const HttpUrl& url, std::chrono::seconds timeout) {
-  httplib::Client client(url.schemeHostPort);
-  if (!client.is_valid()) return {nullptr, "cannot make a client for " + url.schemeHostPort};
-  client.set_connection_timeout(timeout);
-  client.set_read_timeout(timeout);
-  client.set_write_timeout(timeout);
-  client.set_follow_location(true);
-  std::string body;
-  bool tooLarge = false;
-  auto result = client.Get(url.path, [&](const char* data, std::size_t length) {
-    if (body.size() + length > kMaxRatesFileBytes) {
-      tooLarge = true;
-      return false;
+TableResult fetchEcbDaily(const HttpUrl& url, std::chrono::steady_clock::time_point deadline,
+                          const std::stop_token& stop) {
+  using namespace std::chrono;
+  // The transfer runs on a thread of its own: the client's timeouts are per read, and a
+  // name lookup or a connect cannot be interrupted. Past the deadline the client's socket is
+  // shut down, which ends any read at once, and the thread is left to finish by itself.
+  struct Transfer {
+    explicit Transfer(const std::string& origin) : client(origin) {}
+    httplib::Client client;
+    std::mutex mutex;
+    std::condition_variable_any done;
+    bool finished = false;
+    TableResult result;
+  };
+  auto transfer = std::make_shared<Transfer>(url.schemeHostPort);
+  if (!transfer->client.is_valid())
+    return {nullptr, "cannot make a client for " + url.schemeHostPort};
+  auto left = std::max(duration_cast<milliseconds>(deadline - steady_clock::now()), 1ms);
+  transfer->client.set_connection_timeout(left);
+  transfer->client.set_read_timeout(left);
+  transfer->client.set_write_timeout(left);
+  transfer->client.set_follow_location(true);
+
+  std::thread([transfer, path = url.path] {
+    std::string body;
+    bool tooLarge = false;
+    auto reply = transfer->client.Get(path, [&](const char* data, std::size_t length) {
+      if (body.size() + length > kMaxRatesFileBytes) {
+        tooLarge = true;
+        return false;
+      }
+      body.append(data, length);
+      return true;
+    });
+    TableResult result;
+    if (tooLarge) {
+      result.error = "reply larger than " + std::to_string(kMaxRatesFileBytes) + " bytes";
+    } else if (!reply) {
+      result.error = "fetch failed: " + httplib::to_string(reply.error());
+    } else if (reply->status != 200) {
+      result.error = "fetch answered status " + std::to_string(reply->status);
+    } else {
+      result = parseEcbDaily(body);
+      if (!result) result.error = "reply does not parse: " + result.error;
     }
-    body.append(data, length);
-    return true;
-  });
-  if (tooLarge)
-    return {nullptr, "reply larger than " + std::to_string(kMaxRatesFileBytes) + " bytes"};
-  if (!result) return {nullptr, "fetch failed: " + httplib::to_string(result.error())};
-  if (result->status != 200)
-    return {nullptr, "fetch answered status " + std::to_string(result->status)};
-  auto parsed = parseEcbDaily(body);
-  if (!parsed) parsed.error = "reply does not parse: " + parsed.error;
-  return parsed;
+    std::lock_guard lock(transfer->mutex);
+    transfer->result = std::move(result);
+    transfer->finished = true;
+    transfer->done.notify_all();
+  }).detach();
+
+  std::unique_lock lock(transfer->mutex);
+  if (transfer->done.wait_until(lock, stop, deadline, [&] { return transfer->finished; }))
+    return std::move(transfer->result);
+  lock.unlock();
+  transfer->client.stop();
+  if (stop.stop_requested()) return {nullptr, "stopped"};
+  return {nullptr, "not complete within " + std::to_string(left.count()) + " ms"};
 }
 
 }  // namespace tessary::quotes

@@ -2,6 +2,7 @@
 
 #include <chrono>
 #include <filesystem>
+#include <stop_token>
 #include <string>
 #include <string_view>
 
@@ -23,6 +24,8 @@ struct HttpUrl {
 std::optional<HttpUrl> parseHttpUrl(std::string_view url);
 
 // Fetches and parses the ECB document; any failure (connection, status, size, XML) is an error.
-TableResult fetchEcbDaily(const HttpUrl& url, std::chrono::seconds timeout);
+// The whole transfer ends by `deadline`, and at once when `stop` is requested.
+TableResult fetchEcbDaily(const HttpUrl& url, std::chrono::steady_clock::time_point deadline,
+                          const std::stop_token& stop = {});
 
 }  // namespace tessary::quotes

@@ -28,6 +28,14 @@ bool otherVersion(std::string_view request) {
          v[6] == '.' && v[7] >= '0' && v[7] <= '9';
 }
 
+// Where the minor digit of a request line ending in HTTP/1.2 to HTTP/1.9 stands; 0 otherwise.
+std::size_t laterMinorAt(std::string_view line) {
+  if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
+  if (line.size() < 9 || line.substr(line.size() - 9, 8) != " HTTP/1.") return 0;
+  char minor = line.back();
+  return minor >= '2' && minor <= '9' ? line.size() - 1 : 0;
+}
+
 }  // namespace
 
 class RequestParser::Impl final : public http::basic_parser<true> {
@@ -58,7 +66,16 @@ class RequestParser::Impl final : public http::basic_parser<true> {
         return refuse(414, "Request line too long");
       } else {
         lineSeen_ = true;
+        laterMinor_ = laterMinorAt(request.substr(0, end));
       }
+    }
+    // A higher minor version of HTTP/1 is read as 1.1 (RFC 9110, 2.5), the highest this server
+    // speaks; the parser is shown the line with that digit made a 1.
+    std::string patched;
+    if (laterMinor_ != 0) {
+      patched.assign(request);
+      patched[laterMinor_] = '1';
+      request = patched;
     }
     // Beast keeps what it has consumed (a request line, once complete) even when it asks for
     // more, so only the bytes behind that are given again.
@@ -173,7 +190,8 @@ class RequestParser::Impl final : public http::basic_parser<true> {
 
   RequestLimits limits_;
   bool lineSeen_ = false;
-  std::size_t fed_ = 0;  // bytes of the request Beast has consumed
+  std::size_t laterMinor_ = 0;  // where the minor digit of an HTTP/1.2 to 1.9 line is
+  std::size_t fed_ = 0;         // bytes of the request Beast has consumed
   int hosts_ = 0;
   int contentLengths_ = 0;
   bool transferEncoding_ = false;

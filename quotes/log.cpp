@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <charconv>
 #include <string>
 
 namespace tessary::quotes {
@@ -83,6 +84,29 @@ void RequestLog::writeLoop() {
     done_ = count;
     written_.notify_all();
   }
+}
+
+std::string formatRequestLine(std::string_view method, std::string_view target, int status,
+                              std::uint64_t micros) {
+  std::string line;
+  line.reserve(target.size() + 40);
+  line += method.empty() ? std::string_view("-") : method;
+  line += ' ';
+  line += target.empty() ? std::string("-") : sanitizeForLog(target);
+  char digits[64];
+  // Milliseconds with three digits after the point.
+  auto end = std::to_chars(digits, digits + sizeof digits, status).ptr;
+  *end++ = ' ';
+  end = std::to_chars(end, digits + sizeof digits, micros / 1000).ptr;
+  *end++ = '.';
+  auto fraction = micros % 1000;
+  *end++ = static_cast<char>('0' + fraction / 100);
+  *end++ = static_cast<char>('0' + fraction / 10 % 10);
+  *end++ = static_cast<char>('0' + fraction % 10);
+  line += ' ';
+  line.append(digits, end);
+  line += "ms";
+  return line;
 }
 
 std::string sanitizeForLog(std::string_view text, std::size_t maxLength) {

@@ -42,6 +42,11 @@ class RequestLog {
   std::thread writer_;
 };
 
+// "METHOD TARGET STATUS 1.234ms", with "-" for what a refused request did not give and the
+// target made safe.
+std::string formatRequestLine(std::string_view method, std::string_view target, int status,
+                              std::uint64_t micros);
+
 // Makes text from a client safe for one log line: control bytes escaped, length capped.
 std::string sanitizeForLog(std::string_view text, std::size_t maxLength = 256);
 

@@ -75,7 +75,7 @@ OptionsResult parseOptions(int argc, const char* const* argv) {
     } else if (flag == "--stall" || flag == "--quiet") {
       if (!noValue()) return fail(flag + " takes no value");
       if (flag == "--stall") {
-        o.server.stall = true;
+        o.server.misbehaviour.stall = true;
       } else {
         o.server.logRequests = false;
       }
@@ -107,13 +107,13 @@ OptionsResult parseOptions(int argc, const char* const* argv) {
     } else if (flag == "--delay") {
       auto n = parseInteger(*v, 0, 600000);
       if (!n) return fail("--delay wants milliseconds from 0 to 600000");
-      o.server.delay = std::chrono::milliseconds(*n);
+      o.server.misbehaviour.delay = std::chrono::milliseconds(*n);
     } else if (flag == "--status") {
       auto n = parseInteger(*v, 200, 599);
       if (!n) return fail("--status wants an HTTP status from 200 to 599");
-      o.server.status = static_cast<int>(*n);
+      o.server.misbehaviour.status = static_cast<int>(*n);
     } else if (flag == "--body") {
-      o.server.body = std::string(*v);
+      o.server.misbehaviour.body = std::string(*v);
     } else if (flag == "--threads") {
       auto n = parseInteger(*v, 1, 1024);
       if (!n) return fail("--threads wants a count from 1 to 1024");

@@ -96,6 +96,12 @@ TEST(RequestParser, RefusesFramingThatReadersCouldDisagreeOn) {
   }
   EXPECT_EQ(parseWhole("GET / HTTP/2.0\r\nHost: q\r\n\r\n").status, 505);
   EXPECT_EQ(parseWhole("GET / HTTP/0.9\r\n\r\n").status, 505);
+  // A higher minor version of HTTP/1 is read as 1.1, Host rule and all.
+  RequestParser later;
+  ASSERT_EQ(later.parse("GET / HTTP/1.2\r\nHost: q\r\n\r\n").state, State::Done);
+  EXPECT_EQ(later.head().version, 11);
+  EXPECT_TRUE(later.head().keepAlive);
+  EXPECT_EQ(parseWhole("GET / HTTP/1.9\r\n\r\n").status, 400);
   EXPECT_EQ(parseWhole("GET / HTTP/1.1 \r\nHost: q\r\n\r\n").status, 400);
   EXPECT_EQ(parseWhole(kGet + "Content-Length: 3\r\nContent-Length: 3\r\n\r\n").reason,
             "Repeated Content-Length");

@@ -25,10 +25,10 @@ TEST(Options, DefaultsToLoopbackAndTakesBothValueForms) {
   EXPECT_EQ(given.options.port, 0);
   EXPECT_EQ(given.options.ecbUrl->path, "/x.xml");
   EXPECT_EQ(given.options.refresh.count(), 1);
-  EXPECT_EQ(given.options.server.delay.count(), 250);
-  EXPECT_EQ(given.options.server.status, 503);
-  EXPECT_EQ(given.options.server.body, "");
-  EXPECT_TRUE(given.options.server.stall);
+  EXPECT_EQ(given.options.server.misbehaviour.delay.count(), 250);
+  EXPECT_EQ(given.options.server.misbehaviour.status, 503);
+  EXPECT_EQ(given.options.server.misbehaviour.body, "");
+  EXPECT_TRUE(given.options.server.misbehaviour.stall);
   EXPECT_EQ(given.options.server.threads, 4u);
 }
 

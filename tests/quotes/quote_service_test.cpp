@@ -8,10 +8,13 @@
 #include <netinet/in.h>
 #include <poll.h>
 #include <spawn.h>
+#include <sys/resource.h>
 #include <sys/socket.h>
+#include <sys/syscall.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <condition_variable>
 #include <filesystem>
 #include <fstream>
@@ -21,6 +24,7 @@
 #include "build_paths.h"
 #include "quotes/cache_policy.h"
 #include "quotes/rate_table.h"
+#include "tests/support/loopback_socket.h"
 
 extern char** environ;
 
@@ -129,6 +133,16 @@ TEST(QuoteServiceHttp, SurvivesHostileBytesAndKeepsConnectionsAlive) {
   auto unknownMethod =
       rawExchange(service.port(), "BREW /d/quotes.csv HTTP/1.1\r\nHost: x\r\n\r\n");
   EXPECT_EQ(unknownMethod.rfind("HTTP/1.1 501", 0), 0u);
+  // A method HTTP defines but the service does not allow gets 405 whatever the target.
+  for (auto line : {"OPTIONS * HTTP/1.1", "CONNECT q:443 HTTP/1.1", "PUT /nowhere HTTP/1.1"}) {
+    auto refused =
+        rawExchange(service.port(), std::string(line) + "\r\nHost: q\r\nConnection: close\r\n\r\n");
+    EXPECT_EQ(refused.rfind("HTTP/1.1 405", 0), 0u) << line;
+    EXPECT_NE(refused.find("\r\nAllow: GET, HEAD\r\n"), std::string::npos) << line;
+  }
+  auto later = rawExchange(service.port(),
+                           "GET " + kEurUsd + " HTTP/1.2\r\nHost: q\r\nConnection: close\r\n\r\n");
+  EXPECT_EQ(later.rfind("HTTP/1.1 200", 0), 0u) << later;
   // A hostile control byte in the target is answered and cannot forge a log line.
   auto controls = rawExchange(
       service.port(),
@@ -224,21 +238,28 @@ TEST(QuoteServiceHttp, LoadsTablesGivenOnTheCommandLine) {
                std::runtime_error);
 }
 
+// Starts a program with these arguments, one of its output streams dropped.
+pid_t spawn(std::vector<std::string> args, int dropped = STDOUT_FILENO) {
+  std::vector<char*> argv;
+  for (auto& a : args) argv.push_back(a.data());
+  argv.push_back(nullptr);
+  posix_spawn_file_actions_t actions;
+  posix_spawn_file_actions_init(&actions);
+  posix_spawn_file_actions_addopen(&actions, dropped, "/dev/null", O_WRONLY, 0);
+  pid_t pid = -1;
+  if (posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), environ) != 0) pid = -1;
+  posix_spawn_file_actions_destroy(&actions);
+  return pid;
+}
+
 TEST(QuoteServiceHttp, BadArgumentsExitWithStatusTwo) {
   for (std::vector<std::string> args : {std::vector<std::string>{"--listen", "nowhere"},
                                         {"--status", "99"},
                                         {"--bogus"},
                                         {"--refresh", "5"}}) {
     args.insert(args.begin(), build::kQuotedPath);
-    std::vector<char*> argv;
-    for (auto& a : args) argv.push_back(a.data());
-    argv.push_back(nullptr);
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, "/dev/null", O_WRONLY, 0);
-    pid_t pid = 0;
-    ASSERT_EQ(posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), environ), 0);
-    posix_spawn_file_actions_destroy(&actions);
+    pid_t pid = spawn(args, STDERR_FILENO);
+    ASSERT_GT(pid, 0);
     int status = 0;
     ASSERT_EQ(::waitpid(pid, &status, 0), pid);
     EXPECT_TRUE(WIFEXITED(status));
@@ -456,6 +477,9 @@ TEST(QuoteServiceConnections, TheLongestIdleGoFirstBeyondTheCap) {
     ASSERT_TRUE(held[i]->send(get(kEurUsd))) << i;
     EXPECT_EQ(held[i]->reply().rfind("HTTP/1.1 200", 0), 0u) << i;
   }
+  ASSERT_TRUE(held[0]->send(get("/metrics")));
+  EXPECT_NE(held[0]->reply().find("\ntessary_quoted_refused_connections_total 1\n"),
+            std::string::npos);
 }
 
 TEST(QuoteServiceConnections, HeadAndIdleDeadlinesCloseSlowClients) {
@@ -576,6 +600,190 @@ TEST(QuoteServiceHttp, RepliesAreCacheableAndConditionalRequestsGet304) {
   QuoteService later({"--table-due", "16:30"});
   EXPECT_EQ(clientFor(later).Get(kEurUsd)->get_header_value("Last-Modified"),
             "Mon, 06 Jul 2026 16:30:00 GMT");
+}
+
+// The exit status of a child that ends within `limit`; -1 when it had to be killed.
+int exitWithin(pid_t pid, std::chrono::milliseconds limit) {
+  int pidfd = static_cast<int>(::syscall(SYS_pidfd_open, pid, 0));
+  pollfd p{pidfd, POLLIN, 0};
+  ::poll(&p, 1, static_cast<int>(limit.count()));
+  ::close(pidfd);
+  int status = 0;
+  if (::waitpid(pid, &status, WNOHANG) == pid) return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+  ::kill(pid, SIGKILL);
+  ::waitpid(pid, &status, 0);
+  return -1;
+}
+
+// A feed on 127.0.0.1 that takes each request and then answers one byte every 100 ms for as
+// long as the client stays.
+class TricklingFeed {
+ public:
+  TricklingFeed() : thread_([this] { serve(); }) {}
+  ~TricklingFeed() {
+    stopping_ = true;
+    thread_.join();
+  }
+  std::string url() const { return socket_.url("/daily.xml"); }
+  bool waitForFetches(int count, std::chrono::seconds limit = std::chrono::seconds(10)) {
+    std::unique_lock lock(mutex_);
+    return more_.wait_for(lock, limit, [&] { return fetches_ >= count; });
+  }
+
+ private:
+  void serve() {
+    const std::string head = "HTTP/1.1 200 OK\r\nContent-Length: 100000\r\n\r\n";
+    std::vector<std::pair<int, std::size_t>> clients;
+    while (!stopping_) {
+      pollfd p{socket_.fd(), POLLIN, 0};
+      if (::poll(&p, 1, 100) > 0) {
+        int client = ::accept4(socket_.fd(), nullptr, nullptr, SOCK_CLOEXEC);
+        if (client >= 0) {
+          test::readRequestHead(client);
+          clients.emplace_back(client, 0);
+          std::lock_guard lock(mutex_);
+          ++fetches_;
+          more_.notify_all();
+        }
+      }
+      for (auto& [client, sent] : clients) {
+        char byte = sent < head.size() ? head[sent] : 'x';
+        if (::send(client, &byte, 1, MSG_NOSIGNAL | MSG_DONTWAIT) == 1) ++sent;
+      }
+    }
+    for (auto& client : clients) ::close(client.first);
+  }
+
+  test::LoopbackSocket socket_;
+  std::atomic<bool> stopping_{false};
+  std::mutex mutex_;
+  std::condition_variable more_;
+  int fetches_ = 0;
+  std::thread thread_;
+};
+
+TEST(QuoteServiceFeed, ATricklingFeedHoldsUpNeitherListeningNorStopping) {
+  TricklingFeed feed;
+  // A stop during the first fetch ends the service at once.
+  pid_t pid = spawn({build::kQuotedPath, "--listen", "127.0.0.1:0", "--ecb-url", feed.url()});
+  ASSERT_GT(pid, 0);
+  ASSERT_TRUE(feed.waitForFetches(1));
+  ::kill(pid, SIGTERM);
+  EXPECT_EQ(exitWithin(pid, std::chrono::seconds(1)), 0);
+
+  // Past the first fetch's deadline it listens with the table it read at start.
+  auto start = Clock::now();
+  QuoteService service({"--ecb-url", feed.url(), "--refresh", "2"});
+  EXPECT_GE(Clock::now() - start, std::chrono::milliseconds(4500));
+  EXPECT_EQ(clientFor(service).Get(kEurUsd)->body, "1.1415\n");
+  // A stop during a later fetch ends it within a second too.
+  ASSERT_TRUE(feed.waitForFetches(3));
+  EXPECT_EQ(service.stop(std::chrono::seconds(1)), 0);
+}
+
+// Under an open-file limit of 64, 40 connections at once are all held and answered.
+void holdManyUnderALowLimit() {
+  rlimit low{64, 64};
+  ::setrlimit(RLIMIT_NOFILE, &low);
+  int answered = 0;
+  {
+    QuoteService service({"--threads", "2"});
+    std::vector<std::unique_ptr<Conn>> held;
+    for (int i = 0; i < 40; ++i) held.push_back(std::make_unique<Conn>(service.port()));
+    for (auto& c : held) c->send(get(kEurUsd));
+    for (auto& c : held) answered += c->reply().find("\r\n\r\n1.1415\n") != std::string::npos;
+  }
+  std::fprintf(stderr, "%d of 40 answered\n", answered);
+  std::exit(answered == 40 ? 0 : 1);
+}
+
+TEST(QuoteServiceConnections, ALowDescriptorLimitStillHoldsManyConnections) {
+  // In a child process, so that this program keeps its own limit.
+  EXPECT_EXIT(holdManyUnderALowLimit(), ::testing::ExitedWithCode(0), "40 of 40 answered");
+}
+
+TEST(QuoteServiceSystemd, ServesOnTheSocketSystemdPasses) {
+  const std::string activate = "/usr/bin/systemd-socket-activate";
+  if (::access(activate.c_str(), X_OK) != 0) GTEST_SKIP() << "no " << activate;
+  int port = test::LoopbackSocket(false).port();  // free a moment ago
+  // It would bind port 1 if it listened by itself; it serves on the passed socket instead.
+  pid_t pid = spawn({activate, "-l", "127.0.0.1:" + std::to_string(port), build::kQuotedPath,
+                     "--listen", "127.0.0.1:1"});
+  ASSERT_GT(pid, 0);
+  httplib::Client client("127.0.0.1", port);
+  client.set_connection_timeout(std::chrono::milliseconds(200));
+  client.set_read_timeout(std::chrono::seconds(5));
+  auto reply = client.Get(kEurUsd);
+  for (auto until = Clock::now() + std::chrono::seconds(5); !reply && Clock::now() < until;)
+    reply = client.Get(kEurUsd);
+  ASSERT_TRUE(reply) << httplib::to_string(reply.error());
+  EXPECT_EQ(reply->body, "1.1415\n");
+  ::kill(pid, SIGTERM);
+  EXPECT_EQ(exitWithin(pid, std::chrono::seconds(5)), 0);
+}
+
+std::string metricLine(const std::string& metrics, const std::string& name) {
+  auto at = metrics.find("\n" + name + " ");
+  return at == std::string::npos ? "" : metrics.substr(at + 1, metrics.find('\n', at + 1) - at - 1);
+}
+
+TEST(QuoteServiceOperations, HealthAndMetricsTellWhatTheServiceDoes) {
+  {
+    QuoteService service;
+    auto client = clientFor(service);
+    auto health = client.Get("/healthz");
+    EXPECT_EQ(health->status, 200);  // the table read at start, whatever its date
+    EXPECT_EQ(health->body, "ok\n");
+    client.Get(kEurUsd);
+    client.Head(kEurUsd);
+    client.Post(kEurUsd, "x", "text/plain");
+    rawExchange(service.port(), "BREW / HTTP/1.1\r\nHost: q\r\nConnection: close\r\n\r\n");
+    auto scraped = client.Get("/metrics");
+    ASSERT_EQ(scraped->status, 200);
+    EXPECT_EQ(scraped->get_header_value("Content-Type"), "text/plain; version=0.0.4");
+    const auto& m = scraped->body;
+    for (auto [name, value] : std::vector<std::pair<std::string, std::string>>{
+             {"tessary_quoted_requests_total{method=\"GET\",status=\"200\"}", "2"},
+             {"tessary_quoted_requests_total{method=\"HEAD\",status=\"200\"}", "1"},
+             {"tessary_quoted_requests_total{method=\"other\",status=\"405\"}", "1"},
+             {"tessary_quoted_requests_total{method=\"unknown\",status=\"501\"}", "1"},
+             {"tessary_quoted_request_duration_seconds_count", "5"},
+             {"tessary_quoted_request_duration_seconds_bucket{le=\"+Inf\"}", "5"},
+             {"tessary_quoted_table_date_seconds", "1783296000"}}) {
+      EXPECT_EQ(metricLine(m, name), name + " " + value) << m;
+    }
+    EXPECT_NE(metricLine(m, "tessary_quoted_open_connections"), "");
+    EXPECT_EQ(m.find("feed"), std::string::npos);
+  }
+  // With a feed, health follows its fetches: a table past its interval is unhealthy until a
+  // good fetch comes.
+  EcbSite site;
+  site.serve("", 500);
+  QuoteService service({"--ecb-url", site.url(), "--refresh", "1"});
+  auto client = clientFor(service);
+  auto waitForHealth = [&](int status) {
+    auto health = client.Get("/healthz");
+    for (auto until = Clock::now() + std::chrono::seconds(10);
+         !(health && health->status == status) && Clock::now() < until;) {
+      site.waitUntilServed(site.served() + 1, std::chrono::seconds(1));
+      health = client.Get("/healthz");
+    }
+    return health;
+  };
+  auto sick = waitForHealth(503);
+  ASSERT_TRUE(sick);
+  EXPECT_EQ(sick->status, 503);
+  EXPECT_NE(sick->body.find("status 500"), std::string::npos) << sick->body;
+  EXPECT_EQ(metricLine(client.Get("/metrics")->body, "tessary_quoted_feed_last_refresh_success"),
+            "tessary_quoted_feed_last_refresh_success 0");
+  std::string error;
+  auto real = readFileCapped(std::filesystem::path(build::kSharedDataDir) / "eurofxref-daily.xml",
+                             kMaxRatesFileBytes, &error);
+  ASSERT_TRUE(real) << error;
+  site.serve(*real);
+  EXPECT_EQ(waitForHealth(200)->status, 200);
+  EXPECT_EQ(metricLine(client.Get("/metrics")->body, "tessary_quoted_feed_last_refresh_success"),
+            "tessary_quoted_feed_last_refresh_success 1");
 }
 
 }  // namespace
