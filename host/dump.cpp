@@ -6,35 +6,44 @@
 #include "platform/foundation/url_connection.h"
 #include "platform/uikit/ui_alert_view.h"
 #include "platform/uikit/ui_application.h"
-#include "platform/uikit/ui_button.h"
-#include "platform/uikit/ui_callout_view.h"
-#include "platform/uikit/ui_image.h"
-#include "platform/uikit/ui_label.h"
 #include "platform/uikit/ui_pasteboard.h"
-#include "platform/uikit/ui_scroll_view.h"
-#include "platform/uikit/ui_segmented_control.h"
-#include "platform/uikit/ui_text_field.h"
-#include "platform/uikit/ui_toolbar.h"
+#include "platform/uikit/view_description.h"
 
 namespace dump {
 
 namespace {
 
-void writeImageName(JsonWriter& out, const UIImage* image) {
-  if (image) {
-    out.string(image->fileName());
-  } else {
-    out.null();
-  }
-}
+// A view's properties as members of the JSON object being written.
+class JsonDescription : public ViewDescription {
+ public:
+  explicit JsonDescription(JsonWriter& out) : out_(out) {}
 
-void writeFont(JsonWriter& out, const UIFont* font) {
-  if (font) {
-    out.real(font->pointSize());
-  } else {
-    out.null();
+  void string(std::string_view key, std::string_view value) override {
+    out_.key(key).string(value);
   }
-}
+  void null(std::string_view key) override { out_.key(key).null(); }
+  void boolean(std::string_view key, bool value) override { out_.key(key).boolean(value); }
+  void integer(std::string_view key, int64_t value) override { out_.key(key).integer(value); }
+  void real(std::string_view key, CGFloat value) override { out_.key(key).real(value); }
+  void reals(std::string_view key, std::initializer_list<CGFloat> values) override {
+    out_.key(key).beginArray();
+    for (const CGFloat value : values) out_.real(value);
+    out_.endArray();
+  }
+  void strings(std::string_view key, std::span<const std::string> values) override {
+    out_.key(key).beginArray();
+    for (const auto& value : values) out_.string(value);
+    out_.endArray();
+  }
+  void beginEntries(std::string_view key) override { out_.key(key).beginArray(); }
+  void beginEntry() override { out_.beginObject(); }
+  void endEntry() override { out_.endObject(); }
+  void nullEntry() override { out_.null(); }
+  void endEntries() override { out_.endArray(); }
+
+ private:
+  JsonWriter& out_;
+};
 
 }  // namespace
 
@@ -47,116 +56,10 @@ void writeRect(JsonWriter& out, CGRect rect) {
       .endArray();
 }
 
-void writeColor(JsonWriter& out, const UIColor* color) {
-  if (!color) {
-    out.null();
-    return;
-  }
-  out.beginArray()
-      .real(color->red())
-      .real(color->green())
-      .real(color->blue())
-      .real(color->alpha())
-      .endArray();
-}
-
 void writeView(JsonWriter& out, const UIView& view) {
   out.beginObject();
-  out.key("class").string(view.className());
-  out.key("frame");
-  writeRect(out, view.frame());
-  out.key("alpha").real(view.alpha());
-  out.key("hidden").boolean(view.isHidden());
-  out.key("tag").integer(view.tag());
-  out.key("backgroundColor");
-  writeColor(out, view.backgroundColor().get());
-
-  if (const auto* control = dynamic_cast<const UIControl*>(&view)) {
-    out.key("highlighted").boolean(control->isHighlighted());
-    out.key("enabled").boolean(control->isEnabled());
-  }
-  if (const auto* button = dynamic_cast<const UIButton*>(&view)) {
-    out.key("title").string(button->currentTitle());
-    out.key("backgroundImage");
-    writeImageName(out, button->currentBackgroundImage().get());
-    out.key("image");
-    writeImageName(out, button->imageForState(UIControlStateNormal).get());
-  }
-  if (const auto* label = dynamic_cast<const UILabel*>(&view)) {
-    out.key("text").string(label->text());
-    out.key("textAlignment").integer(label->textAlignment());
-    out.key("fontSize");
-    writeFont(out, label->font().get());
-    out.key("textColor");
-    writeColor(out, label->textColor().get());
-  }
-  if (const auto* field = dynamic_cast<const UITextField*>(&view)) {
-    out.key("text").string(field->text());
-    out.key("placeholder").string(field->placeholder());
-    out.key("editing").boolean(field->isEditing());
-    out.key("firstResponder").boolean(field->isFirstResponder());
-    out.key("keyboardType").integer(field->keyboardType());
-    out.key("borderStyle").integer(field->borderStyle());
-    out.key("textAlignment").integer(field->textAlignment());
-    out.key("fontSize");
-    writeFont(out, field->font().get());
-    out.key("textColor");
-    writeColor(out, field->textColor().get());
-  }
-  if (const auto* segments = dynamic_cast<const UISegmentedControl*>(&view)) {
-    out.key("segments").beginArray();
-    for (NSUInteger i = 0; i < segments->numberOfSegments(); ++i) {
-      out.string(segments->titleForSegmentAtIndex(i));
-    }
-    out.endArray();
-    out.key("selectedSegmentIndex").integer(segments->selectedSegmentIndex());
-    out.key("momentary").boolean(segments->isMomentary());
-    out.key("segmentedControlStyle").integer(segments->segmentedControlStyle());
-  }
-  if (const auto* bar = dynamic_cast<const UIToolbar*>(&view)) {
-    out.key("barStyle").integer(bar->barStyle());
-    out.key("items").beginArray();
-    for (const auto& item : bar->items()) {
-      if (!item) {
-        out.null();
-        continue;
-      }
-      out.beginObject();
-      out.key("title").string(item->displayTitle());
-      out.key("image");
-      writeImageName(out, item->image().get());
-      out.key("style").integer(item->style());
-      out.key("systemItem").integer(item->systemItem());
-      out.key("customView").boolean(item->customView() != nullptr);
-      out.key("frame");
-      writeRect(out, item->frame());
-      out.endObject();
-    }
-    out.endArray();
-  }
-  if (const auto* imageView = dynamic_cast<const UIImageView*>(&view)) {
-    out.key("image");
-    writeImageName(out, imageView->image().get());
-  }
-  if (const auto* bubble = dynamic_cast<const UICalloutView*>(&view)) {
-    const CGPoint anchor = bubble->anchorPoint();
-    out.key("anchorPoint").beginArray().real(anchor.x).real(anchor.y).endArray();
-    out.key("title").string(bubble->title());
-    out.key("subtitle");
-    if (bubble->subtitle()) {
-      out.string(*bubble->subtitle());
-    } else {
-      out.null();
-    }
-    out.key("above").boolean(bubble->isAbove());
-  }
-  if (const auto* scroll = dynamic_cast<const UIScrollView*>(&view)) {
-    const CGSize size = scroll->contentSize();
-    const CGPoint offset = scroll->contentOffset();
-    out.key("contentSize").beginArray().real(size.width).real(size.height).endArray();
-    out.key("contentOffset").beginArray().real(offset.x).real(offset.y).endArray();
-  }
-
+  JsonDescription description(out);
+  view.describe(description);
   out.key("subviews").beginArray();
   for (const auto& child : view.subviews()) writeView(out, *child);
   out.endArray();

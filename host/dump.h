@@ -7,8 +7,8 @@
 // How the dump writes views and property-list values.
 namespace dump {
 
-// {class, frame [x, y, w, h], alpha, hidden, tag, backgroundColor, ..., subviews}, with what
-// the view's class holds (titles, texts, images, fonts, colours, content sizes).
+// {class, frame [x, y, w, h], alpha, hidden, tag, backgroundColor, ..., subviews}: what each
+// view writes of itself (UIView::describe), then its subviews in order.
 void writeView(JsonWriter& out, const UIView& view);
 
 // Strings, numbers (integers stay integers), booleans, dates as ISO 8601 text, data as base64,
@@ -17,6 +17,5 @@ void writeView(JsonWriter& out, const UIView& view);
 void writeValue(JsonWriter& out, const NSObject* value);
 
 void writeRect(JsonWriter& out, CGRect rect);
-void writeColor(JsonWriter& out, const UIColor* color);
 
 }  // namespace dump

@@ -4,6 +4,7 @@
 #include <cmath>
 
 #include "platform/uikit/painter.h"
+#include "platform/uikit/view_description.h"
 
 namespace {
 template <class Map>
@@ -117,4 +118,11 @@ void UIButton::drawOverSubviews(Painter& painter, CGRect rect) const {
   const CGFloat radius = std::max<CGFloat>(20, std::min(rect.size.width, rect.size.height) * 0.75f);
   painter.fillGlow(CGPointMake(rect.size.width / 2, rect.size.height / 2), radius,
                    *UIColor::colorWithWhiteAlpha(1, 0.9f));
+}
+
+void UIButton::describe(ViewDescription& out) const {
+  UIControl::describe(out);
+  out.string("title", currentTitle());
+  out.image("backgroundImage", currentBackgroundImage().get());
+  out.image("image", imageForState(UIControlStateNormal).get());
 }

@@ -15,6 +15,7 @@ class TESSARY_EXPORT UIButton : public UIControl {
   explicit UIButton(PassKey<UIButton>, UIButtonType type = UIButtonTypeCustom) : UIButton(type) {}
   static std::shared_ptr<UIButton> buttonWithType(UIButtonType type);
   const char* className() const override { return "UIButton"; }
+  void describe(ViewDescription& out) const override;
 
   // The title label is created with the button and lives in its subview tree.
   const std::shared_ptr<UILabel>& titleLabel() const { return titleLabel_; }

@@ -5,6 +5,7 @@
 
 #include "platform/uikit/painter.h"
 #include "platform/uikit/ui_label.h"
+#include "platform/uikit/view_description.h"
 
 namespace {
 // The body and the arrow are places the bubble draws itself into; they draw nothing of their
@@ -163,4 +164,16 @@ void UICalloutView::drawRect(Painter& painter, CGRect rect) const {
                      sub);
   }
   painter.restore();
+}
+
+void UICalloutView::describe(ViewDescription& out) const {
+  UIView::describe(out);
+  out.point("anchorPoint", anchorPoint());
+  out.string("title", title());
+  if (subtitle()) {
+    out.string("subtitle", *subtitle());
+  } else {
+    out.null("subtitle");
+  }
+  out.boolean("above", isAbove());
 }

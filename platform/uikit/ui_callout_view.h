@@ -34,6 +34,7 @@ class TESSARY_EXPORT UICalloutView : public UIView {
   // Takes the shared bubble off its superview and starts a fresh one, as at process start.
   static void resetSharedCalloutView();
   const char* className() const override { return "UICalloutView"; }
+  void describe(ViewDescription& out) const override;
 
   const std::string& title() const { return title_; }
   void setTitle(std::string title);

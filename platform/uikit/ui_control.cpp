@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+#include "platform/uikit/view_description.h"
+
 void UIControl::addAction(const std::shared_ptr<NSObject>& target, Invoke invoke,
                           UIControlEvents events) {
   if (!target || !invoke || events == 0) return;
@@ -30,4 +32,10 @@ UIControlEvents UIControl::allControlEvents() const {
   UIControlEvents all = 0;
   for (const auto& action : actions_) all |= action.events;
   return all;
+}
+
+void UIControl::describe(ViewDescription& out) const {
+  UIView::describe(out);
+  out.boolean("highlighted", isHighlighted());
+  out.boolean("enabled", isEnabled());
 }

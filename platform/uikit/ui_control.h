@@ -42,6 +42,7 @@ class TESSARY_EXPORT UIControl : public UIView {
     return construct<UIControl>(frame);
   }
   const char* className() const override { return "UIControl"; }
+  void describe(ViewDescription& out) const override;
 
   template <class T>
   void addTarget(const std::shared_ptr<T>& target, void (T::*action)(), UIControlEvents events) {

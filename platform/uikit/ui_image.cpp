@@ -6,6 +6,7 @@
 #include "platform/foundation/file_manager.h"
 #include "platform/uikit/painter.h"
 #include "platform/uikit/png_header.h"
+#include "platform/uikit/view_description.h"
 
 std::shared_ptr<UIImage> UIImage::imageWithContentsOfFile(const std::string& platformPath) {
   const auto bytes = file_io::readBeneathRoot(platformPath);
@@ -36,4 +37,9 @@ UIImageView::UIImageView(std::shared_ptr<UIImage> image)
 void UIImageView::drawRect(Painter& painter, CGRect rect) const {
   UIView::drawRect(painter, rect);
   if (image_) painter.drawImage(*image_, rect);
+}
+
+void UIImageView::describe(ViewDescription& out) const {
+  UIView::describe(out);
+  out.image("image", image().get());
 }

@@ -39,6 +39,7 @@ class TESSARY_EXPORT UIImageView : public UIView {
     return construct<UIImageView>(std::move(image));
   }
   const char* className() const override { return "UIImageView"; }
+  void describe(ViewDescription& out) const override;
   const std::shared_ptr<UIImage>& image() const { return image_; }
   void setImage(std::shared_ptr<UIImage> image) { image_ = std::move(image); }
   CGSize sizeThatFits(CGSize size) const override { return image_ ? image_->size() : size; }

@@ -4,6 +4,7 @@
 
 #include "platform/foundation/utf16.h"
 #include "platform/uikit/painter.h"
+#include "platform/uikit/view_description.h"
 
 namespace {
 TextMeasurer& measurerSlot() {
@@ -59,4 +60,12 @@ void UILabel::drawRect(Painter& painter, CGRect rect) const {
   style.shadowColor = shadowColor_;
   style.shadowOffset = shadowOffset_;
   painter.drawText(text_, rect, style);
+}
+
+void UILabel::describe(ViewDescription& out) const {
+  UIView::describe(out);
+  out.string("text", text());
+  out.integer("textAlignment", textAlignment());
+  out.font("fontSize", font().get());
+  out.color("textColor", textColor().get());
 }

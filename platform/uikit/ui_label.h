@@ -35,6 +35,7 @@ class TESSARY_EXPORT UILabel : public UIView {
   explicit UILabel(PassKey<UILabel>, CGRect frame = CGRectZero) : UILabel(frame) {}
   static std::shared_ptr<UILabel> initWithFrame(CGRect frame) { return construct<UILabel>(frame); }
   const char* className() const override { return "UILabel"; }
+  void describe(ViewDescription& out) const override;
 
   const std::string& text() const { return text_; }
   void setText(std::string text) { text_ = std::move(text); }

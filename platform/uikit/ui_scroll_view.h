@@ -12,6 +12,7 @@ class TESSARY_EXPORT UIScrollView : public UIView {
     return construct<UIScrollView>(frame);
   }
   const char* className() const override { return "UIScrollView"; }
+  void describe(ViewDescription& out) const override;
 
   CGSize contentSize() const { return contentSize_; }
   void setContentSize(CGSize size) { contentSize_ = size; }

@@ -5,6 +5,7 @@
 #include "platform/uikit/painter.h"
 #include "platform/uikit/ui_label.h"
 #include "platform/uikit/ui_toolbar.h"
+#include "platform/uikit/view_description.h"
 
 namespace {
 constexpr CGFloat kSegmentPadding = 8;
@@ -70,4 +71,12 @@ void UISegmentedControl::drawRect(Painter& painter, CGRect rect) const {
   }
   painter.strokeRoundedRect(CGRectInset(rect, 0.5f, 0.5f), kRadius, 1,
                             *UIColor::colorWithWhiteAlpha(0, 0.7f));
+}
+
+void UISegmentedControl::describe(ViewDescription& out) const {
+  UIControl::describe(out);
+  out.strings("segments", titles_);
+  out.integer("selectedSegmentIndex", selectedSegmentIndex());
+  out.boolean("momentary", isMomentary());
+  out.integer("segmentedControlStyle", segmentedControlStyle());
 }

@@ -20,6 +20,7 @@ class TESSARY_EXPORT UISegmentedControl : public UIControl {
     return construct<UISegmentedControl>(std::move(titles));
   }
   const char* className() const override { return "UISegmentedControl"; }
+  void describe(ViewDescription& out) const override;
 
   NSUInteger numberOfSegments() const { return titles_.size(); }
   std::string titleForSegmentAtIndex(NSUInteger index) const {

@@ -5,6 +5,7 @@
 
 #include "platform/foundation/utf16.h"
 #include "platform/uikit/painter.h"
+#include "platform/uikit/view_description.h"
 
 UITextFieldDelegate::~UITextFieldDelegate() = default;
 
@@ -168,4 +169,17 @@ void UITextField::drawRect(Painter& painter, CGRect rect) const {
     painter.fillRect(CGRectMake(std::max(area.origin.x, caretX), top, kCaretWidth, lineHeight - 2),
                      *UIColor::colorWithRedGreenBlueAlpha(0.26f, 0.42f, 0.95f, 1));
   }
+}
+
+void UITextField::describe(ViewDescription& out) const {
+  UIControl::describe(out);
+  out.string("text", text());
+  out.string("placeholder", placeholder());
+  out.boolean("editing", isEditing());
+  out.boolean("firstResponder", isFirstResponder());
+  out.integer("keyboardType", keyboardType());
+  out.integer("borderStyle", borderStyle());
+  out.integer("textAlignment", textAlignment());
+  out.font("fontSize", font().get());
+  out.color("textColor", textColor().get());
 }

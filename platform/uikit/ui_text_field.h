@@ -45,6 +45,7 @@ class TESSARY_EXPORT UITextField : public UIControl {
     return construct<UITextField>(frame);
   }
   const char* className() const override { return "UITextField"; }
+  void describe(ViewDescription& out) const override;
 
   // Setting the text in code sends no event, as on the platform.
   const std::string& text() const { return text_; }

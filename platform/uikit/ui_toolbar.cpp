@@ -6,6 +6,7 @@
 #include "platform/uikit/ui_application.h"
 #include "platform/uikit/ui_device.h"
 #include "platform/uikit/ui_label.h"
+#include "platform/uikit/view_description.h"
 
 namespace {
 constexpr CGFloat kEdgeMargin = 6;
@@ -148,4 +149,25 @@ TextStyle barTitleStyle() {
   title.shadowColor = UIColor::colorWithWhiteAlpha(0, 0.6f);
   title.shadowOffset = CGSizeMake(0, -1);
   return title;
+}
+
+void UIToolbar::describe(ViewDescription& out) const {
+  UIView::describe(out);
+  out.integer("barStyle", barStyle());
+  out.beginEntries("items");
+  for (const auto& item : items()) {
+    if (!item) {
+      out.nullEntry();
+      continue;
+    }
+    out.beginEntry();
+    out.string("title", item->displayTitle());
+    out.image("image", item->image().get());
+    out.integer("style", item->style());
+    out.integer("systemItem", item->systemItem());
+    out.boolean("customView", item->customView() != nullptr);
+    out.rect("frame", item->frame());
+    out.endEntry();
+  }
+  out.endEntries();
 }

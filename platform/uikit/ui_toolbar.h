@@ -106,6 +106,7 @@ class TESSARY_EXPORT UIToolbar : public UIView {
   explicit UIToolbar(PassKey<UIToolbar>) {}
   static std::shared_ptr<UIToolbar> init() { return construct<UIToolbar>(); }
   const char* className() const override { return "UIToolbar"; }
+  void describe(ViewDescription& out) const override;
 
   UIBarStyle barStyle() const { return style_; }
   void setBarStyle(UIBarStyle style) { style_ = style; }

@@ -5,6 +5,7 @@
 #include "platform/foundation/clock.h"
 #include "platform/foundation/run_loop.h"
 #include "platform/uikit/painter.h"
+#include "platform/uikit/view_description.h"
 
 namespace {
 struct AnimationState {
@@ -307,4 +308,13 @@ std::shared_ptr<UIView> UIView::hitTest(CGPoint point) {
 void UIView::sizeToFit() {
   const CGSize size = sizeThatFits(frame_.size);
   setFrame({frame_.origin, size});
+}
+
+void UIView::describe(ViewDescription& out) const {
+  out.string("class", className());
+  out.rect("frame", frame());
+  out.real("alpha", alpha());
+  out.boolean("hidden", isHidden());
+  out.integer("tag", tag());
+  out.color("backgroundColor", backgroundColor().get());
 }

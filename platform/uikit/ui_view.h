@@ -13,6 +13,7 @@
 
 class Painter;
 class UIView;
+class ViewDescription;
 
 // One animated property of one view: the model value is set at once, and this record tells a
 // renderer (and tests) how it moves. Times are the process clock's monotonic seconds.
@@ -46,6 +47,9 @@ class TESSARY_EXPORT UIView : public NSObject {
 
   // The class name the host's dump and hit-testing report.
   virtual const char* className() const { return "UIView"; }
+  // Writes the view's own properties, not its subviews': its class name, frame, alpha, hidden,
+  // tag and background colour. A subclass writes its base's first, then what it adds.
+  virtual void describe(ViewDescription& out) const;
 
   CGRect frame() const { return frame_; }
   virtual void setFrame(CGRect frame);

@@ -1,0 +1,46 @@
+// The dump writes whatever a view says of itself, so a view class the host has never heard of
+// shows with its own properties.
+#include "host/dump.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "platform/uikit/view_description.h"
+
+namespace {
+
+class GaugeView : public UIView {
+ public:
+  explicit GaugeView(PassKey<GaugeView>) : UIView(CGRectMake(4, 8, 60, 20)) {}
+  const char* className() const override { return "GaugeView"; }
+  void describe(ViewDescription& out) const override {
+    UIView::describe(out);
+    out.real("level", 0.75f);
+    out.strings("marks", marks_);
+    out.beginEntries("needles");
+    out.beginEntry();
+    out.point("tip", CGPointMake(1.5f, 2));
+    out.endEntry();
+    out.nullEntry();
+    out.endEntries();
+  }
+
+ private:
+  std::vector<std::string> marks_{"low", "high"};
+};
+
+TEST(Dump, AViewClassUnknownToTheHostWritesItsOwnPropertiesAfterItsBases) {
+  const auto outer = UIView::initWithFrame(CGRectMake(0, 0, 100, 50));
+  outer->addSubview(construct<GaugeView>());
+  JsonWriter out;
+  dump::writeView(out, *outer);
+  EXPECT_EQ(out.str(),
+            R"({"class":"UIView","frame":[0,0,100,50],"alpha":1,"hidden":false,"tag":0,)"
+            R"("backgroundColor":null,"subviews":[{"class":"GaugeView","frame":[4,8,60,20],)"
+            R"("alpha":1,"hidden":false,"tag":0,"backgroundColor":null,"level":0.75,)"
+            R"("marks":["low","high"],"needles":[{"tip":[1.5,2]},null],"subviews":[]}]})");
+}
+
+}  // namespace
