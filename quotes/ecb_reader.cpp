@@ -7,6 +7,7 @@
 #include <memory>
 #include <mutex>
 #include <pugixml.hpp>
+#include <system_error>
 #include <thread>
 
 namespace tessary::quotes {
@@ -138,7 +139,7 @@ TableResult fetchEcbDaily(const HttpUrl& url, std::chrono::steady_clock::time_po
   transfer->client.set_write_timeout(left);
   transfer->client.set_follow_location(true);
 
-  std::thread([transfer, path = url.path] {
+  auto run = [transfer, path = url.path] {
     std::string body;
     bool tooLarge = false;
     auto reply = transfer->client.Get(path, [&](const char* data, std::size_t length) {
@@ -164,7 +165,12 @@ TableResult fetchEcbDaily(const HttpUrl& url, std::chrono::steady_clock::time_po
     transfer->result = std::move(result);
     transfer->finished = true;
     transfer->done.notify_all();
-  }).detach();
+  };
+  try {
+    std::thread(std::move(run)).detach();
+  } catch (const std::system_error& e) {
+    return {nullptr, std::string("cannot start a fetch: ") + e.what()};
+  }
 
   std::unique_lock lock(transfer->mutex);
   if (transfer->done.wait_until(lock, stop, deadline, [&] { return transfer->finished; }))

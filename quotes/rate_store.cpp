@@ -22,6 +22,7 @@ EcbRefresher::~EcbRefresher() {
 
 bool EcbRefresher::refreshNow(std::chrono::seconds deadline) {
   auto result = fetchEcbDaily(url_, std::chrono::steady_clock::now() + deadline, stop_.get_token());
+  if (!result && stop_.stop_requested()) return false;  // the service is ending
   auto where = sanitizeForLog(url_.schemeHostPort + url_.path);
   if (!result) {
     logLine("rates: fetch of " + where + " failed (" + sanitizeForLog(result.error) +
