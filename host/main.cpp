@@ -3,8 +3,11 @@
 //   tessary-sim --root DIR [--bundle DIR] install
 //   tessary-sim --root DIR [--device phone|tablet|old] [--orientation portrait|landscape]
 //               --headless --script FILE|- [--transcript] [--snapshot-dir DIR]
-//   tessary-sim --root DIR [--device …] [--orientation …] [--scale N] [--clock SECONDS]
+//   tessary-sim [--root DIR] [--device …] [--orientation …] [--scale N] [--clock SECONDS]
 //               [--record FILE]                 (a window on the computer's display)
+//
+// The bundle comes from beside the program (installed, or in the build folder) unless --bundle
+// names one; a window without --root opens the user's own device root.
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
@@ -18,6 +21,7 @@
 #include <utility>
 
 #include "host/bundles.h"
+#include "host/home_root.h"
 #include "host/script_runner.h"
 #include "host/simulator.h"
 #include "host/window.h"
@@ -31,9 +35,10 @@ const char* const kUsageText =
     "       tessary-sim --root DIR [--bundle DIR] [--device phone|tablet|old]\n"
     "                   [--orientation portrait|landscape] --headless --script FILE|-\n"
     "                   [--transcript] [--snapshot-dir DIR]\n"
-    "       tessary-sim --root DIR [--bundle DIR] [--device phone|tablet|old]\n"
+    "       tessary-sim [--root DIR] [--bundle DIR] [--device phone|tablet|old]\n"
     "                   [--orientation portrait|landscape] [--scale N] [--clock SECONDS]\n"
-    "                   [--record FILE]      opens a window\n";
+    "                   [--record FILE]      opens a window (without --root, on the device\n"
+    "                   root in $XDG_DATA_HOME/tessary or ~/.local/share/tessary)\n";
 
 int usage(const std::string& problem) {
   if (!problem.empty()) std::fprintf(stderr, "tessary-sim: %s\n", problem.c_str());
@@ -150,6 +155,16 @@ int openWindow(Arguments& arguments) {
                  problem.c_str());
     return kUsage;
   }
+  if (!arguments.haveRoot) {
+    std::string& root = arguments.options.root;
+    root = home_root::path(std::getenv("XDG_DATA_HOME"), std::getenv("HOME"));
+    if (root.empty()) return usage("--root is required when HOME is not set");
+    const std::string problem = home_root::prepare(root, arguments.options.bundleDirectory);
+    if (!problem.empty()) {
+      std::fprintf(stderr, "tessary-sim: %s: %s\n", root.c_str(), problem.c_str());
+      return 1;
+    }
+  }
   arguments.options.manualClock = true;
   Simulator simulator(arguments.options);
   return window::run(simulator, arguments.window);
@@ -194,18 +209,31 @@ int runScript(Arguments& arguments) {
   return status;
 }
 
+// The bundle installed beside the program, or the one in the build folder it was built in.
+std::string bundleBesideProgram() {
+  std::error_code error;
+  const std::filesystem::path folder =
+      std::filesystem::read_symlink("/proc/self/exe", error).parent_path();
+  for (const char* relative : {TESSARY_INSTALLED_BUNDLE, "../Tessary.bundle"}) {
+    const auto bundle = (folder / relative).lexically_normal();
+    if (std::filesystem::is_directory(bundle, error)) return bundle.string();
+  }
+  return (folder / TESSARY_INSTALLED_BUNDLE).lexically_normal().string();
+}
+
 int run(int argc, char** argv) {
   Arguments arguments;
-  arguments.options.bundleDirectory = TESSARY_BUILT_BUNDLE;
+  arguments.options.bundleDirectory = bundleBesideProgram();
   if (const std::string problem = parseArguments(argc, argv, arguments); !problem.empty())
     return usage(problem);
   if (arguments.help) {
     std::fputs(kUsageText, stdout);
     return 0;
   }
-  if (!arguments.haveRoot) return usage("--root is required");
+  const bool window = !arguments.install && arguments.scriptPath.empty() && !arguments.headless;
+  if (!arguments.haveRoot && !window) return usage("--root is required");
   if (arguments.install) return install(arguments);
-  if (arguments.scriptPath.empty() && !arguments.headless) return openWindow(arguments);
+  if (window) return openWindow(arguments);
   return runScript(arguments);
 }
 

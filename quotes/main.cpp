@@ -10,6 +10,8 @@
 #include <csignal>
 #include <cstdio>
 #include <cstring>
+#include <filesystem>
+#include <string>
 #include <thread>
 
 #include "quotes/ecb_reader.h"
@@ -22,6 +24,9 @@
 
 #ifndef TESSARY_DEFAULT_RATES
 #define TESSARY_DEFAULT_RATES "data/reference-rates.tsv"
+#endif
+#ifndef TESSARY_INSTALLED_RATES
+#define TESSARY_INSTALLED_RATES "../share/tessary/reference-rates.tsv"
 #endif
 
 using namespace tessary::quotes;
@@ -41,6 +46,16 @@ std::string socketHost(int fd) {
     }
   }
   return text;
+}
+
+// The table installed beside the program, else the source tree's.
+std::string defaultRates() {
+  std::error_code error;
+  const auto installed = (std::filesystem::read_symlink("/proc/self/exe", error).parent_path() /
+                          TESSARY_INSTALLED_RATES)
+                             .lexically_normal();
+  if (!error && std::filesystem::is_regular_file(installed, error)) return installed.string();
+  return TESSARY_DEFAULT_RATES;
 }
 
 }  // namespace
@@ -65,17 +80,16 @@ int main(int argc, char** argv) {
   sigaddset(&stopSignals, SIGINT);
   pthread_sigmask(SIG_BLOCK, &stopSignals, nullptr);
 
-  auto loaded = options.ecbXmlFile
-                    ? loadEcbDaily(*options.ecbXmlFile)
-                    : loadReferenceTable(options.ratesFile.value_or(TESSARY_DEFAULT_RATES));
+  const std::string ratesFile = options.ratesFile.value_or(defaultRates());
+  auto loaded =
+      options.ecbXmlFile ? loadEcbDaily(*options.ecbXmlFile) : loadReferenceTable(ratesFile);
   if (!loaded) {
     std::fprintf(stderr, "tessary-quoted: %s\n", loaded.error.c_str());
     return 1;
   }
   logLine("rates: " + std::to_string(loaded.table->size()) + " currencies of " +
           (loaded.table->date.empty() ? "unknown date" : loaded.table->date) + " from " +
-          (options.ecbXmlFile ? *options.ecbXmlFile
-                              : options.ratesFile.value_or(TESSARY_DEFAULT_RATES)));
+          (options.ecbXmlFile ? *options.ecbXmlFile : ratesFile));
   RateStore store(std::move(loaded.table));
 
   auto activation = takeActivatedSocket();
