@@ -102,9 +102,9 @@ std::string dump(Context& c, const Command&) {
 }
 
 std::string rotate(Context& c, const Command& command) {
-  const int orientation = orientationNamed(arg(command, 0));
-  if (orientation == 0) return "rotate: unknown orientation " + arg(command, 0);
-  return c.sim.rotate(orientation);
+  const auto orientation = orientationNamed(arg(command, 0));
+  if (!orientation) return "rotate: unknown orientation " + arg(command, 0);
+  return c.sim.rotate(*orientation);
 }
 
 std::string tap(Context& c, const Command& command) {
@@ -313,10 +313,24 @@ std::optional<UIDevice::Kind> deviceNamed(const std::string& name) {
   return std::nullopt;
 }
 
-int orientationNamed(const std::string& name) {
-  if (name == "1" || name == "portrait") return 1;
-  if (name == "2" || name == "upsidedown") return 2;
-  if (name == "3" || name == "landscaperight") return 3;
-  if (name == "4" || name == "landscapeleft") return 4;
-  return 0;
+std::optional<UIInterfaceOrientation> orientationNamed(const std::string& name) {
+  if (name == "1" || name == "portrait") return UIInterfaceOrientationPortrait;
+  if (name == "2" || name == "upsidedown") return UIInterfaceOrientationPortraitUpsideDown;
+  if (name == "3" || name == "landscaperight") return UIInterfaceOrientationLandscapeRight;
+  if (name == "4" || name == "landscapeleft") return UIInterfaceOrientationLandscapeLeft;
+  return std::nullopt;
+}
+
+const char* orientationName(UIInterfaceOrientation orientation) {
+  switch (orientation) {
+    case UIInterfaceOrientationPortraitUpsideDown:
+      return "upsidedown";
+    case UIInterfaceOrientationLandscapeRight:
+      return "landscaperight";
+    case UIInterfaceOrientationLandscapeLeft:
+      return "landscapeleft";
+    case UIInterfaceOrientationPortrait:
+    default:
+      return "portrait";
+  }
 }

@@ -47,8 +47,10 @@ std::string numberText(CGFloat value);
 
 }  // namespace commands
 
-// The orientation a `rotate` argument names (1 to 4, or portrait, upsidedown,
-// landscaperight, landscapeleft), or 0.
-int orientationNamed(const std::string& name);
+// The orientation a `rotate` argument names: 1 to 4, or portrait, upsidedown, landscaperight,
+// landscapeleft.
+std::optional<UIInterfaceOrientation> orientationNamed(const std::string& name);
+// The orientation's name as `rotate` takes it.
+const char* orientationName(UIInterfaceOrientation orientation);
 // The device a `device` argument or --device names: phone, tablet or old.
 std::optional<UIDevice::Kind> deviceNamed(const std::string& name);

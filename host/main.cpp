@@ -95,7 +95,10 @@ std::string parseArguments(int argc, char** argv, Arguments& into) {
         return "unknown device " + v;
     } else if (a == "--orientation") {
       if (!value(v)) return "--orientation needs portrait or landscape";
-      if (!named(v, {{"portrait", 1}, {"landscape", 3}}, options.orientation))
+      if (!named(v,
+                 {{"portrait", UIInterfaceOrientationPortrait},
+                  {"landscape", UIInterfaceOrientationLandscapeRight}},
+                 options.orientation))
         return "unknown orientation " + v;
     } else if (a == "--headless") {
       into.headless = true;

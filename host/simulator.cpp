@@ -62,8 +62,8 @@ void Simulator::applyScreenSize() {
   CGSize size = options_.device == UIDevice::Kind::Tablet ? CGSize{768, 1024} : CGSize{320, 480};
   UIApplication& application = UIApplication::sharedApplication();
   application.setPortraitScreenSize(size.width, size.height);
-  application.setStatusBarOrientation(static_cast<UIInterfaceOrientation>(orientation_));
-  if (orientation_ == 3 || orientation_ == 4) std::swap(size.width, size.height);
+  application.setStatusBarOrientation(orientation_);
+  if (application.isLandscape()) std::swap(size.width, size.height);
   list_.setScreenSize(size);
 }
 
@@ -75,9 +75,9 @@ std::string Simulator::show() {
     widgetBundle()->factory(&made);
     if (!made) return "show: the widget's factory made no controller";
     controller_ = std::move(made);
-    if (orientation_ != 1) {
+    if (orientation_ != UIInterfaceOrientationPortrait) {
       controller_->willRotateToInterfaceOrientation(orientation_);
-      controller_->didRotateFromInterfaceOrientation(1);
+      controller_->didRotateFromInterfaceOrientation(UIInterfaceOrientationPortrait);
     }
   }
   const auto protector = controller_;
@@ -116,10 +116,13 @@ std::string Simulator::setDevice(UIDevice::Kind device) {
   return {};
 }
 
-std::string Simulator::rotate(int orientation) {
-  if (orientation < 1 || orientation > 4) return "rotate: the orientation is 1 to 4";
+std::string Simulator::rotate(UIInterfaceOrientation orientation) {
+  if (orientation < UIInterfaceOrientationPortrait ||
+      orientation > UIInterfaceOrientationLandscapeLeft) {
+    return "rotate: the orientation is 1 to 4";
+  }
   if (orientation == orientation_) return {};
-  const int from = orientation_;
+  const UIInterfaceOrientation from = orientation_;
   const auto protector = controller_;
   if (protector) protector->willRotateToInterfaceOrientation(orientation);
   orientation_ = orientation;

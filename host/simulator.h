@@ -11,6 +11,7 @@
 #include "host/touch.h"
 #include "platform/foundation/clock.h"
 #include "platform/hostlist/wee_app_controller.h"
+#include "platform/uikit/ui_application.h"
 #include "platform/uikit/ui_device.h"
 #include "platform/uikit/ui_scroll_view.h"
 
@@ -34,7 +35,7 @@ class Simulator {
     std::string root;             // host path of the device root
     std::string bundleDirectory;  // the built bundle that `install` copies
     UIDevice::Kind device = UIDevice::Kind::Phone;
-    int orientation = 1;
+    UIInterfaceOrientation orientation = UIInterfaceOrientationPortrait;
     // A manual clock at the real wall time, which only `wait` moves; else the system clock.
     bool manualClock = true;
   };
@@ -51,8 +52,7 @@ class Simulator {
   // The device is chosen while no widget controller exists; it sets the screen's size.
   std::string setDevice(UIDevice::Kind device);
   UIDevice::Kind device() const { return options_.device; }
-  // 1 portrait, 2 upside down, 3 landscape right, 4 landscape left.
-  std::string rotate(int orientation);
+  std::string rotate(UIInterfaceOrientation orientation);
 
   // A touch down and up at the centre of the target's visible part. While an alert is shown
   // the touch is swallowed.
@@ -89,7 +89,7 @@ class Simulator {
   Keyboard& keyboard() { return keyboard_; }
   const std::shared_ptr<BBWeeAppController>& controller() const { return controller_; }
   bool isShown() const { return shown_; }
-  int orientation() const { return orientation_; }
+  UIInterfaceOrientation orientation() const { return orientation_; }
   const bundles::Bundle* widgetBundle() const;
   const std::vector<std::string>& loadProblems() const { return problems_; }
   ManualClock* manualClock() const { return clock_.get(); }
@@ -117,6 +117,6 @@ class Simulator {
   bool loaded_ = false;
   std::shared_ptr<BBWeeAppController> controller_;
   bool shown_ = false;
-  int orientation_ = 1;
+  UIInterfaceOrientation orientation_ = UIInterfaceOrientationPortrait;
   std::optional<touch::TapOutcome> lastTap_;
 };

@@ -10,6 +10,7 @@
 #include <iostream>
 #include <memory>
 
+#include "host/commands.h"
 #include "host/script_runner.h"
 #include "host/simulator.h"
 #include "host/window_record.h"
@@ -41,30 +42,18 @@ const char* deviceName(UIDevice::Kind kind) {
   }
 }
 
-const char* orientationName(int orientation) {
-  switch (orientation) {
-    case 2:
-      return "upsidedown";
-    case 3:
-      return "landscaperight";
-    case 4:
-      return "landscapeleft";
-    default:
-      return "portrait";
-  }
-}
-
 // Ctrl+R turns the device a quarter clockwise each time.
-int nextOrientation(int orientation) {
+UIInterfaceOrientation nextOrientation(UIInterfaceOrientation orientation) {
   switch (orientation) {
-    case 1:
-      return 3;
-    case 3:
-      return 2;
-    case 2:
-      return 4;
+    case UIInterfaceOrientationPortrait:
+      return UIInterfaceOrientationLandscapeRight;
+    case UIInterfaceOrientationLandscapeRight:
+      return UIInterfaceOrientationPortraitUpsideDown;
+    case UIInterfaceOrientationPortraitUpsideDown:
+      return UIInterfaceOrientationLandscapeLeft;
+    case UIInterfaceOrientationLandscapeLeft:
     default:
-      return 1;
+      return UIInterfaceOrientationPortrait;
   }
 }
 

@@ -100,7 +100,7 @@ TEST_F(KeyboardBarTest, HidingTheWidgetEndsEditingFirst) {
 
 TEST_F(KeyboardBarTest, RotationWithTheKeyboardUpLaysTheListOutAgain) {
   ASSERT_EQ(sim_->tap("field:left"), "");
-  ASSERT_EQ(sim_->rotate(3), "");
+  ASSERT_EQ(sim_->rotate(UIInterfaceOrientationLandscapeRight), "");
   // The bar is not resized by a rotation (only the next begin-editing sizes it), so the
   // landscape keyboard carries the 44-point bar: 300 - 40 - (162 + 44 - 20) = 74.
   EXPECT_EQ(sim_->keyboard().frame(), CGRectMake(0, 114, 480, 206));

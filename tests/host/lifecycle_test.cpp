@@ -15,8 +15,9 @@ using Calls = std::vector<std::string>;
 
 class LifecycleTest : public tessary::test::PlatformTest {
  protected:
-  std::unique_ptr<Simulator> start(int orientation = 1,
-                                   UIDevice::Kind device = UIDevice::Kind::Phone) {
+  std::unique_ptr<Simulator> start(
+      UIInterfaceOrientation orientation = UIInterfaceOrientationPortrait,
+      UIDevice::Kind device = UIDevice::Kind::Phone) {
     Simulator::Options options;
     options.root = root_.path();
     options.bundleDirectory = tessary::test::kFakeBundle;
@@ -56,13 +57,13 @@ TEST_F(LifecycleTest, DrivesTheProtocolInOrder) {
                                "loadFullView width=316 x=0 cell=UITableViewCell"}));
 
   // Rotation turns the controller while shown; the view keeps the screen's width minus 4.
-  ASSERT_EQ(sim->rotate(4), "");
+  ASSERT_EQ(sim->rotate(UIInterfaceOrientationLandscapeLeft), "");
   EXPECT_EQ(take(*sim), (Calls{"willRotate 4", "didRotate 1"}));
   EXPECT_EQ(sim->controller()->view()->frame(), CGRectMake(0, 0, 476, 85));
   EXPECT_EQ(sim->controller()->view()->subviews()[0]->frame(), CGRectMake(2, 0, 472, 85));
-  ASSERT_EQ(sim->rotate(4), "");
+  ASSERT_EQ(sim->rotate(UIInterfaceOrientationLandscapeLeft), "");
   EXPECT_EQ(take(*sim), Calls{});
-  ASSERT_EQ(sim->rotate(3), "");
+  ASSERT_EQ(sim->rotate(UIInterfaceOrientationLandscapeRight), "");
   EXPECT_EQ(take(*sim), (Calls{"willRotate 3", "didRotate 4"}));
 
   // Release hides and lets the controller go; the next show makes a new one, told first that
@@ -80,10 +81,10 @@ TEST_F(LifecycleTest, DrivesTheProtocolInOrder) {
 }
 
 TEST_F(LifecycleTest, TabletRowsAreTheScreenWidthMinusFour) {
-  auto sim = start(1, UIDevice::Kind::Tablet);
+  auto sim = start(UIInterfaceOrientationPortrait, UIDevice::Kind::Tablet);
   ASSERT_EQ(sim->show(), "");
   EXPECT_EQ(take(*sim).back(), "loadFullView width=764 x=0 cell=UITableViewCell");
-  ASSERT_EQ(sim->rotate(3), "");
+  ASSERT_EQ(sim->rotate(UIInterfaceOrientationLandscapeRight), "");
   EXPECT_EQ(sim->controller()->view()->frame().size.width, 1020);
   EXPECT_EQ(sim->list().window()->frame(), CGRectMake(0, 0, 1024, 768));
 }
