@@ -66,50 +66,70 @@ void writeView(JsonWriter& out, const UIView& view) {
   out.endObject();
 }
 
-void writeValue(JsonWriter& out, const NSObject* value) {
-  if (!value) {
-    out.null();
-  } else if (const auto* string = dynamic_cast<const NSString*>(value)) {
-    out.string(string->UTF8String());
-  } else if (const auto* number = dynamic_cast<const NSNumber*>(value)) {
-    switch (number->kind()) {
+namespace {
+
+// A property-list value as JSON.
+class JsonValue : public PropertyListVisitor {
+ public:
+  explicit JsonValue(JsonWriter& out) : out_(out) {}
+
+  void string(const NSString& value) override { out_.string(value.UTF8String()); }
+  void number(const NSNumber& value) override {
+    switch (value.kind()) {
       case NSNumber::Kind::Boolean:
-        out.boolean(number->boolValue());
+        out_.boolean(value.boolValue());
         break;
       case NSNumber::Kind::Real:
-        out.real(number->realValue());
+        out_.real(value.realValue());
         break;
       case NSNumber::Kind::Integer:
-        if (number->isUnsigned()) {
-          out.unsignedInteger(number->unsignedValue());
+        if (value.isUnsigned()) {
+          out_.unsignedInteger(value.unsignedValue());
         } else {
-          out.integer(number->integerValue());
+          out_.integer(value.integerValue());
         }
         break;
     }
-  } else if (const auto* date = dynamic_cast<const NSDate*>(value)) {
-    const double seconds = date->timeIntervalSinceReferenceDate();
-    if (const auto text = property_list::detail::formatISODate(seconds)) {
-      out.string(*text);
-    } else {
-      out.real(seconds);
-    }
-  } else if (const auto* data = dynamic_cast<const NSData*>(value)) {
-    out.string(property_list::detail::encodeBase64(data->bytes()));
-  } else if (const auto* array = dynamic_cast<const NSArray*>(value)) {
-    out.beginArray();
-    for (const auto& element : array->objects()) writeValue(out, element.get());
-    out.endArray();
-  } else if (const auto* dictionary = dynamic_cast<const NSDictionary*>(value)) {
-    out.beginObject();
-    for (const auto& [key, element] : dictionary->entries()) {
-      out.key(key);
-      writeValue(out, element.get());
-    }
-    out.endObject();
-  } else {
-    out.string(value->description());
   }
+  void date(const NSDate& value) override {
+    const double seconds = value.timeIntervalSinceReferenceDate();
+    if (const auto text = property_list::detail::formatISODate(seconds)) {
+      out_.string(*text);
+    } else {
+      out_.real(seconds);
+    }
+  }
+  void data(const NSData& value) override {
+    out_.string(property_list::detail::encodeBase64(value.bytes()));
+  }
+  void array(const NSArray& value) override {
+    out_.beginArray();
+    for (const auto& element : value.objects()) writeValue(out_, element.get());
+    out_.endArray();
+  }
+  void dictionary(const NSDictionary& value) override {
+    out_.beginObject();
+    for (const auto& [key, element] : value.entries()) {
+      out_.key(key);
+      writeValue(out_, element.get());
+    }
+    out_.endObject();
+  }
+  void other(const NSObject& value) override { out_.string(value.description()); }
+
+ private:
+  JsonWriter& out_;
+};
+
+}  // namespace
+
+void writeValue(JsonWriter& out, const NSObject* value) {
+  if (!value) {
+    out.null();
+    return;
+  }
+  JsonValue json(out);
+  value->accept(json);
 }
 
 }  // namespace dump

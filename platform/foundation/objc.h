@@ -15,6 +15,8 @@ using NSTimeInterval = double;
 
 #define TESSARY_EXPORT __attribute__((visibility("default")))
 
+class PropertyListVisitor;
+
 // Root of every platform object. The value readings of the platform's number and string
 // classes live here with the answers they give for every other kind of object: 0 or NO,
 // where the platform would raise and end the host.
@@ -32,6 +34,8 @@ class TESSARY_EXPORT NSObject : public std::enable_shared_from_this<NSObject> {
   virtual float floatValue() const { return 0.0f; }
   virtual double doubleValue() const { return 0.0; }
   virtual bool isEqual(const NSObject& other) const { return this == &other; }
+  // Hands the object to the visitor's function for its property-list class, or to `other`.
+  virtual void accept(PropertyListVisitor& visitor) const;
 };
 
 using id = std::shared_ptr<NSObject>;

@@ -18,6 +18,10 @@ std::string NSObject::description() const {
   return text;
 }
 
+void NSObject::accept(PropertyListVisitor& visitor) const {
+  visitor.other(*this);
+}
+
 // NSString
 
 std::shared_ptr<NSString> NSString::stringWithUTF8Data(std::string_view bytes) {

@@ -13,6 +13,28 @@
 // and dictionary. Objects are immutable once made, except the mutable dictionary and array,
 // so parsed values can be shared.
 
+class NSString;
+class NSNumber;
+class NSDate;
+class NSData;
+class NSArray;
+class NSDictionary;
+
+// Takes a value by its class (NSObject::accept), so a reader of values needs no casts. The
+// mutable array and dictionary come as their immutable bases.
+class TESSARY_EXPORT PropertyListVisitor {
+ public:
+  virtual ~PropertyListVisitor() = default;
+  virtual void string(const NSString& value) = 0;
+  virtual void number(const NSNumber& value) = 0;
+  virtual void date(const NSDate& value) = 0;
+  virtual void data(const NSData& value) = 0;
+  virtual void array(const NSArray& value) = 0;
+  virtual void dictionary(const NSDictionary& value) = 0;
+  // Any object that is not a property-list value.
+  virtual void other(const NSObject& value) = 0;
+};
+
 class TESSARY_EXPORT NSString : public NSObject {
  public:
   explicit NSString(std::string utf8) : utf8_(std::move(utf8)) {}
@@ -27,6 +49,7 @@ class TESSARY_EXPORT NSString : public NSObject {
   NSUInteger length() const;
 
   std::string description() const override { return utf8_; }
+  void accept(PropertyListVisitor& visitor) const override { visitor.string(*this); }
   BOOL boolValue() const override;
   int intValue() const override;
   float floatValue() const override;
@@ -54,6 +77,7 @@ class TESSARY_EXPORT NSNumber : public NSObject {
   double realValue() const { return real_; }
 
   std::string description() const override;
+  void accept(PropertyListVisitor& visitor) const override { visitor.number(*this); }
   BOOL boolValue() const override;
   int intValue() const override;
   float floatValue() const override;
@@ -80,6 +104,7 @@ class TESSARY_EXPORT NSDate : public NSObject {
   }
   NSTimeInterval timeIntervalSinceReferenceDate() const { return seconds_; }
   std::string description() const override;
+  void accept(PropertyListVisitor& visitor) const override { visitor.date(*this); }
   bool isEqual(const NSObject& other) const override;
 
  private:
@@ -97,6 +122,7 @@ class TESSARY_EXPORT NSData : public NSObject {
   const std::string& bytes() const { return bytes_; }
   NSUInteger length() const { return bytes_.size(); }
   std::string description() const override;
+  void accept(PropertyListVisitor& visitor) const override { visitor.data(*this); }
   bool isEqual(const NSObject& other) const override;
 
  private:
@@ -114,6 +140,7 @@ class TESSARY_EXPORT NSArray : public NSObject {
   const id& objectAtIndex(NSUInteger index) const { return objects_.at(index); }
   const std::vector<id>& objects() const { return objects_; }
   std::string description() const override;
+  void accept(PropertyListVisitor& visitor) const override { visitor.array(*this); }
   bool isEqual(const NSObject& other) const override;
   // Writes XML, atomically when asked; false when the file could not be written.
   bool writeToFileAtomically(const std::string& path, bool atomically) const;
@@ -144,6 +171,7 @@ class TESSARY_EXPORT NSDictionary : public NSObject {
   NSUInteger count() const { return entries_.size(); }
   const Storage& entries() const { return entries_; }
   std::string description() const override;
+  void accept(PropertyListVisitor& visitor) const override { visitor.dictionary(*this); }
   bool isEqual(const NSObject& other) const override;
   bool writeToFileAtomically(const std::string& path, bool atomically) const;
 

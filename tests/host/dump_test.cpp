@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/foundation/values.h"
 #include "platform/uikit/view_description.h"
 
 namespace {
@@ -41,6 +42,24 @@ TEST(Dump, AViewClassUnknownToTheHostWritesItsOwnPropertiesAfterItsBases) {
             R"("backgroundColor":null,"subviews":[{"class":"GaugeView","frame":[4,8,60,20],)"
             R"("alpha":1,"hidden":false,"tag":0,"backgroundColor":null,"level":0.75,)"
             R"("marks":["low","high"],"needles":[{"tip":[1.5,2]},null],"subviews":[]}]})");
+}
+
+TEST(Dump, PropertyListValuesKeepTheirKinds) {
+  const auto list = std::make_shared<NSArray>(
+      std::vector<id>{NSStr("a"), nullptr, NSNumber::numberWithDouble(0.5)});
+  const NSDictionary values(NSDictionary::Storage{
+      {"bool", NSNumber::numberWithBool(true)},
+      {"data", NSData::dataWithBytes("hi!")},
+      {"date", NSDate::dateWithTimeIntervalSinceReferenceDate(0)},
+      {"far", NSDate::dateWithTimeIntervalSinceReferenceDate(-1e12)},
+      {"huge", NSNumber::numberWithUnsignedInteger(UINT64_MAX)},
+      {"int", NSNumber::numberWithInteger(-7)},
+      {"list", list},
+  });
+  JsonWriter out;
+  dump::writeValue(out, &values);
+  EXPECT_EQ(out.str(), R"({"bool":true,"data":"aGkh","date":"2001-01-01T00:00:00Z","far":-1e+12,)"
+                       R"("huge":18446744073709551615,"int":-7,"list":["a",null,0.5]})");
 }
 
 }  // namespace
