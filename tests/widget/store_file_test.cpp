@@ -2,6 +2,7 @@
 
 #include <sys/resource.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -9,6 +10,7 @@
 
 #include "tests/widget/widget_fixture.h"
 #include "widget/picker/catalogue.h"
+#include "widget/rates/rate_store.h"
 
 namespace tessary::test {
 namespace {
@@ -38,21 +40,35 @@ TEST_F(StoreFile, ACorruptFileIsSetAsideAndTheUpdateStartsAfresh) {
   ASSERT_TRUE(fresh);
   EXPECT_EQ(fresh->count(), 0u);
   EXPECT_EQ(copiesOf("Rates.plist"),
-            std::vector<std::string>{"Rates.plist.corrupt-20260706T000000Z"});
-  EXPECT_EQ(copy("Rates.plist.corrupt-20260706T000000Z"), "{ broken");
+            std::vector<std::string>{"Rates.plist.corrupt-1-20260706T000000Z"});
+  EXPECT_EQ(copy("Rates.plist.corrupt-1-20260706T000000Z"), "{ broken");
   EXPECT_FALSE(std::filesystem::exists(root_.host(paths::kRates)));
 
-  // Within the same second the name takes a number; only the newest three are kept.
+  // Each copy takes the next number, within one second too; only the newest three are kept.
   for (const char* bytes : {"", "<plist><array/></plist>", "bplist00junk", "\xff\xfe"}) {
     root_.writeFile(paths::kRates, bytes);
     ASSERT_TRUE(store_file::dictionaryForUpdate(paths::kRates, false));
     if (std::string(bytes).empty()) advance(61);
   }
   EXPECT_EQ(copiesOf("Rates.plist"),
-            (std::vector<std::string>{"Rates.plist.corrupt-20260706T000101Z",
-                                      "Rates.plist.corrupt-20260706T000101Z-2",
-                                      "Rates.plist.corrupt-20260706T000101Z-3"}));
-  EXPECT_EQ(copy("Rates.plist.corrupt-20260706T000101Z-3"), "\xff\xfe");
+            (std::vector<std::string>{"Rates.plist.corrupt-3-20260706T000101Z",
+                                      "Rates.plist.corrupt-4-20260706T000101Z",
+                                      "Rates.plist.corrupt-5-20260706T000101Z"}));
+  EXPECT_EQ(copy("Rates.plist.corrupt-5-20260706T000101Z"), "\xff\xfe");
+
+  // The clock gone back, even before 1970, or a copy named by time alone (as older versions
+  // named them) changes nothing: the newest three by number stay, the one just made among them.
+  root_.writeFile("/var/mobile/Library/Tessary/Rates.plist.corrupt-99991231T235959Z", "old");
+  for (const double wall : {-1e9 - kReferenceDateUnixTime, 0.0}) {
+    clock_->setWall(wall);
+    root_.writeFile(paths::kRates, "back " + std::to_string(wall));
+    ASSERT_TRUE(store_file::dictionaryForUpdate(paths::kRates, false));
+  }
+  EXPECT_EQ(copiesOf("Rates.plist"),
+            (std::vector<std::string>{"Rates.plist.corrupt-5-20260706T000101Z",
+                                      "Rates.plist.corrupt-6-19380424T221320Z",
+                                      "Rates.plist.corrupt-7-20010101T000000Z"}));
+  EXPECT_EQ(copy("Rates.plist.corrupt-7-20010101T000000Z"), "back 0.000000");
 
   // A good file is the dictionary itself; a missing one is fresh only when asked.
   NSDictionary({{"EUR-USD", NSStr("1.1")}}).writeToFileAtomically(paths::kRates, true);
@@ -129,6 +145,26 @@ TEST_F(StoreFile, EveryUpdateOfTheStoreGetsPastACorruptFile) {
   ASSERT_TRUE(recent);
   EXPECT_EQ(recent->objectForKey("left")->description(), "CHF");
   EXPECT_EQ(copiesOf("Recent.plist").size(), 2u);
+}
+
+// Two processes storing replies and choices into one store at once: each read-modify-write
+// holds the folder's lock until its rename, so neither loses a key the other wrote.
+TEST_F(StoreFile, TwoProcessesUpdatingOneStoreLoseNoKey) {
+  constexpr int kEach = 25;
+  const pid_t child = ::fork();
+  ASSERT_GE(child, 0);
+  const std::string side = child == 0 ? "left" : "right";
+  for (int i = 0; i < kEach; ++i) {
+    rate_store::storeReply(side + std::to_string(i), "1.5", 0);
+    catalogue::recordChoice(side + std::to_string(i % 4), "CHF");
+  }
+  if (child == 0) ::_exit(0);
+  int status = 0;
+  ASSERT_EQ(::waitpid(child, &status, 0), child);
+  ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+  EXPECT_EQ(rates()->count(), 2u * kEach);
+  EXPECT_EQ(dates()->count(), 2u * kEach);
+  EXPECT_EQ(NSDictionary::dictionaryWithContentsOfFile(paths::kRecent)->count(), 8u);
 }
 
 }  // namespace

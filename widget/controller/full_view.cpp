@@ -7,6 +7,7 @@
 #include "widget/controller/tessary_controller.h"
 #include "widget/picker/catalogue.h"
 #include "widget/rates/rate_store.h"
+#include "widget/util/store_file.h"
 
 namespace {
 
@@ -17,9 +18,7 @@ std::shared_ptr<UIImage> bundleImage(const char* name) {
 // The rate store's files and the recent pair's, before the full view reads them.
 void createRateAndRecentFiles() {
   rate_store::createMissingFiles();
-  if (!NSFileManager::defaultManager().fileExistsAtPath(paths::kRecent)) {
-    NSDictionary().writeToFileAtomically(paths::kRecent, true);
-  }
+  store_file::createIfMissing(paths::kRecent);
 }
 
 // A currency's name under its field in detail mode; a code the catalogue lacks gives an empty

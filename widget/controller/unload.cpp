@@ -8,11 +8,11 @@ void TessaryController::unloadView() {
   const auto left = leftField.lock();
   const auto right = rightField.lock();
   if (!settings::clear() && left && right) {
-    if (auto recent = store_file::dictionaryForUpdate(paths::kRecent, false)) {
+    store_file::update(paths::kRecent, false, [&](const auto& recent) {
       recent->setObjectForKey(NSStr(left->text()), "leftText");
       recent->setObjectForKey(NSStr(right->text()), "rightText");
-      recent->writeToFileAtomically(paths::kRecent, true);
-    }
+      return true;
+    });
   }
 
   _view.reset();

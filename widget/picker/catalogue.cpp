@@ -43,24 +43,34 @@ std::optional<std::string> recentString(const NSDictionary* recent, const std::s
 
 std::shared_ptr<NSMutableDictionary> restorePair() {
   auto recent = NSMutableDictionary::dictionaryWithContentsOfFile(paths::kRecent);
-  if (!recent) return nullptr;
-  if (!recentString(recent.get(), "left")) {
-    recent->setObjectForKey(NSStr("EUR"), "left");
-    recent->writeToFileAtomically(paths::kRecent, true);
+  if (!recent || (recentString(recent.get(), "left") && recentString(recent.get(), "right"))) {
+    return recent;
   }
-  if (!recentString(recent.get(), "right")) {
-    recent->setObjectForKey(NSStr("USD"), "right");
-    recent->writeToFileAtomically(paths::kRecent, true);
-  }
-  return recent;
+  // The defaults are written under the store's lock, over the file as it is then.
+  const auto fillIn = [](const std::shared_ptr<NSMutableDictionary>& dictionary) {
+    bool changed = false;
+    for (const auto& [side, code] : {std::pair{"left", "EUR"}, std::pair{"right", "USD"}}) {
+      if (recentString(dictionary.get(), side)) continue;
+      dictionary->setObjectForKey(NSStr(code), side);
+      changed = true;
+    }
+    return changed;
+  };
+  std::shared_ptr<NSMutableDictionary> updated;
+  store_file::update(paths::kRecent, false, [&](const auto& dictionary) {
+    updated = dictionary;
+    return fillIn(dictionary);
+  });
+  if (!updated) fillIn(recent);
+  return updated ? updated : recent;
 }
 
 void recordChoice(const std::string& side, const std::string& code) {
   // A file that cannot be read at all is not replaced: it may hold the other side's code.
-  auto recent = store_file::dictionaryForUpdate(paths::kRecent, true);
-  if (!recent) return;
-  recent->setObjectForKey(NSStr(code), side);
-  recent->writeToFileAtomically(paths::kRecent, true);
+  store_file::update(paths::kRecent, true, [&](const auto& recent) {
+    recent->setObjectForKey(NSStr(code), side);
+    return true;
+  });
 }
 
 }  // namespace catalogue

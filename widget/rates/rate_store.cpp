@@ -53,24 +53,21 @@ bool isUsableRate(float rate) {
 }
 
 void createMissingFiles() {
-  for (const char* path : {paths::kRates, paths::kDates}) {
-    if (!NSFileManager::defaultManager().fileExistsAtPath(path)) {
-      NSDictionary().writeToFileAtomically(path, true);
-    }
-  }
+  for (const char* path : {paths::kRates, paths::kDates}) store_file::createIfMissing(path);
 }
 
 void storeReply(const std::string& key, const std::string& replyText, double now) {
   // A date without its rate would make an old rate look fresh, so the date is written only
   // once the rate is.
-  auto rates = store_file::dictionaryForUpdate(paths::kRates, false);
-  if (!rates) return;
-  rates->setObjectForKey(NSStr(replyText), key);
-  if (!rates->writeToFileAtomically(paths::kRates, true)) return;
-  if (auto dates = store_file::dictionaryForUpdate(paths::kDates, false)) {
+  const bool stored = store_file::update(paths::kRates, false, [&](const auto& rates) {
+    rates->setObjectForKey(NSStr(replyText), key);
+    return true;
+  });
+  if (!stored) return;
+  store_file::update(paths::kDates, false, [&](const auto& dates) {
     dates->setObjectForKey(NSNumber::numberWithDouble(now), key);
-    dates->writeToFileAtomically(paths::kDates, true);
-  }
+    return true;
+  });
 }
 
 }  // namespace rate_store
