@@ -1,13 +1,17 @@
 // One keystroke's conversion on the fresh-rate path against the floor of reading the same
-// three files' bytes, for rate stores of 10, 1,000 and 28,730 pairs.
+// three files' bytes, for rate stores of 10, 1,000 and 28,730 pairs; and the whole host typing
+// 2,000 keys that convert against the same keys on a pair of one code, which only copy.
 #include <benchmark/benchmark.h>
 #include <fcntl.h>
 #include <unistd.h>
 
+#include <algorithm>
+#include <chrono>
 #include <string>
 #include <vector>
 
 #include "bench/bench_support.h"
+#include "host/simulator.h"
 #include "platform/foundation/clock.h"
 #include "platform/foundation/file_manager.h"
 #include "widget/controller/paths.h"
@@ -79,12 +83,50 @@ void BM_Load(benchmark::State& state) {
   if (rightField->text().empty()) state.SkipWithError("load did not convert from the store");
 }
 
+// Seconds the host takes for a script of 2,000 keys in the left field, "3" and a backspace in
+// turn after "12", with the built bundle: on a converting pair, or on a pair of one code,
+// where every key only copies.
+double hostScript(bool converting) {
+  constexpr double kNow = 800000000;
+  bench_support::TempFolder root("tessary-bench-host");
+  Simulator::Options options;
+  options.root = root.path();
+  options.bundleDirectory = TESSARY_BUILT_BUNDLE;
+  Simulator sim(options);
+  bench_support::check(sim.install());
+  bench_support::check(sim.setClock(kNow));
+  bench_support::writeRateStore(10, kNow - 3600);
+  NSDictionary({{"left", NSStr("EUR")}, {"right", NSStr(converting ? "USD" : "EUR")}})
+      .writeToFileAtomically(paths::kRecent, true);
+  bench_support::check(sim.show());
+  bench_support::check(sim.tap("field:left"));
+  bench_support::check(sim.type("12"));
+  const auto start = std::chrono::steady_clock::now();
+  for (int i = 0; i < 1000; ++i) {
+    bench_support::check(sim.type("3"));
+    bench_support::check(sim.backspace(1));
+  }
+  return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+}
+
+// What converting adds to one key through the whole host: the two scripts' difference over
+// their 2,000 keys.
+void BM_HostKey(benchmark::State& state) {
+  for (auto _ : state) {
+    const double copying = hostScript(false);
+    const double converting = hostScript(true);
+    state.SetIterationTime(std::max(converting - copying, 0.0) / 2000);
+  }
+}
+
 BENCHMARK(BM_Floor)->Arg(10)->Arg(1000)->Arg(28730)->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_Load)->Arg(10)->Arg(1000)->Arg(28730)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_HostKey)->Iterations(10)->UseManualTime()->Unit(benchmark::kMicrosecond);
 
 }  // namespace
 
-// After the table: each load time as a ratio to the floor of the same size.
+// After the table: each load time as a ratio to the floor of the same size, and what a
+// conversion adds to a key through the host as a ratio to the floor of 10 pairs.
 int main(int argc, char** argv) {
   bench_support::Summary summary{
       .labelHeading = "pairs", .baselineHeading = "floor (us)", .measuredHeading = "load (us)"};
@@ -92,5 +134,6 @@ int main(int argc, char** argv) {
     summary.ratios.push_back(
         {size, std::string("BM_Floor/") + size, std::string("BM_Load/") + size});
   }
+  summary.ratios.push_back({"10, host", "BM_Floor/10", "BM_HostKey/iterations:10/manual_time"});
   return bench_support::run(argc, argv, summary);
 }

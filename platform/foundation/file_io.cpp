@@ -66,32 +66,6 @@ mode_t newFileMode() {
   return 0644 & ~mask;
 }
 
-std::optional<size_t> readDescriptorInto(int fd, std::string& buffer) {
-  // No fstat before reading: the read itself refuses a folder, anything endless stops at the
-  // size limit, and only an empty result is checked, so a regular file costs one system call
-  // less per keystroke. The buffer only grows, so a caller that reuses it pays for no
-  // allocation or zeroing.
-  if (buffer.size() < 4096) buffer.resize(4096);
-  size_t filled = 0;
-  for (;;) {
-    if (filled == buffer.size()) {
-      if (buffer.size() > kMaxFileSize) return std::nullopt;
-      // One byte past the limit is enough to know a file is too big.
-      buffer.resize(std::min(buffer.size() * 2, kMaxFileSize + 1));
-    }
-    const ssize_t got = ::read(fd, buffer.data() + filled, buffer.size() - filled);
-    if (got < 0 && errno == EINTR) continue;
-    if (got < 0) return std::nullopt;
-    if (got == 0) break;
-    filled += static_cast<size_t>(got);
-  }
-  if (filled > kMaxFileSize) return std::nullopt;
-  // Nothing read: only an empty regular file is an empty file (not a FIFO or a device).
-  struct stat info {};
-  if (filled == 0 && (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode))) return std::nullopt;
-  return filled;
-}
-
 std::optional<std::string> bytesOf(std::optional<size_t> length, std::string&& bytes) {
   if (!length) return std::nullopt;
   bytes.resize(*length);
@@ -185,6 +159,32 @@ int createLockedTemporary(std::string& temporary) {
 }
 
 }  // namespace
+
+std::optional<size_t> readDescriptorInto(int fd, std::string& buffer) {
+  // No fstat before reading: the read itself refuses a folder, anything endless stops at the
+  // size limit, and only an empty result is checked, so a regular file costs one system call
+  // less per keystroke. The buffer only grows, so a caller that reuses it pays for no
+  // allocation or zeroing.
+  if (buffer.size() < 4096) buffer.resize(4096);
+  size_t filled = 0;
+  for (;;) {
+    if (filled == buffer.size()) {
+      if (buffer.size() > kMaxFileSize) return std::nullopt;
+      // One byte past the limit is enough to know a file is too big.
+      buffer.resize(std::min(buffer.size() * 2, kMaxFileSize + 1));
+    }
+    const ssize_t got = ::read(fd, buffer.data() + filled, buffer.size() - filled);
+    if (got < 0 && errno == EINTR) continue;
+    if (got < 0) return std::nullopt;
+    if (got == 0) break;
+    filled += static_cast<size_t>(got);
+  }
+  if (filled > kMaxFileSize) return std::nullopt;
+  // Nothing read: only an empty regular file is an empty file (not a FIFO or a device).
+  struct stat info {};
+  if (filled == 0 && (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode))) return std::nullopt;
+  return filled;
+}
 
 bool isTemporaryName(std::string_view name) {
   if (name.size() < 9 || name.front() != '.' || name[name.size() - 7] != '.') return false;

@@ -46,6 +46,8 @@ TESSARY_EXPORT std::optional<std::string> readAll(const std::string& hostPath);
 // Reads the whole file into the front of `buffer`, which only grows; the length read, or
 // nullopt as readAll.
 TESSARY_EXPORT std::optional<size_t> readInto(const std::string& hostPath, std::string& buffer);
+// Reads an open file to its end into the front of `buffer`, as readInto.
+std::optional<size_t> readDescriptorInto(int fd, std::string& buffer);
 // The same two for a platform path, read beneath the device root (DeviceRoot::openForReading).
 TESSARY_EXPORT std::optional<std::string> readBeneathRoot(std::string_view platformPath);
 TESSARY_EXPORT std::optional<size_t> readBeneathRootInto(std::string_view platformPath,

@@ -1,14 +1,12 @@
-// Choosing the reader for a file's bytes, the read cache, and the file methods of the
+// Choosing the reader for a file's bytes, and the file methods of the
 // dictionary and array classes.
 #include "platform/foundation/property_list.h"
 
 #include <bit>
 #include <cmath>
-#include <cstring>
-#include <list>
-#include <mutex>
 
 #include "platform/foundation/file_manager.h"
+#include "platform/foundation/read_cache.h"
 
 namespace property_list {
 namespace {
@@ -61,93 +59,9 @@ bool sameObject(const id& a, const id& b) {
   return identical(*a, *b);
 }
 
-// The last bytes read from each of a few files and what they parsed to. Every read reads the
-// whole file again and reuses the value only when the bytes are the same, so an in-place
-// rewrite is seen whatever the timestamps say. The values are immutable and shared.
-class ReadCache {
- public:
-  // `hostPath` is the key; the file is read beneath the device root.
-  id read(const std::string& hostPath, const std::string& platformPath) {
-    std::lock_guard lock(mutex_);
-    // The bytes land in a scratch buffer that is reused, so an unchanged file costs the read
-    // and one comparison, with no allocation.
-    const std::optional<size_t> length = file_io::readBeneathRootInto(platformPath, scratch_);
-    auto found = find(hostPath);
-    if (!length) {
-      if (found != entries_.end()) erase(found);
-      return nullptr;
-    }
-    if (found != entries_.end()) {
-      if (found->bytes.size() == *length &&
-          std::memcmp(found->bytes.data(), scratch_.data(), *length) == 0) {
-        entries_.splice(entries_.begin(), entries_, found);
-        return found->value;
-      }
-      erase(found);
-    }
-    auto bytes = std::make_optional<std::string>(scratch_.data(), *length);
-    if (scratch_.size() > kMaxScratch) std::string().swap(scratch_);
-    id value = parse(*bytes);
-    if (bytes->size() <= kMaxBytes) {
-      totalBytes_ += bytes->size();
-      entries_.push_front({hostPath, std::move(*bytes), value});
-      while (entries_.size() > kMaxEntries || totalBytes_ > kMaxBytes)
-        erase(std::prev(entries_.end()));
-    }
-    return value;
-  }
-
-  void forgetAll() {
-    std::lock_guard lock(mutex_);
-    entries_.clear();
-    totalBytes_ = 0;
-    std::string().swap(scratch_);
-  }
-
-  void forget(const std::string& hostPath) {
-    std::lock_guard lock(mutex_);
-    const auto found = find(hostPath);
-    if (found != entries_.end()) erase(found);
-  }
-
- private:
-  struct Entry {
-    std::string path;
-    std::string bytes;
-    id value;
-  };
-  static constexpr size_t kMaxEntries = 8;
-  static constexpr size_t kMaxBytes = 16 << 20;
-
-  std::list<Entry>::iterator find(const std::string& hostPath) {
-    for (auto it = entries_.begin(); it != entries_.end(); ++it) {
-      if (it->path == hostPath) return it;
-    }
-    return entries_.end();
-  }
-
-  void erase(std::list<Entry>::iterator it) {
-    totalBytes_ -= it->bytes.size();
-    entries_.erase(it);
-  }
-
-  // Larger buffers are let go after use rather than held for the process's life.
-  static constexpr size_t kMaxScratch = 4 << 20;
-
-  std::mutex mutex_;
-  std::string scratch_;
-  std::list<Entry> entries_;
-  size_t totalBytes_ = 0;
-};
-
-ReadCache& readCache() {
-  static ReadCache cache;
-  return cache;
-}
-
 id readPlatformFile(const std::string& platformPath) {
   const auto hostPath = DeviceRoot::map(platformPath);
-  return hostPath ? readCache().read(*hostPath, platformPath) : nullptr;
+  return hostPath ? read_cache::read(*hostPath, platformPath) : nullptr;
 }
 
 bool writePlatformFile(const NSObject& root, const std::string& platformPath, bool atomically) {
@@ -156,7 +70,7 @@ bool writePlatformFile(const NSObject& root, const std::string& platformPath, bo
   const auto xml = writeXML(root);
   if (!xml) return false;
   // The caller may still change what it wrote, so the cache reads the file afresh.
-  readCache().forget(*hostPath);
+  read_cache::forget(*hostPath);
   return atomically ? file_io::writeAtomically(*hostPath, *xml)
                     : file_io::writeInPlace(*hostPath, *xml);
 }
@@ -164,8 +78,14 @@ bool writePlatformFile(const NSObject& root, const std::string& platformPath, bo
 }  // namespace
 
 void forgetCachedReads() {
-  readCache().forgetAll();
+  read_cache::forgetAll();
 }
+
+namespace detail {
+void failCacheWatches(int error) {
+  read_cache::failWatches(error);
+}
+}  // namespace detail
 
 id parse(std::string_view bytes) {
   if (bytes.empty()) return nullptr;

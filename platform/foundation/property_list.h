@@ -22,7 +22,8 @@ TESSARY_EXPORT id parse(std::string_view bytes);
 // string with U+0000, or a date that is not finite or falls outside the years 0000-9999.
 TESSARY_EXPORT std::optional<std::string> writeXML(const NSObject& root);
 
-// Forgets every file the reader keeps, so the next read of each parses it afresh.
+// Forgets every file the reader keeps, and its watches, so the next read of each reads and
+// parses it afresh.
 TESSARY_EXPORT void forgetCachedReads();
 
 // Same value tree, with kinds kept apart (the integer 1 is not the real 1.0 nor YES), reals
@@ -41,6 +42,9 @@ TESSARY_EXPORT std::optional<std::string> formatISODate(double sinceReferenceDat
 // Base64 as XML property lists hold it; decoding skips white space.
 TESSARY_EXPORT std::optional<std::string> decodeBase64(std::string_view text);
 TESSARY_EXPORT std::string encodeBase64(std::string_view bytes);
+// Makes every new watch of the read cache fail with `error` (0: no longer), as a full watch
+// table would; forgetCachedReads() undoes it.
+TESSARY_EXPORT void failCacheWatches(int error);
 }  // namespace detail
 
 }  // namespace property_list

@@ -7,6 +7,7 @@
 #include "platform/foundation/notification_center.h"
 #include "platform/foundation/run_loop.h"
 #include "platform/foundation/url_connection.h"
+#include "platform/foundation/values.h"
 #include "platform/hostlist/bulletin_list.h"
 #include "platform/uikit/ui_alert_view.h"
 #include "platform/uikit/ui_application.h"
@@ -53,6 +54,11 @@ TEST(SharedState, ResetsEverySharedInstanceTheTestLeftBehind) {
     NSClassRegistry::registerClass("SBBulletinListController", [] { return nullptr; });
     NSNotificationCenter::defaultCenter().addObserver(
         observer, [&](NSObject&, const NSNotification&) { ++told; }, "");
+    environment.root().writeFile("/var/mobile/Library/Tessary/Rates.plist",
+                                 "<plist><dict/></plist>");
+    ASSERT_TRUE(
+        NSDictionary::dictionaryWithContentsOfFile("/var/mobile/Library/Tessary/Rates.plist"));
+    ASSERT_GT(watchesHeld(), 0u);
     told = 0;
   }
 
@@ -73,6 +79,7 @@ TEST(SharedState, ResetsEverySharedInstanceTheTestLeftBehind) {
   EXPECT_EQ(UITextField::firstResponder(), nullptr);
   EXPECT_EQ(NSClassRegistry::lookUp("SBBulletinListController"), nullptr);
   EXPECT_EQ(NSNotificationCenter::defaultCenter().observerCount(), 0u);
+  EXPECT_EQ(watchesHeld(), 0u);
 
   // Nothing reset above calls back into the test.
   UIAlertView::initWithTitleMessageCancelButtonTitle(NSStr("t"), NSStr("m"), "OK", {})->show();

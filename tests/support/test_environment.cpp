@@ -53,6 +53,17 @@ std::string readHostFile(const std::string& hostPath) {
   return content.str();
 }
 
+size_t watchesHeld() {
+  size_t watches = 0;
+  for (const auto& entry : std::filesystem::directory_iterator("/proc/self/fd")) {
+    std::error_code error;
+    if (std::filesystem::read_symlink(entry.path(), error) != "anon_inode:inotify") continue;
+    std::ifstream info("/proc/self/fdinfo/" + entry.path().filename().string());
+    for (std::string line; std::getline(info, line);) watches += line.starts_with("inotify wd:");
+  }
+  return watches;
+}
+
 std::string TempDeviceRoot::readFile(const std::string& platformPath) const {
   return readHostFile(host(platformPath));
 }

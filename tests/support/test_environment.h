@@ -13,6 +13,9 @@ namespace tessary::test {
 // The whole content of a file of the machine's own, or nothing when it cannot be read.
 std::string readHostFile(const std::string& hostPath);
 
+// The inotify watches this process holds, as the kernel lists them.
+size_t watchesHeld();
+
 // A fresh device root in a temporary folder, with the data and preferences folders; removed
 // with everything in it at the end.
 class TempDeviceRoot {
@@ -35,7 +38,8 @@ class TempDeviceRoot {
 // The process-wide platform state, owned for the length of one test: a manual clock at a
 // fixed wall time, a device root of its own, and every shared instance (run loop, animation
 // records, started requests, alerts, network activity indicator, callout bubble, pasteboard, first
-// responder, class registry, notification centre, device, screen, read cache) as at process start.
+// responder, class registry, notification centre, device, screen, read cache and its watches) as
+// at process start.
 // It resets all of them when made and again when destroyed, so no test sees what another left
 // behind, whatever order they run in.
 class TestEnvironment {
