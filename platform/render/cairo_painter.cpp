@@ -262,19 +262,9 @@ CGSize CairoPainter::textSize(const std::string& text, const TextStyle& style, C
 
 void CairoPainter::drawText(const std::string& text, CGRect rect, const TextStyle& style) {
   if (text.empty() || !style.font || !finite(rect) || rect.size.width <= 0) return;
-  PangoLayout* layout = textLayout(text, *style.font, rect.size.width, style.wraps, style.ellipsis);
+  PangoLayout* layout =
+      textLayout(text, *style.font, rect.size.width, style.wraps, style.ellipsis, style.alignment);
   if (!layout) return;
-  switch (style.alignment) {
-    case NSTextAlignmentCenter:
-      pango_layout_set_alignment(layout, PANGO_ALIGN_CENTER);
-      break;
-    case NSTextAlignmentRight:
-      pango_layout_set_alignment(layout, PANGO_ALIGN_RIGHT);
-      break;
-    default:
-      pango_layout_set_alignment(layout, PANGO_ALIGN_LEFT);
-      break;
-  }
   PangoRectangle logical{};
   pango_layout_get_extents(layout, nullptr, &logical);
   const double height = logical.height / double(PANGO_SCALE);

@@ -1,8 +1,10 @@
 #include "platform/render/pango_text.h"
 
 #include <cmath>
+#include <list>
 #include <map>
 #include <tuple>
+#include <unordered_map>
 
 #include "platform/render/text_measure_pango.h"
 #include "platform/uikit/ui_label.h"
@@ -14,6 +16,8 @@ namespace {
 constexpr double kMaxBytesTimesPoints = 200'000;
 constexpr double kMaxPoints = 1000;
 constexpr size_t kMaxCachedFonts = 64;
+// Enough for every text on a screen, twice over, so a frame lays out only what changed.
+constexpr size_t kMaxCachedLayouts = 512;
 
 struct FontKey {
   std::string family;
@@ -24,8 +28,39 @@ struct FontKey {
   }
 };
 
-// One context for the process and one layout per font, so that a repeated measurement only
-// sets the text and reads the extents.
+// Everything that decides a layout's lines: the same key gives the same glyphs.
+struct LayoutKey {
+  std::string text;
+  FontKey font;
+  int width;  // pango units, -1 without a limit
+  bool wraps;
+  bool ellipsis;
+  int alignment;
+  bool operator==(const LayoutKey& other) const {
+    return std::tie(text, font.family, font.pangoSize, font.bold, width, wraps, ellipsis,
+                    alignment) == std::tie(other.text, other.font.family, other.font.pangoSize,
+                                           other.font.bold, other.width, other.wraps,
+                                           other.ellipsis, other.alignment);
+  }
+};
+
+struct LayoutKeyHash {
+  size_t operator()(const LayoutKey& key) const {
+    size_t h = std::hash<std::string>()(key.text);
+    for (const size_t part :
+         {std::hash<std::string>()(key.font.family), static_cast<size_t>(key.font.pangoSize),
+          static_cast<size_t>(key.width),
+          static_cast<size_t>(key.wraps) | static_cast<size_t>(key.ellipsis) << 1 |
+              static_cast<size_t>(key.alignment) << 2 | static_cast<size_t>(key.font.bold) << 8}) {
+      h ^= part + 0x9e3779b97f4a7c15 + (h << 6) + (h >> 2);
+    }
+    return h;
+  }
+};
+
+// One context for the process, and the layouts of the texts set lately: pango keeps a
+// layout's lines until its text or attributes change, so a text drawn again in the same font,
+// width and alignment costs no layout at all. The least recently used layout goes first.
 class PangoMeasurer {
  public:
   PangoMeasurer() {
@@ -47,28 +82,54 @@ class PangoMeasurer {
   PangoMeasurer(const PangoMeasurer&) = delete;
   PangoMeasurer& operator=(const PangoMeasurer&) = delete;
 
-  // The font's layout holding the text, or null.
+  // The layout holding the text, or null.
   PangoLayout* layout(const std::string& text, const UIFont& font, double width, bool wraps,
-                      bool ellipsis) {
-    PangoLayout* layout = layoutFor(font);
-    if (!layout) return nullptr;
+                      bool ellipsis, NSTextAlignment alignment) {
+    const PangoFontDescription* description = descriptionFor(font);
+    if (!description) return nullptr;
+    const bool limited = width > 0 && std::isfinite(width) && width < 1e6;
+    LayoutKey key{text,  fontKey(font),       limited ? static_cast<int>(width * PANGO_SCALE) : -1,
+                  wraps, limited && ellipsis, static_cast<int>(alignment)};
+    if (const auto found = layouts_.find(key); found != layouts_.end()) {
+      recent_.splice(recent_.begin(), recent_, found->second.use);
+      return found->second.layout;
+    }
+    if (layouts_.size() >= kMaxCachedLayouts) {
+      const auto oldest = layouts_.find(*recent_.back());
+      g_object_unref(oldest->second.layout);
+      layouts_.erase(oldest);
+      recent_.pop_back();
+    }
+    PangoLayout* layout = pango_layout_new(context_);
+    pango_layout_set_font_description(layout, description);
     pango_layout_set_single_paragraph_mode(layout, !wraps);
-    if (width > 0 && std::isfinite(width) && width < 1e6) {
-      pango_layout_set_width(layout, static_cast<int>(width * PANGO_SCALE));
+    if (limited) {
+      pango_layout_set_width(layout, key.width);
       pango_layout_set_wrap(layout, PANGO_WRAP_WORD_CHAR);
       pango_layout_set_ellipsize(layout,
                                  !wraps && ellipsis ? PANGO_ELLIPSIZE_END : PANGO_ELLIPSIZE_NONE);
-    } else {
-      pango_layout_set_width(layout, -1);
-      pango_layout_set_ellipsize(layout, PANGO_ELLIPSIZE_NONE);
+    }
+    switch (alignment) {
+      case NSTextAlignmentCenter:
+        pango_layout_set_alignment(layout, PANGO_ALIGN_CENTER);
+        break;
+      case NSTextAlignmentRight:
+        pango_layout_set_alignment(layout, PANGO_ALIGN_RIGHT);
+        break;
+      default:
+        pango_layout_set_alignment(layout, PANGO_ALIGN_LEFT);
+        break;
     }
     pango_layout_set_text(layout, text.data(), static_cast<int>(text.size()));
+    const auto [entry, added] = layouts_.emplace(std::move(key), Entry{layout, {}});
+    recent_.push_front(&entry->first);
+    entry->second.use = recent_.begin();
     return layout;
   }
 
   // False when pango could not measure.
   bool measure(const std::string& text, const UIFont& font, CGSize& out) {
-    PangoLayout* layout = this->layout(text, font, 0, false, false);
+    PangoLayout* layout = this->layout(text, font, 0, false, false, NSTextAlignmentLeft);
     if (!layout) return false;
     PangoRectangle logical{};
     pango_layout_get_extents(layout, nullptr, &logical);
@@ -79,35 +140,39 @@ class PangoMeasurer {
   }
 
  private:
-  PangoLayout* layoutFor(const UIFont& font) {
-    if (!context_) return nullptr;
-    FontKey key{font.fontName(), static_cast<int>(std::lround(font.pointSize() * PANGO_SCALE)),
-                font.isBold()};
-    if (const auto found = layouts_.find(key); found != layouts_.end()) return found->second;
-    if (layouts_.size() >= kMaxCachedFonts) clear();
+  struct Entry {
+    PangoLayout* layout;
+    std::list<const LayoutKey*>::iterator use;
+  };
 
+  static FontKey fontKey(const UIFont& font) {
+    return {font.fontName(), static_cast<int>(std::lround(font.pointSize() * PANGO_SCALE)),
+            font.isBold()};
+  }
+
+  const PangoFontDescription* descriptionFor(const UIFont& font) {
+    if (!context_) return nullptr;
+    FontKey key = fontKey(font);
+    if (const auto found = fonts_.find(key); found != fonts_.end()) return found->second;
+    if (fonts_.size() >= kMaxCachedFonts) {
+      for (auto& [unused, description] : fonts_) pango_font_description_free(description);
+      fonts_.clear();
+    }
     PangoFontDescription* description = pango_font_description_new();
     pango_font_description_set_family(description,
                                       key.family.empty() ? "DejaVu Sans" : key.family.c_str());
     pango_font_description_set_weight(description,
                                       key.bold ? PANGO_WEIGHT_BOLD : PANGO_WEIGHT_NORMAL);
     pango_font_description_set_size(description, key.pangoSize);
-    PangoLayout* layout = pango_layout_new(context_);
-    pango_layout_set_font_description(layout, description);
-    pango_font_description_free(description);
-    pango_layout_set_single_paragraph_mode(layout, TRUE);
-    layouts_.emplace(std::move(key), layout);
-    return layout;
-  }
-
-  void clear() {
-    for (auto& [key, layout] : layouts_) g_object_unref(layout);
-    layouts_.clear();
+    fonts_.emplace(std::move(key), description);
+    return description;
   }
 
   PangoFontMap* fontMap_ = nullptr;
   PangoContext* context_ = nullptr;
-  std::map<FontKey, PangoLayout*> layouts_;
+  std::map<FontKey, PangoFontDescription*> fonts_;
+  std::unordered_map<LayoutKey, Entry, LayoutKeyHash> layouts_;
+  std::list<const LayoutKey*> recent_;  // most recently used first
 };
 
 PangoMeasurer& measurer() {
@@ -143,9 +208,9 @@ bool layable(const std::string& text, const UIFont& font) {
 }
 
 PangoLayout* textLayout(const std::string& text, const UIFont& font, double width, bool wraps,
-                        bool ellipsis) {
+                        bool ellipsis, NSTextAlignment alignment) {
   if (!layable(text, font)) return nullptr;
-  return measurer().layout(validUTF8(text), font, width, wraps, ellipsis);
+  return measurer().layout(validUTF8(text), font, width, wraps, ellipsis, alignment);
 }
 
 }  // namespace render

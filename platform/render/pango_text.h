@@ -5,6 +5,7 @@
 #include <string>
 
 #include "platform/uikit/ui_color.h"
+#include "platform/uikit/ui_label.h"
 
 namespace render {
 
@@ -13,9 +14,11 @@ namespace render {
 // pixels everywhere. `width` > 0 limits the line (breaking it when `wraps`, else ending it in an
 // ellipsis when `ellipsis`). Null when pango cannot lay the text out (a size that is not a
 // positive finite number, text too long for its fixed-point arithmetic, or a pango failure).
-// The layout belongs to a cache and is valid until the next call.
+// The layout belongs to a cache of recent layouts: it is valid until the next call, and must
+// not be changed, as the same text in the same font, width and alignment answers it again
+// with its lines already laid out.
 PangoLayout* textLayout(const std::string& text, const UIFont& font, double width, bool wraps,
-                        bool ellipsis);
+                        bool ellipsis, NSTextAlignment alignment = NSTextAlignmentLeft);
 
 // Pango takes only valid UTF-8 without NUL bytes; both become U+FFFD.
 std::string validUTF8(const std::string& text);

@@ -2,6 +2,7 @@
 
 #include <string>
 
+#include "platform/render/pango_text.h"
 #include "platform/render/text_measure_pango.h"
 #include "platform/uikit/ui_label.h"
 
@@ -92,3 +93,29 @@ TEST(TextMeasure, AnInstalledMeasurerReplacesPangoAndLabelsSizeToFitWithIt) {
 }
 
 }  // namespace
+
+// A layout is kept for its text, font, width, wrapping and alignment: the same text set the
+// same way gets it back as it was, and a change of any of them gets another, so one view's
+// alignment never leaks into another's text. Texts pushed out by newer ones come back whole.
+TEST(TextLayoutCache, TheSameSettingGetsTheSameLayoutAndAnotherGetsItsOwn) {
+  const auto font = UIFont::systemFontOfSize(17);
+  PangoLayout* right = render::textLayout("1234.5", *font, 100, false, true, NSTextAlignmentRight);
+  ASSERT_NE(right, nullptr);
+  EXPECT_EQ(render::textLayout("1234.5", *font, 100, false, true, NSTextAlignmentRight), right);
+  PangoLayout* centred =
+      render::textLayout("1234.5", *font, 100, false, true, NSTextAlignmentCenter);
+  EXPECT_NE(centred, right);
+  EXPECT_EQ(pango_layout_get_alignment(right), PANGO_ALIGN_RIGHT);
+  EXPECT_EQ(pango_layout_get_alignment(centred), PANGO_ALIGN_CENTER);
+  EXPECT_NE(render::textLayout("1234.5", *font, 120, false, true, NSTextAlignmentRight), right);
+  EXPECT_NE(render::textLayout("1234.5", *UIFont::boldSystemFontOfSize(17), 100, false, true,
+                               NSTextAlignmentRight),
+            right);
+
+  for (int i = 0; i < 1200; ++i) render::textLayout(std::to_string(i), *font, 0, false, false);
+  PangoLayout* again = render::textLayout("1234.5", *font, 100, false, true, NSTextAlignmentRight);
+  ASSERT_NE(again, nullptr);
+  EXPECT_STREQ(pango_layout_get_text(again), "1234.5");
+  EXPECT_EQ(pango_layout_get_alignment(again), PANGO_ALIGN_RIGHT);
+  EXPECT_EQ(pango_layout_get_width(again), 100 * PANGO_SCALE);
+}
