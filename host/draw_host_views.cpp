@@ -73,6 +73,17 @@ void StatusBarView::drawRect(Painter& painter, CGRect rect) const {
   painter.fillRect(CGRectMake(right - 3, rect.size.height / 2 - 2, 2, 4), *white);
 }
 
+void StatusBarView::markClockChanges() {
+  const long minute = static_cast<long>(std::floor(Clock::current().wall() / 60));
+  const long step = UIApplication::sharedApplication().isNetworkActivityIndicatorVisible()
+                        ? static_cast<long>(std::floor(Clock::current().monotonic() * 12))
+                        : -1;
+  if (minute == minute_ && step == spinnerStep_) return;
+  minute_ = minute;
+  spinnerStep_ = step;
+  setNeedsDisplay();
+}
+
 void ListHandleView::drawRect(Painter& painter, CGRect rect) const {
   painter.fillRoundedRectGradient(rect, 0, *UIColor::colorWithWhiteAlpha(0.22f, 1),
                                   *UIColor::colorWithWhiteAlpha(0.1f, 1));
@@ -99,6 +110,15 @@ void HostTableView::drawRect(Painter& painter, CGRect rect) const {
   for (CGFloat y = 1; y < rect.size.height; y += 2) {
     painter.fillRect(CGRectMake(0, y, rect.size.width, 0.5f), *thread);
   }
+}
+
+void KeypadView::setPressedKey(std::optional<keyboard::Key> key) {
+  if (key == pressed_) return;
+  for (const auto* held : {&pressed_, &key}) {
+    // With the shadow one point under the face.
+    if (*held) setNeedsDisplayInRect(CGRectInset((*held)->frame, -1, -2));
+  }
+  pressed_ = std::move(key);
 }
 
 void KeypadView::drawRect(Painter& painter, CGRect rect) const {

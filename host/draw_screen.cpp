@@ -136,6 +136,28 @@ void draw(const Simulator& simulator, Painter& painter) {
   }
 }
 
+std::vector<CGRect> Damage::take(const Simulator& simulator) {
+  const auto& list = simulator.list();
+  list.statusBar()->markClockChanges();
+  UIView::markAnimations();
+  std::vector<CGRect> damage = list.window()->takeDamage();
+  std::vector<const UIAlertView*> alerts;
+  for (const auto& alert : UIAlertView::visibleAlerts()) alerts.push_back(alert.get());
+  if (alerts != alerts_) {
+    alerts_ = std::move(alerts);
+    const CGSize size = list.window()->frame().size;
+    damage.assign(1, CGRectMake(0, 0, size.width, size.height));
+  }
+  return damage;
+}
+
+std::vector<render::PixelRect> drawDamage(const Simulator& simulator, render::Surface& surface,
+                                          double scale, const std::vector<CGRect>& damage) {
+  auto region = render::pixelRegion(damage, scale, surface.width(), surface.height());
+  surface.paintRegion(scale, region, [&](Painter& painter) { draw(simulator, painter); });
+  return region;
+}
+
 render::Surface render(const Simulator& simulator, double scale) {
   if (!(scale > 0)) scale = kDefaultScale;
   scale = std::min(scale, kMaxScale);

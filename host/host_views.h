@@ -12,6 +12,14 @@ class StatusBarView : public UIView {
  public:
   explicit StatusBarView(PassKey<StatusBarView>) {}
   void drawRect(Painter& painter, CGRect rect) const override;
+  // Marks the bar when the clock's minute or the indicator's step (or whether it shows) is not
+  // what the last call saw: what a presenter calls before each frame, so an idle bar costs no
+  // drawing.
+  void markClockChanges();
+
+ private:
+  long minute_ = -1;
+  long spinnerStep_ = -2;
 };
 
 // The list's grip at its bottom edge.
@@ -26,7 +34,10 @@ class ListHandleView : public UIView {
 class HostTableCell : public UITableViewCell {
  public:
   explicit HostTableCell(PassKey<HostTableCell>) {}
-  void setSeparated(bool separated) { separated_ = separated; }
+  void setSeparated(bool separated) {
+    separated_ = separated;
+    setNeedsDisplay();
+  }
   void drawRect(Painter& painter, CGRect rect) const override;
 
  private:

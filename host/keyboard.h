@@ -57,9 +57,11 @@ class KeypadView : public UIView {
   void setType(UIKeyboardType type, bool tablet) {
     type_ = type;
     tablet_ = tablet;
+    setNeedsDisplay();
   }
-  // A key that is not among the keys of the present layout is drawn as none.
-  void setPressedKey(std::optional<keyboard::Key> key) { pressed_ = std::move(key); }
+  // A key that is not among the keys of the present layout is drawn as none. Only the keys
+  // let go and pressed are drawn again.
+  void setPressedKey(std::optional<keyboard::Key> key);
   const std::optional<keyboard::Key>& pressedKey() const { return pressed_; }
   void drawRect(Painter& painter, CGRect rect) const override;
 

@@ -4,6 +4,7 @@
 #include <string>
 #include <vector>
 
+#include "host/host_views.h"
 #include "platform/hostlist/bulletin_list.h"
 #include "platform/uikit/ui_label.h"
 #include "platform/uikit/ui_table_view.h"
@@ -89,6 +90,7 @@ class NotificationList {
   CGSize screenSize() const { return screen_; }
 
   const std::shared_ptr<UIView>& window() const { return window_; }
+  const std::shared_ptr<StatusBarView>& statusBar() const { return statusBar_; }
   const std::shared_ptr<UIView>& slidingView() const { return sliding_; }
   const std::shared_ptr<UIView>& handle() const { return handle_; }
   const std::shared_ptr<HostTableView>& table() const { return table_; }
@@ -110,7 +112,7 @@ class NotificationList {
 
   std::shared_ptr<HostListController> controller_;
   std::shared_ptr<UIView> window_;
-  std::shared_ptr<UIView> statusBar_;
+  std::shared_ptr<StatusBarView> statusBar_;
   std::shared_ptr<UIView> sliding_;
   std::shared_ptr<HostTableView> table_;
   std::shared_ptr<UIView> handle_;

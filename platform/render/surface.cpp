@@ -1,6 +1,7 @@
 #include "platform/render/surface.h"
 
 #include <algorithm>
+#include <cmath>
 #include <cstdlib>
 #include <cstring>
 
@@ -66,6 +67,60 @@ void Surface::paint(double scale, const std::function<void(Painter&)>& draw) {
   draw(painter);
   cairo_destroy(cr);
   cairo_surface_flush(impl_->surface);
+}
+
+void Surface::paintRegion(double scale, const std::vector<PixelRect>& region,
+                          const std::function<void(Painter&)>& draw) {
+  if (region.empty()) return;
+  cairo_t* cr = cairo_create(impl_->surface);
+  for (const PixelRect& r : region) cairo_rectangle(cr, r.x, r.y, r.width, r.height);
+  cairo_clip(cr);
+  cairo_set_operator(cr, CAIRO_OPERATOR_CLEAR);
+  cairo_paint(cr);
+  cairo_set_operator(cr, CAIRO_OPERATOR_OVER);
+  if (scale > 0 && scale < 64) cairo_scale(cr, scale, scale);
+  CairoPainter painter(cr);
+  draw(painter);
+  cairo_destroy(cr);
+  cairo_surface_flush(impl_->surface);
+}
+
+std::vector<PixelRect> pixelRegion(const std::vector<CGRect>& areas, double scale, int width,
+                                   int height) {
+  std::vector<PixelRect> region;
+  for (const CGRect& area : areas) {
+    if (!(area.size.width > 0 && area.size.height > 0)) continue;
+    const double left = std::floor(area.origin.x * scale);
+    const double top = std::floor(area.origin.y * scale);
+    const double right = std::ceil((area.origin.x + area.size.width) * scale);
+    const double bottom = std::ceil((area.origin.y + area.size.height) * scale);
+    // Beyond the surface is cut off; a side that is not a number leaves nothing sure to draw.
+    if (std::isnan(left) || std::isnan(top) || std::isnan(right) || std::isnan(bottom)) continue;
+    PixelRect r;
+    r.x = static_cast<int>(std::clamp(left, 0.0, static_cast<double>(width)));
+    r.y = static_cast<int>(std::clamp(top, 0.0, static_cast<double>(height)));
+    r.width = static_cast<int>(std::clamp(right, 0.0, static_cast<double>(width))) - r.x;
+    r.height = static_cast<int>(std::clamp(bottom, 0.0, static_cast<double>(height))) - r.y;
+    if (r.width <= 0 || r.height <= 0) continue;
+    // Swallows every rectangle it overlaps, and starts over with the larger one.
+    for (bool merged = true; merged;) {
+      merged = false;
+      for (auto it = region.begin(); it != region.end(); ++it) {
+        if (it->x >= r.x + r.width || r.x >= it->x + it->width || it->y >= r.y + r.height ||
+            r.y >= it->y + it->height) {
+          continue;
+        }
+        const int x = std::min(r.x, it->x), y = std::min(r.y, it->y);
+        r = {x, y, std::max(r.x + r.width, it->x + it->width) - x,
+             std::max(r.y + r.height, it->y + it->height) - y};
+        region.erase(it);
+        merged = true;
+        break;
+      }
+    }
+    region.push_back(r);
+  }
+  return region;
 }
 
 void Surface::copyFrom(const Surface& source) {

@@ -4,6 +4,7 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "platform/uikit/painter.h"
 
@@ -14,6 +15,18 @@ struct RGBA {
   uint8_t r = 0, g = 0, b = 0, a = 0;
   bool operator==(const RGBA&) const = default;
 };
+
+// A rectangle of whole pixels.
+struct PixelRect {
+  int x = 0, y = 0, width = 0, height = 0;
+  bool operator==(const PixelRect&) const = default;
+};
+
+// The pixels that show areas given in points at `scale`: each area rounded out to whole
+// pixels and cut to a surface of `width` by `height`; areas that overlap become the one
+// rectangle holding both, so no pixel is in two rectangles. Empty areas give nothing.
+std::vector<PixelRect> pixelRegion(const std::vector<CGRect>& areas, double scale, int width,
+                                   int height);
 
 // An image in memory that views are drawn into and PNGs are read from and written to. The
 // pixels are 32-bit words, 0xAARRGGBB with premultiplied alpha, rows `stride` bytes apart
@@ -35,6 +48,10 @@ class Surface {
 
   // Runs `draw` with a painter whose coordinates are points of `scale` pixels.
   void paint(double scale, const std::function<void(Painter&)>& draw);
+  // Draws again only in `region`: its pixels are made transparent, then `draw` runs clipped
+  // to them, giving there what paint gives on a new surface; the rest keeps what it had.
+  void paintRegion(double scale, const std::vector<PixelRect>& region,
+                   const std::function<void(Painter&)>& draw);
   // Replaces every pixel with `source`'s (sizes must match), or copies what fits.
   void copyFrom(const Surface& source);
   void fill(RGBA color);

@@ -43,6 +43,20 @@ inline CGRect CGRectInset(CGRect r, CGFloat dx, CGFloat dy) {
   return CGRectMake(r.origin.x + dx, r.origin.y + dy, r.size.width - 2 * dx,
                     r.size.height - 2 * dy);
 }
+// A rectangle without area (or with a size that is not a number) holds nothing.
+inline bool CGRectIsEmpty(CGRect r) {
+  return !(r.size.width > 0 && r.size.height > 0);
+}
+// The smallest rectangle holding both; an empty one adds nothing.
+inline CGRect CGRectUnion(CGRect a, CGRect b) {
+  if (CGRectIsEmpty(a)) return CGRectIsEmpty(b) ? CGRectZero : b;
+  if (CGRectIsEmpty(b)) return a;
+  const CGFloat x = a.origin.x < b.origin.x ? a.origin.x : b.origin.x;
+  const CGFloat y = a.origin.y < b.origin.y ? a.origin.y : b.origin.y;
+  const CGFloat ar = a.origin.x + a.size.width, br = b.origin.x + b.size.width;
+  const CGFloat ab = a.origin.y + a.size.height, bb = b.origin.y + b.size.height;
+  return CGRectMake(x, y, (ar > br ? ar : br) - x, (ab > bb ? ab : bb) - y);
+}
 inline bool CGRectContainsPoint(CGRect r, CGPoint p) {
   return p.x >= r.origin.x && p.y >= r.origin.y && p.x < r.origin.x + r.size.width &&
          p.y < r.origin.y + r.size.height;

@@ -49,6 +49,7 @@ void UIButton::setTitleColorForState(std::shared_ptr<UIColor> color, UIControlSt
 
 void UIButton::setBackgroundImageForState(std::shared_ptr<UIImage> image, UIControlState state) {
   backgrounds_[state] = std::move(image);
+  setNeedsDisplay();
 }
 
 std::shared_ptr<UIImage> UIButton::backgroundImageForState(UIControlState state) const {
@@ -61,6 +62,7 @@ std::shared_ptr<UIImage> UIButton::currentBackgroundImage() const {
 
 void UIButton::setImageForState(std::shared_ptr<UIImage> image, UIControlState state) {
   images_[state] = std::move(image);
+  setNeedsDisplay();
 }
 
 std::shared_ptr<UIImage> UIButton::imageForState(UIControlState state) const {
@@ -68,8 +70,29 @@ std::shared_ptr<UIImage> UIButton::imageForState(UIControlState state) const {
 }
 
 void UIButton::setHighlighted(bool highlighted) {
+  // The glow may reach past a small button's edges: marked while it still shows.
+  if (highlighted != isHighlighted() && showsTouch_ && isHighlighted()) setNeedsDisplay();
   UIControl::setHighlighted(highlighted);
   refreshTitle();
+}
+
+void UIButton::setShowsTouchWhenHighlighted(bool shows) {
+  if (shows == showsTouch_) return;
+  if (isHighlighted()) setNeedsDisplay();
+  showsTouch_ = shows;
+  if (isHighlighted()) setNeedsDisplay();
+}
+
+CGFloat UIButton::glowRadius(CGSize size) {
+  return std::max<CGFloat>(20, std::min(size.width, size.height) * 0.75f);
+}
+
+CGRect UIButton::drawnArea(CGSize size) const {
+  const CGRect own = UIControl::drawnArea(size);
+  if (!showsTouch_ || !isHighlighted()) return own;
+  const CGFloat radius = glowRadius(size);
+  return CGRectUnion(
+      own, CGRectMake(size.width / 2 - radius, size.height / 2 - radius, 2 * radius, 2 * radius));
 }
 
 CGSize UIButton::sizeThatFits(CGSize size) const {
@@ -115,8 +138,7 @@ void UIButton::drawRect(Painter& painter, CGRect rect) const {
 
 void UIButton::drawOverSubviews(Painter& painter, CGRect rect) const {
   if (!showsTouch_ || !isHighlighted()) return;
-  const CGFloat radius = std::max<CGFloat>(20, std::min(rect.size.width, rect.size.height) * 0.75f);
-  painter.fillGlow(CGPointMake(rect.size.width / 2, rect.size.height / 2), radius,
+  painter.fillGlow(CGPointMake(rect.size.width / 2, rect.size.height / 2), glowRadius(rect.size),
                    *UIColor::colorWithWhiteAlpha(1, 0.9f));
 }
 

@@ -31,7 +31,7 @@ class TESSARY_EXPORT UIButton : public UIControl {
   std::shared_ptr<UIImage> imageForState(UIControlState state) const;
   UIButtonType buttonType() const { return type_; }
   bool showsTouchWhenHighlighted() const { return showsTouch_; }
-  void setShowsTouchWhenHighlighted(bool shows) { showsTouch_ = shows; }
+  void setShowsTouchWhenHighlighted(bool shows);
 
   void setHighlighted(bool highlighted) override;
   // A background image's size, else the title's size.
@@ -42,12 +42,15 @@ class TESSARY_EXPORT UIButton : public UIControl {
   void drawRect(Painter& painter, CGRect rect) const override;
   // The soft white glow over the middle while highlighted, when the button shows touches.
   void drawOverSubviews(Painter& painter, CGRect rect) const override;
+  // With the glow's square while it shows.
+  CGRect drawnArea(CGSize size) const override;
 
  protected:
   explicit UIButton(UIButtonType type = UIButtonTypeCustom);
 
  private:
   void refreshTitle();
+  static CGFloat glowRadius(CGSize size);
 
   UIButtonType type_;
   std::shared_ptr<UILabel> titleLabel_;

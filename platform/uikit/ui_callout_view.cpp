@@ -48,11 +48,13 @@ void UICalloutView::resetSharedCalloutView() {
 
 void UICalloutView::setTitle(std::string title) {
   title_ = std::move(title);
+  setNeedsDisplay();
   layout(false);
 }
 
 void UICalloutView::setSubtitleAnimated(std::optional<std::string> subtitle, bool animated) {
   subtitle_ = std::move(subtitle);
+  setNeedsDisplay();
   layout(animated);
 }
 

@@ -61,11 +61,23 @@ class TESSARY_EXPORT UIControl : public UIView {
   size_t actionCount() const { return actions_.size(); }
 
   bool isEnabled() const { return enabled_; }
-  void setEnabled(bool enabled) { enabled_ = enabled; }
+  void setEnabled(bool enabled) {
+    if (enabled == enabled_) return;
+    enabled_ = enabled;
+    setNeedsDisplay();
+  }
   bool isHighlighted() const { return highlighted_; }
-  virtual void setHighlighted(bool highlighted) { highlighted_ = highlighted; }
+  virtual void setHighlighted(bool highlighted) {
+    if (highlighted == highlighted_) return;
+    highlighted_ = highlighted;
+    setNeedsDisplay();
+  }
   bool isSelected() const { return selected_; }
-  void setSelected(bool selected) { selected_ = selected; }
+  void setSelected(bool selected) {
+    if (selected == selected_) return;
+    selected_ = selected;
+    setNeedsDisplay();
+  }
 
  protected:
   explicit UIControl(CGRect frame = CGRectZero) : UIView(frame) {}

@@ -41,7 +41,10 @@ class TESSARY_EXPORT UIImageView : public UIView {
   const char* className() const override { return "UIImageView"; }
   void describe(ViewDescription& out) const override;
   const std::shared_ptr<UIImage>& image() const { return image_; }
-  void setImage(std::shared_ptr<UIImage> image) { image_ = std::move(image); }
+  void setImage(std::shared_ptr<UIImage> image) {
+    image_ = std::move(image);
+    setNeedsDisplay();
+  }
   CGSize sizeThatFits(CGSize size) const override { return image_ ? image_->size() : size; }
   // The image scaled to fill the bounds, keeping its stretch caps.
   void drawRect(Painter& painter, CGRect rect) const override;

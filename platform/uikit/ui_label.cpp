@@ -1,5 +1,6 @@
 #include "platform/uikit/ui_label.h"
 
+#include <algorithm>
 #include <cmath>
 
 #include "platform/foundation/utf16.h"
@@ -47,6 +48,15 @@ std::shared_ptr<UIFont> fontFittingWidth(const std::string& text,
   }
   return std::make_shared<UIFont>(font->fontName(), std::min(smallest, font->pointSize()),
                                   font->isBold());
+}
+
+CGRect UILabel::drawnArea(CGSize size) const {
+  const CGFloat points = font_ ? font_->pointSize() : 0;
+  const CGFloat line =
+      std::isfinite(points) ? std::ceil(std::clamp<CGFloat>(points, 0, 1000) * 1.25f) : 0;
+  const CGFloat over = std::max<CGFloat>(0, std::ceil((line - size.height) / 2));
+  return CGRectInset(UIView::drawnArea(size), -(std::abs(shadowOffset_.width) + 2),
+                     -(over + std::abs(shadowOffset_.height) + 1));
 }
 
 void UILabel::drawRect(Painter& painter, CGRect rect) const {

@@ -38,28 +38,57 @@ class TESSARY_EXPORT UILabel : public UIView {
   void describe(ViewDescription& out) const override;
 
   const std::string& text() const { return text_; }
-  void setText(std::string text) { text_ = std::move(text); }
+  void setText(std::string text) {
+    if (text == text_) return;
+    text_ = std::move(text);
+    setNeedsDisplay();
+  }
   const std::shared_ptr<UIFont>& font() const { return font_; }
   void setFont(std::shared_ptr<UIFont> font) {
-    if (font) font_ = std::move(font);
+    if (!font) return;
+    setNeedsDisplay();  // the text may reach past the edges, as far as the font's line
+    font_ = std::move(font);
+    setNeedsDisplay();
   }
   const std::shared_ptr<UIColor>& textColor() const { return textColor_; }
-  void setTextColor(std::shared_ptr<UIColor> color) { textColor_ = std::move(color); }
+  void setTextColor(std::shared_ptr<UIColor> color) {
+    textColor_ = std::move(color);
+    setNeedsDisplay();
+  }
   NSTextAlignment textAlignment() const { return alignment_; }
-  void setTextAlignment(NSTextAlignment alignment) { alignment_ = alignment; }
+  void setTextAlignment(NSTextAlignment alignment) {
+    alignment_ = alignment;
+    setNeedsDisplay();
+  }
   const std::shared_ptr<UIColor>& shadowColor() const { return shadowColor_; }
-  void setShadowColor(std::shared_ptr<UIColor> color) { shadowColor_ = std::move(color); }
+  void setShadowColor(std::shared_ptr<UIColor> color) {
+    shadowColor_ = std::move(color);
+    setNeedsDisplay();
+  }
   CGSize shadowOffset() const { return shadowOffset_; }
-  void setShadowOffset(CGSize offset) { shadowOffset_ = offset; }
+  void setShadowOffset(CGSize offset) {
+    setNeedsDisplay();
+    shadowOffset_ = offset;
+    setNeedsDisplay();
+  }
   bool adjustsFontSizeToFitWidth() const { return adjusts_; }
-  void setAdjustsFontSizeToFitWidth(bool adjusts) { adjusts_ = adjusts; }
+  void setAdjustsFontSizeToFitWidth(bool adjusts) {
+    adjusts_ = adjusts;
+    setNeedsDisplay();
+  }
   CGFloat minimumFontSize() const { return minimumFontSize_; }
-  void setMinimumFontSize(CGFloat size) { minimumFontSize_ = size; }
+  void setMinimumFontSize(CGFloat size) {
+    minimumFontSize_ = size;
+    setNeedsDisplay();
+  }
 
   CGSize sizeThatFits(CGSize) const override { return measureText(text_, *font_); }
   // The text, shrunk to the width when the label adjusts its font size or has a minimum font
   // size, in the text colour with the shadow.
   void drawRect(Painter& painter, CGRect rect) const override;
+  // A line of the font is centred on the label and may be taller than it; glyphs and the
+  // shadow may reach a little past the ends.
+  CGRect drawnArea(CGSize size) const override;
 
  protected:
   explicit UILabel(CGRect frame = CGRectZero);

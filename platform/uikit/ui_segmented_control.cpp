@@ -20,6 +20,7 @@ void UISegmentedControl::setSelectedSegmentIndex(NSInteger index) {
   selected_ = index >= 0 && static_cast<NSUInteger>(index) < titles_.size()
                   ? index
                   : UISegmentedControlNoSegment;
+  setNeedsDisplay();
 }
 
 CGFloat UISegmentedControl::segmentWidth(NSUInteger index) const {
@@ -44,6 +45,7 @@ void UISegmentedControl::touchSegment(NSUInteger index) {
   if (index >= titles_.size() || !isEnabled()) return;
   const auto protector = weak_from_this().lock();
   selected_ = static_cast<NSInteger>(index);
+  setNeedsDisplay();
   sendActionsForControlEvents(UIControlEventValueChanged);
   if (momentary_) selected_ = UISegmentedControlNoSegment;
 }

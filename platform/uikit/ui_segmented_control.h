@@ -31,7 +31,10 @@ class TESSARY_EXPORT UISegmentedControl : public UIControl {
   bool isMomentary() const { return momentary_; }
   void setMomentary(bool momentary) { momentary_ = momentary; }
   UISegmentedControlStyle segmentedControlStyle() const { return style_; }
-  void setSegmentedControlStyle(UISegmentedControlStyle style) { style_ = style; }
+  void setSegmentedControlStyle(UISegmentedControlStyle style) {
+    style_ = style;
+    setNeedsDisplay();
+  }
 
   // Each segment as wide as its title and padding; the bar style is 30 high.
   CGSize sizeThatFits(CGSize size) const override;

@@ -45,6 +45,7 @@ bool UITextField::replaceRangeByUser(NSRange range, const std::string& replaceme
   } else {
     setText(utf16::replaceRange(text_, range.location, range.length, replacement));
   }
+  setNeedsDisplay();
   sendActionsForControlEvents(UIControlEventEditingChanged);
   return true;
 }
@@ -79,6 +80,7 @@ bool UITextField::isFirstResponder() const {
 
 void UITextField::endEditing() {
   editing_ = false;
+  setNeedsDisplay();
   if (const auto delegate = delegate_.lock()) delegate->textFieldDidEndEditing(*this);
   sendActionsForControlEvents(UIControlEventEditingDidEnd);
 }
@@ -96,6 +98,7 @@ bool UITextField::becomeFirstResponder() {
   }
   responderSlot() = self;
   editing_ = true;
+  setNeedsDisplay();
   if (const auto delegate = delegate_.lock()) delegate->textFieldDidBeginEditing(*this);
   sendActionsForControlEvents(UIControlEventEditingDidBegin);
   if (observerSlot()) observerSlot()(this, previous.get());

@@ -52,12 +52,16 @@ class TESSARY_EXPORT UITextField : public UIControl {
   void setText(std::string text) {
     text_ = std::move(text);
     validLength_.reset();
+    setNeedsDisplay();
   }
   // The text's length in UTF-16 code units, as the platform counts it; kept from edit to edit,
   // so that typing at the end costs nothing for the text before it.
   NSUInteger textLength() const;
   const std::string& placeholder() const { return placeholder_; }
-  void setPlaceholder(std::string text) { placeholder_ = std::move(text); }
+  void setPlaceholder(std::string text) {
+    placeholder_ = std::move(text);
+    setNeedsDisplay();
+  }
 
   std::shared_ptr<UITextFieldDelegate> delegate() const { return delegate_.lock(); }
   void setDelegate(const std::shared_ptr<UITextFieldDelegate>& delegate) { delegate_ = delegate; }
@@ -65,19 +69,36 @@ class TESSARY_EXPORT UITextField : public UIControl {
   UIKeyboardType keyboardType() const { return keyboardType_; }
   void setKeyboardType(UIKeyboardType type) { keyboardType_ = type; }
   UITextBorderStyle borderStyle() const { return borderStyle_; }
-  void setBorderStyle(UITextBorderStyle style) { borderStyle_ = style; }
+  void setBorderStyle(UITextBorderStyle style) {
+    borderStyle_ = style;
+    setNeedsDisplay();
+  }
   NSTextAlignment textAlignment() const { return alignment_; }
-  void setTextAlignment(NSTextAlignment alignment) { alignment_ = alignment; }
+  void setTextAlignment(NSTextAlignment alignment) {
+    alignment_ = alignment;
+    setNeedsDisplay();
+  }
   const std::shared_ptr<UIFont>& font() const { return font_; }
   void setFont(std::shared_ptr<UIFont> font) {
-    if (font) font_ = std::move(font);
+    if (!font) return;
+    font_ = std::move(font);
+    setNeedsDisplay();
   }
   const std::shared_ptr<UIColor>& textColor() const { return textColor_; }
-  void setTextColor(std::shared_ptr<UIColor> color) { textColor_ = std::move(color); }
+  void setTextColor(std::shared_ptr<UIColor> color) {
+    textColor_ = std::move(color);
+    setNeedsDisplay();
+  }
   bool adjustsFontSizeToFitWidth() const { return adjusts_; }
-  void setAdjustsFontSizeToFitWidth(bool adjusts) { adjusts_ = adjusts; }
+  void setAdjustsFontSizeToFitWidth(bool adjusts) {
+    adjusts_ = adjusts;
+    setNeedsDisplay();
+  }
   CGFloat minimumFontSize() const { return minimumFontSize_; }
-  void setMinimumFontSize(CGFloat size) { minimumFontSize_ = size; }
+  void setMinimumFontSize(CGFloat size) {
+    minimumFontSize_ = size;
+    setNeedsDisplay();
+  }
   bool isEditing() const { return editing_; }
 
   // The rounded rectangle's white body and grey edge, the text (or the placeholder in grey)
@@ -111,7 +132,10 @@ class TESSARY_EXPORT UITextField : public UIControl {
  protected:
   explicit UITextField(CGRect frame = CGRectZero);
 
-  void setEditing(bool isEditing) { editing_ = isEditing; }
+  void setEditing(bool isEditing) {
+    editing_ = isEditing;
+    setNeedsDisplay();
+  }
 
  private:
   std::string text_;

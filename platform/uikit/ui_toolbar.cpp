@@ -46,6 +46,7 @@ void UIToolbar::setItemsAnimated(std::vector<std::shared_ptr<UIBarButtonItem>> i
     if (item && item->customView()) addSubview(item->customView());
   }
   layoutItems();
+  setNeedsDisplay();
 }
 
 CGSize UIToolbar::sizeThatFits(CGSize) const {

@@ -109,7 +109,10 @@ class TESSARY_EXPORT UIToolbar : public UIView {
   void describe(ViewDescription& out) const override;
 
   UIBarStyle barStyle() const { return style_; }
-  void setBarStyle(UIBarStyle style) { style_ = style; }
+  void setBarStyle(UIBarStyle style) {
+    style_ = style;
+    setNeedsDisplay();
+  }
   const std::vector<std::shared_ptr<UIBarButtonItem>>& items() const { return items_; }
   void setItemsAnimated(std::vector<std::shared_ptr<UIBarButtonItem>> items, bool animated);
 

@@ -1,6 +1,7 @@
 #include "platform/uikit/ui_view.h"
 
 #include <algorithm>
+#include <utility>
 
 #include "platform/foundation/clock.h"
 #include "platform/foundation/run_loop.h"
@@ -26,8 +27,11 @@ void UIView::setFrame(CGRect frame) {
   record.property = "frame";
   record.fromFrame = frame_;
   record.toFrame = frame;
-  recordAnimation(std::move(record), frame != frame_);
+  const bool changed = frame != frame_;
+  recordAnimation(std::move(record), changed);
+  if (changed) markArea();
   frame_ = frame;
+  if (changed) markArea();
 }
 
 void UIView::setAlpha(CGFloat alpha) {
@@ -36,7 +40,21 @@ void UIView::setAlpha(CGFloat alpha) {
   record.fromAlpha = alpha_;
   record.toAlpha = alpha;
   recordAnimation(std::move(record), alpha != alpha_);
+  if (alpha != alpha_) markArea();
   alpha_ = alpha;
+}
+
+void UIView::setHidden(bool hidden) {
+  if (hidden == hidden_) return;
+  hidden_ = hidden;
+  markArea();
+}
+
+void UIView::setClipsToBounds(bool clips) {
+  if (clips == clips_) return;
+  markArea();  // the larger of the two areas: what stuck out is shown or cut
+  clips_ = clips;
+  markArea();
 }
 
 void UIView::setBackgroundColor(std::shared_ptr<UIColor> color) {
@@ -44,8 +62,101 @@ void UIView::setBackgroundColor(std::shared_ptr<UIColor> color) {
   record.property = "backgroundColor";
   record.fromColor = backgroundColor_;
   record.toColor = color;
-  recordAnimation(std::move(record), color != backgroundColor_);
+  const bool changed = color != backgroundColor_;
+  recordAnimation(std::move(record), changed);
   backgroundColor_ = std::move(color);
+  if (changed) setNeedsDisplay();
+}
+
+namespace {
+// A root's damage beyond this many rectangles becomes the one rectangle that holds them all,
+// so that a tree changed often while nothing presents it stays small.
+constexpr size_t kMaxDamageRects = 32;
+}  // namespace
+
+void UIView::setNeedsDisplay() {
+  setNeedsDisplayInRect(drawnArea(frame_.size));
+}
+
+void UIView::setNeedsDisplayInRect(CGRect rect) {
+  const CGPoint origin = originInRoot();
+  markInRoot(CGRectMake(origin.x + boundsOrigin_.x + rect.origin.x,
+                        origin.y + boundsOrigin_.y + rect.origin.y, rect.size.width,
+                        rect.size.height));
+}
+
+void UIView::markInRoot(CGRect area) {
+  if (CGRectIsEmpty(area)) return;
+  UIView* root = this;
+  std::shared_ptr<UIView> parent;
+  while ((parent = root->superview_.lock())) root = parent.get();
+  auto& damage = root->damage_;
+  for (const CGRect& marked : damage) {
+    if (CGRectUnion(marked, area) == marked) return;  // already marked
+  }
+  if (damage.size() >= kMaxDamageRects) {
+    CGRect all = area;
+    for (const CGRect& marked : damage) all = CGRectUnion(all, marked);
+    damage.assign(1, all);
+    return;
+  }
+  damage.push_back(area);
+}
+
+std::vector<CGRect> UIView::takeDamage() {
+  return std::exchange(damage_, {});
+}
+
+CGRect UIView::areaInRoot(bool presented) const {
+  // Where the view's top-left corner lies in its root.
+  CGPoint corner{};
+  for (const UIView* v = this;;) {
+    const auto parent = v->superview_.lock();
+    if (!parent) break;  // the root lies at the screen's origin
+    const CGRect frame = presented ? v->presentationFrame() : v->frame_;
+    const CGPoint scrolled =
+        presented ? parent->presentationBounds().origin : parent->boundsOrigin_;
+    corner.x += frame.origin.x - scrolled.x;
+    corner.y += frame.origin.y - scrolled.y;
+    v = parent.get();
+  }
+  // The view's own rectangle, and its subviews' areas where it does not clip them.
+  const auto area = [presented](const auto& self, const UIView& view, CGPoint at) -> CGRect {
+    const CGRect frame = presented ? view.presentationFrame() : view.frame_;
+    const CGRect drawn = view.drawnArea(frame.size);
+    CGRect covered = CGRectMake(at.x + drawn.origin.x, at.y + drawn.origin.y, drawn.size.width,
+                                drawn.size.height);
+    if (view.clips_) return covered;
+    const CGPoint scrolled = presented ? view.presentationBounds().origin : view.boundsOrigin_;
+    for (const auto& child : view.subviews_) {
+      const CGRect childFrame = presented ? child->presentationFrame() : child->frame_;
+      covered = CGRectUnion(covered, self(self, *child,
+                                          {at.x - scrolled.x + childFrame.origin.x,
+                                           at.y - scrolled.y + childFrame.origin.y}));
+    }
+    return covered;
+  };
+  return area(area, *this, corner);
+}
+
+void UIView::markAnimations() {
+  for (auto& record : animationState().records) {
+    const auto view = record.view.lock();
+    if (!view) continue;
+    const CGRect now = view->areaInRoot(true);
+    view->markInRoot(now);
+    if (record.marked) view->markInRoot(*record.marked);
+    record.marked = now;
+  }
+}
+
+bool UIView::forget(const UIViewAnimationRecord& record) {
+  if (!record.marked) return true;
+  if (const auto view = record.view.lock()) {
+    view->markInRoot(*record.marked);
+    view->markInRoot(view->areaInRoot(true));
+  }
+  return true;
 }
 
 void UIView::recordAnimation(UIViewAnimationRecord record, bool changed) {
@@ -53,7 +164,7 @@ void UIView::recordAnimation(UIViewAnimationRecord record, bool changed) {
   if (state.depth == 0) {
     if (!changed) return;
     std::erase_if(state.records, [&](const UIViewAnimationRecord& r) {
-      return r.property == record.property && r.view.lock().get() == this;
+      return r.property == record.property && r.view.lock().get() == this && forget(r);
     });
     return;
   }
@@ -170,7 +281,7 @@ void UIView::animateWithDurationAnimations(Seconds duration,
                 [completion = std::move(completion)] {
                   const double now = Clock::current().monotonic();
                   std::erase_if(animationState().records, [now](const UIViewAnimationRecord& r) {
-                    return r.view.expired() || r.end() <= now;
+                    return (r.view.expired() || r.end() <= now) && forget(r);
                   });
                   if (completion) completion(true);
                 })
@@ -210,12 +321,15 @@ void UIView::insertSubviewAtIndex(const std::shared_ptr<UIView>& view, size_t in
   index = std::min(index, subviews_.size());
   subviews_.insert(subviews_.begin() + static_cast<std::ptrdiff_t>(index), keep);
   keep->superview_ = self;
+  keep->damage_.clear();  // no longer a root: all of it is marked in this one
+  keep->markArea();
 }
 
 void UIView::removeFromSuperview() {
   const auto parent = superview_.lock();
-  superview_.reset();
   if (!parent) return;
+  markArea();
+  superview_.reset();
   auto& siblings = parent->subviews_;
   const auto found = std::find_if(siblings.begin(), siblings.end(),
                                   [this](const auto& v) { return v.get() == this; });
@@ -251,8 +365,11 @@ void UIView::setBounds(CGRect bounds) {
   record.property = "bounds";
   record.fromBounds = this->bounds();
   record.toBounds = {bounds.origin, frame_.size};
-  recordAnimation(std::move(record), bounds.origin != boundsOrigin_);
+  const bool changed = bounds.origin != boundsOrigin_;
+  recordAnimation(std::move(record), changed);
+  if (changed) markArea();
   boundsOrigin_ = bounds.origin;
+  if (changed) markArea();
 }
 
 CGPoint UIView::originInRoot() const {

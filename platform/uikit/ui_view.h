@@ -2,6 +2,7 @@
 
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -26,6 +27,8 @@ struct UIViewAnimationRecord {
   std::shared_ptr<UIColor> fromColor, toColor;  // null is no colour
   double start = 0;
   Seconds duration{};
+  // The area, in the view's root, that the animation was last marked in; null before.
+  std::optional<CGRect> marked;
 
   double end() const { return start + duration.count(); }
 
@@ -78,7 +81,7 @@ class TESSARY_EXPORT UIView : public NSObject {
   NSInteger tag() const { return tag_; }
   void setTag(NSInteger tag) { tag_ = tag; }
   bool isHidden() const { return hidden_; }
-  void setHidden(bool hidden) { hidden_ = hidden; }
+  void setHidden(bool hidden);
   CGFloat alpha() const { return alpha_; }
   void setAlpha(CGFloat alpha);
   const std::shared_ptr<UIColor>& backgroundColor() const { return backgroundColor_; }
@@ -86,7 +89,7 @@ class TESSARY_EXPORT UIView : public NSObject {
   bool isUserInteractionEnabled() const { return userInteraction_; }
   void setUserInteractionEnabled(bool enabled) { userInteraction_ = enabled; }
   bool clipsToBounds() const { return clips_; }
-  void setClipsToBounds(bool clips) { clips_ = clips; }
+  void setClipsToBounds(bool clips);
   NSUInteger autoresizingMask() const { return autoresizing_; }
   void setAutoresizingMask(NSUInteger mask) { autoresizing_ = mask; }
 
@@ -123,12 +126,30 @@ class TESSARY_EXPORT UIView : public NSObject {
   CGFloat presentationAlpha() const;
   std::shared_ptr<UIColor> presentationBackgroundColor() const;
 
+  // Marks the view's content, or the part of it in `rect` (in the coordinates drawRect gets,
+  // the view's top-left corner at (0, 0)), to be drawn again: the area is added to the damage
+  // of the view's root, in the root's coordinates. A view calls these itself whenever its look
+  // changes; a change of frame, bounds, alpha, hidden state or subviews marks the area the
+  // view and what sticks out of it left and the area they now cover.
+  void setNeedsDisplay();
+  void setNeedsDisplayInRect(CGRect rect);
+  // The root's marked areas since the last call, in its coordinates, and forgets them. A
+  // presenter draws them again (clipped to them) and leaves the rest of its last picture.
+  std::vector<CGRect> takeDamage();
+  bool hasDamage() const { return !damage_.empty(); }
+  // Marks, for every running animation and every one ended since the last call, the area its
+  // view covered when last marked and the area it covers now at its presentation values.
+  static void markAnimations();
+
   // Paints the view's own content into `rect`, its presentation size at (0, 0); subviews are
   // drawn after it by the tree walk (platform/uikit/view_drawing.h). The default fills the
   // background colour.
   virtual void drawRect(Painter& painter, CGRect rect) const;
   // Paints over the subviews, such as a highlighted button's glow. Nothing by default.
   virtual void drawOverSubviews(Painter& painter, CGRect rect) const;
+  // What the view's drawing may cover at that size, in the coordinates drawRect gets: its
+  // rectangle, or more for a view that draws past its edges.
+  virtual CGRect drawnArea(CGSize size) const { return CGRectMake(0, 0, size.width, size.height); }
 
   // Runs `animations` at once; frame, bounds, alpha and background colour changes made inside
   // are recorded as animations of `duration` seconds, and `completion` runs with true once
@@ -156,6 +177,15 @@ class TESSARY_EXPORT UIView : public NSObject {
  private:
   // Where this view's coordinate origin lies in its root's coordinates.
   CGPoint originInRoot() const;
+  // What the view and everything in it that is not clipped cover, in the root's coordinates,
+  // at the model values or at the presentation values.
+  CGRect areaInRoot(bool presented) const;
+  // Adds an area, in the root's coordinates, to the root's damage.
+  void markInRoot(CGRect area);
+  void markArea() { markInRoot(areaInRoot(false)); }
+  // Marks where a record's view was last drawn and where it is now, as the record goes;
+  // answers true, to be used in the test that drops it.
+  static bool forget(const UIViewAnimationRecord& record);
 
   // Records the change inside an animation block, or drops the property's running animation
   // when the value changes outside one.
@@ -173,6 +203,7 @@ class TESSARY_EXPORT UIView : public NSObject {
   bool userInteraction_ = true;
   bool clips_ = false;
   NSUInteger autoresizing_ = 0;
+  std::vector<CGRect> damage_;  // on a root: the areas marked since the last takeDamage
 };
 
 enum UIViewAutoresizing : NSUInteger {

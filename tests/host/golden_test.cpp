@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "platform/render/surface.h"
+#include "tests/host/golden_cases.h"
 #include "tests/host/host_test_support.h"
 #include "tests/support/test_environment.h"
 
@@ -21,45 +22,7 @@ namespace {
 constexpr int kTolerance = 8;                  // per channel
 constexpr double kMostDifferingShare = 0.005;  // of the pixels
 
-// A rate for EUR and USD a few hours old at the pinned clock, so typing converts without the
-// network.
-constexpr const char* kRates = R"(<?xml version="1.0" encoding="UTF-8"?>
-<plist version="1.0"><dict><key>EUR-USD</key><string>1.0843</string></dict></plist>
-)";
-constexpr const char* kDates = R"(<?xml version="1.0" encoding="UTF-8"?>
-<plist version="1.0"><dict><key>EUR-USD</key><real>799990000</real></dict></plist>
-)";
-
-struct Case {
-  const char* name;
-  std::vector<std::string> arguments;
-  const char* script;  // after the pinned clock
-  bool seedRate = true;
-};
-
-const Case kCases[] = {
-    {"compact-portrait", {}, "show\nwait 1\n"},
-    {"compact-landscape", {"--orientation", "landscape"}, "show\nwait 1\n"},
-    {"detail-portrait", {}, "settings Detail true\nshow\nwait 1\n"},
-    {"detail-landscape", {"--orientation", "landscape"}, "settings Detail true\nshow\nwait 1\n"},
-    {"picker-above", {}, "settings Detail true\nshow\nwait 1\ntap button:EUR\nwait 1\n"},
-    {"picker-below", {}, "show\nwait 1\ntap field:left\nwait 1\ntap button:USD\nwait 1\n"},
-    {"keyboard-portrait", {}, "show\nwait 1\ntap field:left\ntype 12.5\nwait 1\n"},
-    {"keyboard-landscape",
-     {"--orientation", "landscape"},
-     "settings Detail true\nshow\nwait 1\ntap field:left\ntype 12.5\nwait 1\n"},
-    {"tablet",
-     {"--device", "tablet"},
-     "settings Detail true\nshow\nwait 1\ntap field:right\ntype 250\nwait 1\n"},
-    {"error-alert",
-     {},
-     "settings Detail true\nshow\nwait 1\ntap image:Refresh.png\nsettle\nwait 1\n",
-     false},
-    // The overlay half-way through its 0.6 s fade: the list dimmed by half the setting.
-    {"overlay-half-faded", {}, "settings Detail true\nshow\nwait 1\ntap button:EUR\nwait 0.3\n"},
-};
-
-class Golden : public ::testing::TestWithParam<Case> {
+class Golden : public ::testing::TestWithParam<GoldenCase> {
  protected:
   TempDeviceRoot root_;
 };
@@ -69,7 +32,7 @@ std::string goldenPath(const std::string& name) {
 }
 
 TEST_P(Golden, SnapshotMatchesTheCommittedPicture) {
-  const Case& c = GetParam();
+  const GoldenCase& c = GetParam();
   ASSERT_EQ(runScript(root_.path(), "install\n").status, 0);
   if (c.seedRate) {
     root_.writeFile("/var/mobile/Library/Tessary/Rates.plist", kRates);
@@ -105,8 +68,8 @@ TEST_P(Golden, SnapshotMatchesTheCommittedPicture) {
   }
 }
 
-INSTANTIATE_TEST_SUITE_P(Screens, Golden, ::testing::ValuesIn(kCases),
-                         [](const ::testing::TestParamInfo<Case>& caseInfo) {
+INSTANTIATE_TEST_SUITE_P(Screens, Golden, ::testing::ValuesIn(kGoldenCases),
+                         [](const ::testing::TestParamInfo<GoldenCase>& caseInfo) {
                            std::string name = caseInfo.param.name;
                            for (char& ch : name) {
                              if (ch == '-') ch = '_';

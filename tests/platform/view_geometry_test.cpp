@@ -110,3 +110,51 @@ TEST_F(ViewGeometry, HitTestingFollowsOffsetsClippingAndInteraction) {
 }
 
 }  // namespace
+
+namespace {
+
+// Marks gather on the root in its coordinates, through a scrolled superview; a move marks
+// where the view and a subview sticking out of it were and are; a new text marks the label, an
+// unchanged one nothing; hiding marks everything shown; a button's glow is marked beyond its
+// edges.
+TEST_F(ViewGeometry, DamageGathersOnTheRootInItsCoordinates) {
+  const auto root = UIView::initWithFrame(CGRectMake(0, 0, 320, 480));
+  const auto scroller = UIView::initWithFrame(CGRectMake(10, 20, 100, 100));
+  scroller->setBounds(CGRect{{0, 50}, {100, 100}});
+  root->addSubview(scroller);
+  const auto box = UIView::initWithFrame(CGRectMake(5, 60, 40, 10));
+  scroller->addSubview(box);
+  const auto child = UIView::initWithFrame(CGRectMake(30, 0, 20, 20));
+  box->addSubview(child);
+  box->setFrame(CGRectMake(5, 70, 40, 10));
+  root->takeDamage();
+  box->setFrame(CGRectMake(5, 60, 40, 10));
+  EXPECT_EQ(root->takeDamage(),
+            (std::vector<CGRect>{CGRectMake(15, 40, 50, 20), CGRectMake(15, 30, 50, 20)}));
+
+  // A label marks itself and the line of its font around it.
+  const auto label = UILabel::initWithFrame(CGRectMake(5, 0, 40, 30));
+  child->addSubview(label);
+  root->takeDamage();
+  label->setText("1");
+  const auto text = root->takeDamage();
+  ASSERT_EQ(text.size(), 1u);
+  EXPECT_EQ(CGRectUnion(text[0], CGRectMake(50, 30, 40, 30)), text[0]);
+  label->setText("1");
+  EXPECT_TRUE(root->takeDamage().empty());
+  scroller->setHidden(true);
+  EXPECT_EQ(root->takeDamage(), std::vector<CGRect>{CGRectMake(10, 20, 100, 100)});
+
+  const auto button = UIButton::buttonWithType(UIButtonTypeCustom);
+  button->setFrame(CGRectMake(100, 200, 20, 20));
+  button->setShowsTouchWhenHighlighted(true);
+  root->addSubview(button);
+  root->takeDamage();
+  button->setHighlighted(true);
+  button->setHighlighted(false);
+  const auto marked = root->takeDamage();
+  ASSERT_FALSE(marked.empty());
+  EXPECT_EQ(marked.front(), CGRectMake(90, 190, 40, 40));  // the glow's radius of 20
+}
+
+}  // namespace
