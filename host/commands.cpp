@@ -187,9 +187,12 @@ std::string alert(Context& c, const Command& command) {
 
 std::string touchCommand(Context& c, const Command& command) {
   const std::string& phase = arg(command, 0);
-  if (phase != "down" && phase != "move" && phase != "up") {
-    return "touch: usage: touch down|move|up TARGET";
+  const bool cancel = phase == "cancel";
+  if ((phase != "down" && phase != "move" && phase != "up" && !cancel) ||
+      command.arguments.size() != (cancel ? 1u : 2u)) {
+    return "touch: usage: touch down|move|up TARGET, or touch cancel";
   }
+  if (cancel) return c.touches.cancel();
   CGPoint point;
   if (std::string problem = c.sim.locate(arg(command, 1), point); !problem.empty()) {
     return problem;
@@ -264,7 +267,7 @@ constexpr Entry kCommands[] = {
     {"clock", 1, 1, "clock SECONDS", clock},
     {"settings", 1, 2, kSettingsUsage, settings},
     {"alert", 1, 1, "alert ok", alert},
-    {"touch", 2, 2, "touch down|move|up TARGET", touchCommand},
+    {"touch", 1, 2, "touch down|move|up TARGET | touch cancel", touchCommand},
     {"swipe", 1, 1, "swipe left|right", swipe},
     {"locate", 1, 1, "locate TARGET", locate},
     {"scale", 1, 1, "scale PIXELS-PER-POINT", scale},

@@ -301,6 +301,19 @@ std::optional<size_t> TouchTracker::alertButtonAt(const UIAlertView& alert, CGPo
   return std::nullopt;
 }
 
+std::string TouchTracker::cancel() {
+  if (!down_) return "touch cancel: no finger is down";
+  if (target_ == Target::Control) {
+    if (const auto control = control_.lock()) {
+      control->setHighlighted(false);
+      control->sendActionsForControlEvents(UIControlEventTouchCancel);
+    }
+  }
+  if (scrolling_) finishScrolling();
+  reset();
+  return {};
+}
+
 void TouchTracker::reset() {
   down_ = false;
   target_ = Target::None;

@@ -43,6 +43,9 @@ class TouchTracker {
   std::string down(CGPoint point);
   std::string move(CGPoint point);
   std::string up(CGPoint point);
+  // The system takes the finger away (it left the window): nothing acts, a held key is let go
+  // without typing, a control gets TouchCancel, and a drag settles as at a lift.
+  std::string cancel();
 
   bool isDown() const { return down_; }
   // The key the finger holds on the on-screen keyboard, for drawing it pressed.

@@ -81,11 +81,20 @@ class Session {
   void handle(const SDL_Event& event);
   void handleKey(const SDL_KeyboardEvent& key);
   void handleMouse(CGPoint point, const char* phase);
+  void cancelTouch();
   void flushMove();
-  CGPoint toPoints(int x, int y) const;
+  // Where the picture lies in the window's drawable pixels now.
+  Placement placement() const;
+  // A point of the window, in its coordinates, in screen points (off the screen's edges when
+  // it lies outside the picture).
+  CGPoint toScreen(int x, int y) const;
+  // Kept inside the screen: a finger never lands on the help line or off the edge.
+  CGPoint clamped(CGPoint point) const;
+  bool outsideWindow(int x, int y) const;
   bool needsFrames() const;
   long spinnerStep() const;
-  void draw();
+  // Draws what changed into the texture, and shows the texture when it changed or `present`.
+  void draw(bool present);
 
   Simulator& sim_;
   Options options_;
@@ -97,14 +106,15 @@ class Session {
   SDL_Renderer* renderer_ = nullptr;
   SDL_Texture* texture_ = nullptr;
   View view_;
-  double unitsPerPoint_ = 1;  // window coordinates per point
+  double unitsPerPoint_ = 1;  // window coordinates per point, at the window's first size
   double pixelsPerPoint_ = 1;
   CGSize screen_{};
+  int pictureWidth_ = 0, pictureHeight_ = 0;  // the texture's pixels: screen and help line
 
   std::chrono::steady_clock::time_point start_;
   int64_t clockTicks_ = 0;
   bool quit_ = false;
-  bool dirty_ = true;
+  bool exposed_ = true;  // the window needs the picture shown again, changed or not
   bool reportedIdle_ = false;
   bool mouseDown_ = false;
   bool movePending_ = false;
@@ -112,10 +122,6 @@ class Session {
   std::string clipboardSeen_;
   std::string lastAction_;
   std::optional<std::string> pasteboardSeen_;
-  // What the screen showed when last drawn, to know when to draw again.
-  size_t timersSeen_ = 0, requestsSeen_ = 0, alertsSeen_ = 0;
-  long minuteSeen_ = -1, spinnerSeen_ = -1;
-  bool animatingSeen_ = false;
 };
 
 Session::~Session() {
@@ -137,7 +143,7 @@ void Session::catchUp() {
     loop.advanceBy(window_record::Ticks(now - clockTicks_));
     clockTicks_ = now;
   }
-  if (loop.runOnce()) dirty_ = true;
+  loop.runOnce();
 }
 
 bool Session::act(const std::string& line) {
@@ -153,7 +159,7 @@ bool Session::act(const std::string& line) {
     recorder_->write(clockTicks_, line, NSURLConnection::startedRequests().size() > requests);
   }
   lastAction_ = line;
-  dirty_ = true;
+  reportedIdle_ = false;
   return true;
 }
 
@@ -234,7 +240,7 @@ bool Session::openWindow() {
   window_ = SDL_CreateWindow("Tessary", SDL_WINDOWPOS_CENTERED, SDL_WINDOWPOS_CENTERED,
                              static_cast<int>(std::lround(screen_.width * unitsPerPoint_)),
                              static_cast<int>(std::lround(height * unitsPerPoint_)),
-                             SDL_WINDOW_ALLOW_HIGHDPI);
+                             SDL_WINDOW_ALLOW_HIGHDPI | SDL_WINDOW_RESIZABLE);
   if (!window_) {
     std::fprintf(stderr, "tessary-sim: cannot open a window: %s\n", SDL_GetError());
     return false;
@@ -263,19 +269,51 @@ void Session::fitWindow() {
   SDL_SetWindowSize(window_, static_cast<int>(std::lround(screen_.width * unitsPerPoint_)),
                     static_cast<int>(std::lround(height * unitsPerPoint_)));
   if (texture_) SDL_DestroyTexture(texture_);
-  const int w = static_cast<int>(std::lround(screen_.width * pixelsPerPoint_));
-  const int h = static_cast<int>(std::lround(height * pixelsPerPoint_));
-  texture_ =
-      SDL_CreateTexture(renderer_, SDL_PIXELFORMAT_ARGB8888, SDL_TEXTUREACCESS_STREAMING, w, h);
   view_.resize(screen_, pixelsPerPoint_);
-  dirty_ = true;
+  pictureWidth_ = view_.screen().width();
+  pictureHeight_ = view_.screen().height() + view_.help().height();
+  texture_ = SDL_CreateTexture(renderer_, SDL_PIXELFORMAT_ARGB8888, SDL_TEXTUREACCESS_STREAMING,
+                               pictureWidth_, pictureHeight_);
+  const SDL_Rect help{0, view_.screen().height(), view_.help().width(), view_.help().height()};
+  SDL_UpdateTexture(texture_, &help, view_.help().data(), view_.help().stride());
+  exposed_ = true;
 }
 
-CGPoint Session::toPoints(int x, int y) const {
-  // Inside the screen: a finger never lands on the help line or off the edge.
-  const double px = std::clamp(x / unitsPerPoint_, 0.0, screen_.width - 1 / pixelsPerPoint_);
-  const double py = std::clamp(y / unitsPerPoint_, 0.0, screen_.height - 1 / pixelsPerPoint_);
-  return {static_cast<CGFloat>(px), static_cast<CGFloat>(py)};
+Placement Session::placement() const {
+  int width = 0, height = 0;
+  SDL_GetRendererOutputSize(renderer_, &width, &height);
+  return placePicture(pictureWidth_, pictureHeight_, width, height);
+}
+
+CGPoint Session::toScreen(int x, int y) const {
+  // Window coordinates are not pixels where the display scales windows.
+  int unitsWide = 0, unitsHigh = 0, pixelsWide = 0, pixelsHigh = 0;
+  SDL_GetWindowSize(window_, &unitsWide, &unitsHigh);
+  SDL_GetRendererOutputSize(renderer_, &pixelsWide, &pixelsHigh);
+  const double sx = unitsWide > 0 ? static_cast<double>(pixelsWide) / unitsWide : 1;
+  const double sy = unitsHigh > 0 ? static_cast<double>(pixelsHigh) / unitsHigh : 1;
+  const CGPoint pixel = toPicture(placement(), pictureWidth_, pictureHeight_, x * sx, y * sy);
+  return {static_cast<CGFloat>(pixel.x / pixelsPerPoint_),
+          static_cast<CGFloat>(pixel.y / pixelsPerPoint_)};
+}
+
+CGPoint Session::clamped(CGPoint point) const {
+  const double edge = 1 / pixelsPerPoint_;
+  return {static_cast<CGFloat>(std::clamp<double>(point.x, 0.0, screen_.width - edge)),
+          static_cast<CGFloat>(std::clamp<double>(point.y, 0.0, screen_.height - edge))};
+}
+
+bool Session::outsideWindow(int x, int y) const {
+  int width = 0, height = 0;
+  SDL_GetWindowSize(window_, &width, &height);
+  return x < 0 || y < 0 || x >= width || y >= height;
+}
+
+void Session::cancelTouch() {
+  if (!mouseDown_) return;
+  mouseDown_ = false;
+  movePending_ = false;
+  act("touch cancel");
 }
 
 void Session::handleMouse(CGPoint point, const char* phase) {
@@ -285,7 +323,7 @@ void Session::handleMouse(CGPoint point, const char* phase) {
 void Session::flushMove() {
   if (!movePending_) return;
   movePending_ = false;
-  if (mouseDown_) handleMouse(pendingMove_, "move");
+  if (mouseDown_) handleMouse(clamped(pendingMove_), "move");
 }
 
 void Session::handleKey(const SDL_KeyboardEvent& key) {
@@ -333,7 +371,12 @@ void Session::handle(const SDL_Event& event) {
       quit_ = true;
       break;
     case SDL_WINDOWEVENT:
-      dirty_ = true;
+      // A finger that leaves the window, or a window that loses the pointer, is taken away.
+      if (event.window.event == SDL_WINDOWEVENT_LEAVE ||
+          event.window.event == SDL_WINDOWEVENT_FOCUS_LOST) {
+        cancelTouch();
+      }
+      exposed_ = true;
       break;
     case SDL_KEYDOWN:
       pullClipboard();
@@ -344,24 +387,36 @@ void Session::handle(const SDL_Event& event) {
         act("type " + window_record::quoted(event.text.text));
       }
       break;
-    case SDL_MOUSEBUTTONDOWN:
+    case SDL_MOUSEBUTTONDOWN: {
       if (event.button.button != SDL_BUTTON_LEFT || mouseDown_) break;
-      if (event.button.y / unitsPerPoint_ >= screen_.height) break;  // the help line
+      // Only on the screen: not on the help line nor the bars beside the picture.
+      const CGPoint point = toScreen(event.button.x, event.button.y);
+      if (point.x < 0 || point.y < 0 || point.x >= screen_.width || point.y >= screen_.height) {
+        break;
+      }
       pullClipboard();
       mouseDown_ = true;
-      handleMouse(toPoints(event.button.x, event.button.y), "down");
+      handleMouse(point, "down");
       break;
+    }
     case SDL_MOUSEMOTION:
-      if (mouseDown_) {
-        movePending_ = true;
-        pendingMove_ = toPoints(event.motion.x, event.motion.y);
+      if (!mouseDown_) break;
+      if (outsideWindow(event.motion.x, event.motion.y)) {
+        cancelTouch();
+        break;
       }
+      movePending_ = true;
+      pendingMove_ = toScreen(event.motion.x, event.motion.y);
       break;
     case SDL_MOUSEBUTTONUP:
       if (event.button.button != SDL_BUTTON_LEFT || !mouseDown_) break;
+      if (outsideWindow(event.button.x, event.button.y)) {
+        cancelTouch();
+        break;
+      }
       movePending_ = false;
       mouseDown_ = false;
-      handleMouse(toPoints(event.button.x, event.button.y), "up");
+      handleMouse(clamped(toScreen(event.button.x, event.button.y)), "up");
       break;
     default:
       break;
@@ -378,14 +433,22 @@ long Session::spinnerStep() const {
   return static_cast<long>(std::floor(Clock::current().monotonic() * 12));
 }
 
-void Session::draw() {
-  void* pixels = nullptr;
-  int pitch = 0;
-  if (SDL_LockTexture(texture_, nullptr, &pixels, &pitch) != 0) return;
-  view_.draw(sim_, static_cast<unsigned char*>(pixels), pitch);
-  SDL_UnlockTexture(texture_);
+void Session::draw(bool present) {
+  const render::Surface& screen = view_.screen();
+  const auto drawn = view_.update(sim_);
+  // Only the pixels drawn go to the texture.
+  for (const render::PixelRect& r : drawn) {
+    const SDL_Rect rect{r.x, r.y, r.width, r.height};
+    SDL_UpdateTexture(texture_, &rect,
+                      screen.data() + static_cast<size_t>(r.y) * screen.stride() + 4 * r.x,
+                      screen.stride());
+  }
+  if (drawn.empty() && !present) return;
+  const Placement place = placement();
+  const SDL_Rect target{place.x, place.y, place.width, place.height};
+  SDL_SetRenderDrawColor(renderer_, 0, 0, 0, 255);
   SDL_RenderClear(renderer_);
-  SDL_RenderCopy(renderer_, texture_, nullptr, nullptr);
+  SDL_RenderCopy(renderer_, texture_, nullptr, &target);
   SDL_RenderPresent(renderer_);
 }
 
@@ -407,28 +470,16 @@ int Session::run() {
     if (quit_) break;
     fitWindow();
 
-    // Draw again only when something may look different.
+    // Only what the views marked is drawn; nothing when nothing changed.
+    const long frames = view_.framesDrawn();
+    draw(exposed_);
+    exposed_ = false;
+    if (view_.framesDrawn() != frames) reportedIdle_ = false;
+
     const bool animating = needsFrames();
     const size_t timers = NSRunLoop::mainRunLoop().pendingTimers(NSRunLoop::TimeBase::Clock);
     const size_t requests = NSURLConnection::activeCount();
-    const size_t alerts = UIAlertView::visibleAlerts().size();
-    const long minute = static_cast<long>(std::floor(Clock::current().wall() / 60));
     const long spinner = spinnerStep();
-    if (animating || animatingSeen_ || timers != timersSeen_ || requests != requestsSeen_ ||
-        alerts != alertsSeen_ || minute != minuteSeen_ || spinner != spinnerSeen_) {
-      dirty_ = true;
-    }
-    spinnerSeen_ = spinner;
-    animatingSeen_ = animating;
-    timersSeen_ = timers;
-    requestsSeen_ = requests;
-    alertsSeen_ = alerts;
-    minuteSeen_ = minute;
-    if (dirty_) {
-      draw();
-      dirty_ = false;
-      reportedIdle_ = false;
-    }
 
     int waitMs = 1000;
     if (animating) {
@@ -436,7 +487,7 @@ int Session::run() {
     } else if (timers > 0 || requests > 0 || spinner >= 0) {
       waitMs = 10;
     } else if (options_.reportIdle && !reportedIdle_) {
-      std::printf("idle after %s\n", lastAction_.c_str());
+      std::printf("frames drawn %ld\nidle after %s\n", view_.framesDrawn(), lastAction_.c_str());
       std::fflush(stdout);
       reportedIdle_ = true;
     }
@@ -444,6 +495,7 @@ int Session::run() {
   }
   catchUp();
   if (recorder_) recorder_->finish(clockTicks_);
+  if (options_.reportIdle) std::printf("frames drawn %ld\n", view_.framesDrawn());
   return 0;
 }
 

@@ -2,9 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
-#include <cstring>
 
-#include "host/draw_screen.h"
 #include "host/simulator.h"
 
 namespace window {
@@ -19,22 +17,32 @@ int pixels(CGFloat points, double scale) {
   return static_cast<int>(std::lround(points * scale));
 }
 
-// Copies the surface's rows into the window's pixels from row `top` on.
-void copyRows(const render::Surface& surface, unsigned char* pixels, int pitch, int top, int width,
-              int height) {
-  const int rows = std::min(surface.height(), height - top);
-  const size_t bytes = static_cast<size_t>(std::min(surface.width(), width)) * 4;
-  for (int y = 0; y < rows; ++y) {
-    std::memcpy(pixels + static_cast<size_t>(top + y) * pitch,
-                surface.data() + static_cast<size_t>(y) * surface.stride(), bytes);
-  }
-}
-
 }  // namespace
 
+Placement placePicture(int pictureWidth, int pictureHeight, int areaWidth, int areaHeight) {
+  if (pictureWidth <= 0 || pictureHeight <= 0 || areaWidth <= 0 || areaHeight <= 0) return {};
+  const double scale = std::min(static_cast<double>(areaWidth) / pictureWidth,
+                                static_cast<double>(areaHeight) / pictureHeight);
+  Placement placement;
+  placement.width = std::clamp(static_cast<int>(std::lround(pictureWidth * scale)), 1, areaWidth);
+  placement.height =
+      std::clamp(static_cast<int>(std::lround(pictureHeight * scale)), 1, areaHeight);
+  placement.x = (areaWidth - placement.width) / 2;
+  placement.y = (areaHeight - placement.height) / 2;
+  return placement;
+}
+
+CGPoint toPicture(const Placement& placement, int pictureWidth, int pictureHeight, double x,
+                  double y) {
+  if (placement.width <= 0 || placement.height <= 0) return {};
+  return {static_cast<CGFloat>((x - placement.x) * pictureWidth / placement.width),
+          static_cast<CGFloat>((y - placement.y) * pictureHeight / placement.height)};
+}
+
 void View::resize(CGSize screen, double scale) {
-  screen_ = screen;
+  size_ = screen;
   scale_ = scale;
+  screen_.emplace(pixels(screen.width, scale), pixels(screen.height, scale));
   help_.emplace(pixels(screen.width, scale), pixels(kHelpHeight, scale));
   help_->paint(scale, [&](Painter& painter) {
     painter.fillRect(CGRectMake(0, 0, screen.width, kHelpHeight),
@@ -49,14 +57,19 @@ void View::resize(CGSize screen, double scale) {
                        style);
     }
   });
+  whole_ = true;
 }
 
-void View::draw(const Simulator& simulator, unsigned char* target, int pitch) {
-  const int width = pixels(screen_.width, scale_);
-  const int height = pixels(screen_.height + kHelpHeight, scale_);
-  const render::Surface screen = screen::render(simulator, scale_);
-  copyRows(screen, target, pitch, 0, width, height);
-  if (help_) copyRows(*help_, target, pitch, screen.height(), width, height);
+std::vector<render::PixelRect> View::update(const Simulator& simulator) {
+  if (!screen_) return {};
+  std::vector<CGRect> damage = damage_.take(simulator);
+  if (whole_) {
+    whole_ = false;
+    damage.assign(1, CGRectMake(0, 0, size_.width, size_.height));
+  }
+  auto drawn = screen::drawDamage(simulator, *screen_, scale_, damage);
+  if (!drawn.empty()) ++frames_;
+  return drawn;
 }
 
 }  // namespace window

@@ -5,6 +5,7 @@
 #include <sstream>
 
 #include "host/script.h"
+#include "host/window_view.h"
 
 namespace {
 
@@ -49,3 +50,25 @@ TEST(WindowRecordTest, WaitsGoBetweenActionsAndRequestsSettle) {
 }
 
 }  // namespace
+
+// The picture keeps its proportions in a window of any shape, and a point of the window maps
+// back through the same placement, bars included.
+TEST(WindowPlacementTest, PictureIsLetterboxedAndPointsMapBackThroughIt) {
+  // 320x514 in 500x700: scaled by 700/514 to 436 wide, bars of 32 left and right.
+  const window::Placement wide = window::placePicture(320, 514, 500, 700);
+  EXPECT_EQ(wide.x, 32);
+  EXPECT_EQ(wide.y, 0);
+  EXPECT_EQ(wide.width, 436);
+  EXPECT_EQ(wide.height, 700);
+  const CGPoint middle = window::toPicture(wide, 320, 514, 32 + 218, 350);
+  EXPECT_NEAR(middle.x, 160, 0.01);
+  EXPECT_NEAR(middle.y, 257, 0.01);
+  EXPECT_LT(window::toPicture(wide, 320, 514, 10, 350).x, 0);  // on the left bar
+
+  // Too wide a window: bars above and below; a window of no size places nothing.
+  const window::Placement tall = window::placePicture(320, 514, 1000, 257);
+  EXPECT_EQ(tall.height, 257);
+  EXPECT_EQ(tall.width, 160);
+  EXPECT_EQ(tall.x, 420);
+  EXPECT_EQ(window::placePicture(320, 514, 0, 700).width, 0);
+}

@@ -71,9 +71,11 @@ TEST_F(WindowScriptTest, TheDeviceIsChosenBeforeTheWidgetShows) {
   const auto scale = runScript(root_.path(), "scale 0\n");
   EXPECT_EQ(scale.err, "line 1: scale: PIXELS-PER-POINT is a number from 0.25 to 8\n");
   const auto phase = runScript(root_.path(), "touch press 1,1\n");
-  EXPECT_EQ(phase.err, "line 1: touch: usage: touch down|move|up TARGET\n");
+  EXPECT_EQ(phase.err, "line 1: touch: usage: touch down|move|up TARGET, or touch cancel\n");
   const auto lift = runScript(root_.path(), "touch up 1,1\n");
   EXPECT_EQ(lift.err, "line 1: touch up: no finger is down\n");
+  const auto cancel = runScript(root_.path(), "touch cancel\n");
+  EXPECT_EQ(cancel.err, "line 1: touch cancel: no finger is down\n");
 }
 
 }  // namespace

@@ -6,11 +6,16 @@
 #   clipboard  the computer's clipboard pastes into a field with Ctrl+V, and the bar's Copy
 #              puts the amount on the computer's clipboard;
 #   keys       the on-screen key under the held button is drawn pressed, the press follows
-#              the pointer to another key, and the key under the release types.
-# Either way the window's record, replayed headless, draws the same pixels as the display
-# showed at the end.
+#              the pointer to another key, and the key under the release types;
+#   outside    a key held and the pointer dragged out of the window: the touch is cancelled,
+#              the key no longer looks pressed and nothing is typed, in the window and in the
+#              replay of its record;
+#   resized    in a window resized to 500x700 the picture keeps its proportions between bars,
+#              and a click on the drawn "Next" lands on it.
+# Except where the window was resized, its record, replayed headless, draws the same pixels as
+# the display showed at the end.
 #
-#   window_test.sh TESSARY-SIM BUNDLE-DIR picker|clipboard|keys
+#   window_test.sh TESSARY-SIM BUNDLE-DIR picker|clipboard|keys|outside|resized
 set -euo pipefail
 sim=$1
 bundle=$2
@@ -161,6 +166,60 @@ case "$scenario" in
       fail "the release over 8 did not type 8"
     echo "window test: 5 held ($five_up to $five_held), slid to 8 ($eight_up to $eight_after_slide)," \
       "released: 8 typed; the replay matches"
+    ;;
+  outside)
+    field=$(locate 'locate field:left' 1)
+    start_window
+    click "$field"
+    import -window "$wid" "$work/up.png"
+    xdotool mousemove --window "$wid" 160 345 mousedown 1
+    wait_idle 'touch down 160,345'
+    # Far from the window, which lies in the middle of the display.
+    xdotool mousemove 5 5
+    wait_idle 'touch cancel'
+    xdotool mouseup 1
+    quit_window
+    five_up=$(luminance "$work/up.png" 125 330)
+    five_after=$(luminance "$work/shown.png" 125 330)
+    awk -v a="$five_after" -v b="$five_up" 'BEGIN { exit !(a - b < 0.01 && b - a < 0.01) }' ||
+      fail "5 still looks pressed after the touch was cancelled ($five_after, up $five_up)"
+    grep -q '^touch cancel$' "$work/record.txt" || fail "the cancel is not in the record"
+    ! grep -q '^touch up' "$work/record.txt" || fail "the record has a touch up after the cancel"
+    replay_matches
+    grep -q '"text":"","placeholder":"[^"]*","editing":true' "$work/replay.out" ||
+      fail "the release outside typed something"
+    echo "window test: a key held and dragged out of the window typed nothing; the replay matches"
+    ;;
+  resized)
+    mapfile -t places < <(locate $'tap field:left\nwait 1\nlocate bar:Next\nlocate field:left' 2)
+    start_window
+    click "${places[1]}"
+    xdotool windowsize "$wid" 500 700
+    for _ in $(seq 50); do
+      import -window "$wid" "$work/resized.png"
+      [[ "$(convert "$work/resized.png" -format '%wx%h' info:)" == 500x700 ]] && break
+    done
+    # The picture, 320x514 at one pixel a point, scaled to 700 high: 436 wide, 32 from the left.
+    read -r x y < <(awk -v p="${places[0]}" 'BEGIN { split(p, a, ","); s = 700 / 514;
+      printf "%d %d\n", 32 + a[1] * s, a[2] * s }')
+    bar=$(luminance "$work/resized.png" 10 350)
+    picture=$(luminance "$work/resized.png" 250 10)
+    awk -v b="$bar" -v p="$picture" 'BEGIN { exit !(b < 0.02 && p > b) }' ||
+      fail "no bar beside the picture (bar $bar, picture $picture)"
+    xdotool mousemove --window "$wid" "$x" "$y" click 1
+    wait_idle 'touch up'
+    quit_window
+    { cat "$work/record.txt"; echo "dump"; } |
+      "$sim" --root "$work/replay-root" --headless --script - >"$work/replay.out" ||
+      fail "the replay failed"
+    # The touch lands where Next is drawn, within the rounding of the scaled picture.
+    landed=$(grep '^touch down' "$work/record.txt" | tail -1 | cut -d' ' -f3)
+    awk -v l="$landed" -v p="${places[0]}" 'BEGIN { split(l, a, ","); split(p, b, ",");
+      exit !((a[1] - b[1]) ^ 2 < 4 && (a[2] - b[2]) ^ 2 < 4) }' ||
+      fail "the click landed at $landed, not on Next at ${places[0]}"
+    grep -q '"text":"","placeholder":"[^"]*","editing":true' "$work/replay.out" ||
+      fail "the click on Next typed into the field"
+    echo "window test: in the window resized to 500x700 the click at $x,$y landed on Next"
     ;;
   *) fail "unknown scenario" ;;
 esac
