@@ -1,13 +1,17 @@
 // Pixels against the floor of copying one full-screen image onto the same surface, in the same
-// run: a full frame of the detail layout with the picker open at 2x, and one keystroke's whole
-// path to pixels (the key through the field's delegate, the conversion on a store of 28,730
-// pairs, the widget's row drawn again) on the same screen with the keyboard up.
+// run: a full frame of the detail layout with the picker open at 2x; the drawing that follows a
+// keystroke (what the views marked, drawn and copied to the window's pixels); and one
+// keystroke's whole path to pixels (the key through the field's delegate, the conversion on a
+// store of 28,730 pairs, the damage drawn and copied) on the same screen with the keyboard up.
 #include <benchmark/benchmark.h>
+
+#include <chrono>
+#include <cstring>
+#include <vector>
 
 #include "bench/detail_screen.h"
 #include "host/draw_screen.h"
 #include "host/simulator.h"
-#include "host/touch.h"
 #include "platform/render/surface.h"
 #include "platform/uikit/ui_text_field.h"
 #include "platform/uikit/view_drawing.h"
@@ -48,35 +52,80 @@ void BM_FullFrameDetailPicker(benchmark::State& state) {
   }
 }
 
-// Typing a digit and deleting it in turn, each a keystroke: the delegate's filter, the
-// editing-changed event, the conversion from the store, then the row drawn again over the
-// last frame, cut to the row's rectangle on the screen.
-void BM_KeystrokeToPixels(benchmark::State& state) {
-  DetailScreen screen(kPairs);
-  check(screen.sim().tap("field:left"));
-  check(screen.sim().type("12"));
-  check(screen.sim().wait(Seconds(1)));
-  render::Surface target = screen::render(screen.sim(), kScale);
-  const auto cell = screen.sim().list().widgetCell();
-  const UIView& window = *screen.sim().list().window();
+// The window's pixels: what the damaged rectangles of a surface are copied into.
+class WindowPixels {
+ public:
+  explicit WindowPixels(const render::Surface& like)
+      : stride_(like.stride()), pixels_(static_cast<size_t>(like.stride()) * like.height()) {}
+  void copy(const render::Surface& from, const std::vector<render::PixelRect>& region) {
+    for (const render::PixelRect& r : region) {
+      for (int y = r.y; y < r.y + r.height; ++y) {
+        const size_t at = static_cast<size_t>(y) * stride_ + 4 * static_cast<size_t>(r.x);
+        std::memcpy(pixels_.data() + at, from.data() + at, 4 * static_cast<size_t>(r.width));
+      }
+    }
+    benchmark::DoNotOptimize(pixels_.data());
+  }
+
+ private:
+  int stride_;
+  std::vector<unsigned char> pixels_;
+};
+
+// The field being edited holds "12" on the detail screen with the keyboard up; each keystroke
+// types a digit or deletes it, in turn.
+struct Typing {
+  DetailScreen screen{kPairs};
   bool typed = false;
-  for (auto _ : state) {
+  Typing() {
+    check(screen.sim().tap("field:left"));
+    check(screen.sim().type("12"));
+    check(screen.sim().wait(Seconds(1)));
+  }
+  void keystroke() {
     check(typed ? screen.sim().backspace(1) : screen.sim().type("5"));
     typed = !typed;
-    const CGRect damaged = touch::screenRect(*cell, window).value_or(CGRectZero);
-    target.paint(kScale, [&](Painter& painter) {
-      painter.clipRect(damaged);
-      screen::draw(screen.sim(), painter);
-    });
-    benchmark::DoNotOptimize(target.data());
   }
-  const auto field = UITextField::firstResponder();
-  if (!field || field->text().empty())
-    state.SkipWithError("the keystrokes did not reach the field");
+  void checkReached(benchmark::State& state) const {
+    const auto field = UITextField::firstResponder();
+    if (!field || field->text().empty())
+      state.SkipWithError("the keystrokes did not reach the field");
+  }
+};
+
+// After each keystroke the damage is taken, drawn over the last frame and copied to the
+// window's pixels. With `drawingOnly` the keystroke itself is left out of the time.
+void typeAndDraw(benchmark::State& state, bool drawingOnly) {
+  Typing typing;
+  Simulator& sim = typing.screen.sim();
+  screen::Damage damage;
+  render::Surface shown = screen::render(sim, kScale);
+  WindowPixels window(shown);
+  damage.take(sim);
+  for (auto _ : state) {
+    typing.keystroke();
+    const auto start = std::chrono::steady_clock::now();
+    window.copy(shown, screen::drawDamage(sim, shown, kScale, damage.take(sim)));
+    if (drawingOnly) {
+      state.SetIterationTime(
+          std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count());
+    }
+  }
+  typing.checkReached(state);
+}
+
+void BM_KeystrokeDrawing(benchmark::State& state) {
+  typeAndDraw(state, true);
+}
+
+// The keystroke's whole path: the key, the delegate, the conversion, then the drawing.
+void BM_KeystrokeToPixels(benchmark::State& state) {
+  typeAndDraw(state, false);
 }
 
 BENCHMARK(BM_FloorCopyFullScreen)->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_FullFrameDetailPicker)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_KeystrokeDrawing)->UseManualTime()->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_KeystrokeToPixels)->Unit(benchmark::kMicrosecond);
 
 }  // namespace
@@ -92,5 +141,7 @@ int main(int argc, char** argv) {
        {"BM_FloorCopyFullScreen", "BM_FullFrameDetailPicker", "BM_KeystrokeToPixels"}) {
     summary.ratios.push_back({name, "BM_FloorCopyFullScreen", name});
   }
+  summary.ratios.insert(summary.ratios.end() - 1, {"BM_KeystrokeDrawing", "BM_FloorCopyFullScreen",
+                                                   "BM_KeystrokeDrawing/manual_time"});
   return bench_support::run(argc, argv, summary);
 }
