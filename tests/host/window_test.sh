@@ -11,7 +11,7 @@
 #              the key no longer looks pressed and nothing is typed, in the window and in the
 #              replay of its record;
 #   resized    in a window resized to 500x700 the picture keeps its proportions between bars,
-#              and a click on the drawn "Next" lands on it.
+#              and a click on the drawn "Next" lands on it, not on the key under it unscaled.
 # Except where the window was resized, its record, replayed headless, draws the same pixels as
 # the display showed at the end.
 #
@@ -184,7 +184,8 @@ case "$scenario" in
     awk -v a="$five_after" -v b="$five_up" 'BEGIN { exit !(a - b < 0.01 && b - a < 0.01) }' ||
       fail "5 still looks pressed after the touch was cancelled ($five_after, up $five_up)"
     grep -q '^touch cancel$' "$work/record.txt" || fail "the cancel is not in the record"
-    ! grep -q '^touch up' "$work/record.txt" || fail "the record has a touch up after the cancel"
+    [[ "$(grep '^touch' "$work/record.txt" | tail -1)" == "touch cancel" ]] ||
+      fail "the record's last touch is not the cancel"
     replay_matches
     grep -q '"text":"","placeholder":"[^"]*","editing":true' "$work/replay.out" ||
       fail "the release outside typed something"
@@ -195,15 +196,17 @@ case "$scenario" in
     start_window
     click "${places[1]}"
     xdotool windowsize "$wid" 500 700
+    # Until the window has drawn at its new size: the left bar shows black.
     for _ in $(seq 50); do
       import -window "$wid" "$work/resized.png"
-      [[ "$(convert "$work/resized.png" -format '%wx%h' info:)" == 500x700 ]] && break
+      [[ "$(convert "$work/resized.png" -format '%wx%h' info:)" == 500x700 ]] &&
+        awk -v b="$(luminance "$work/resized.png" 10 350)" 'BEGIN { exit !(b < 0.02) }' && break
     done
     # The picture, 320x514 at one pixel a point, scaled to 700 high: 436 wide, 32 from the left.
     read -r x y < <(awk -v p="${places[0]}" 'BEGIN { split(p, a, ","); s = 700 / 514;
       printf "%d %d\n", 32 + a[1] * s, a[2] * s }')
     bar=$(luminance "$work/resized.png" 10 350)
-    picture=$(luminance "$work/resized.png" 250 10)
+    picture=$(luminance "$work/resized.png" 250 350)
     awk -v b="$bar" -v p="$picture" 'BEGIN { exit !(b < 0.02 && p > b) }' ||
       fail "no bar beside the picture (bar $bar, picture $picture)"
     xdotool mousemove --window "$wid" "$x" "$y" click 1
@@ -212,13 +215,12 @@ case "$scenario" in
     { cat "$work/record.txt"; echo "dump"; } |
       "$sim" --root "$work/replay-root" --headless --script - >"$work/replay.out" ||
       fail "the replay failed"
+    grep -q '"text":"4"' "$work/replay.out" && fail "the click typed 4 instead of landing on Next"
     # The touch lands where Next is drawn, within the rounding of the scaled picture.
     landed=$(grep '^touch down' "$work/record.txt" | tail -1 | cut -d' ' -f3)
     awk -v l="$landed" -v p="${places[0]}" 'BEGIN { split(l, a, ","); split(p, b, ",");
       exit !((a[1] - b[1]) ^ 2 < 4 && (a[2] - b[2]) ^ 2 < 4) }' ||
       fail "the click landed at $landed, not on Next at ${places[0]}"
-    grep -q '"text":"","placeholder":"[^"]*","editing":true' "$work/replay.out" ||
-      fail "the click on Next typed into the field"
     echo "window test: in the window resized to 500x700 the click at $x,$y landed on Next"
     ;;
   *) fail "unknown scenario" ;;
