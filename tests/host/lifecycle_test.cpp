@@ -135,4 +135,38 @@ TEST_F(LifecycleTest, BrokenBundlesAreSkippedWithAReason) {
   EXPECT_EQ(other.install(), "install: no bundle folder at " + options.bundleDirectory);
 }
 
+// Each damage is refused with its reason, and no factory that is not the bundle's own is called.
+TEST_F(LifecycleTest, DamagedBundlesAreRefusedWithTheirReason) {
+  const std::string bundle = "/System/Library/WeeAppPlugins/Fake.bundle/";
+  const auto refusal = [&](const std::string& factory) {
+    auto sim = start();
+    root_.writeFile(bundle + "Info.plist",
+                    "{ CFBundleExecutable = Fake.so; TessaryFactorySymbol = " + factory + "; }");
+    return sim->show();
+  };
+
+  const std::string prefix = "show: no widget bundle could be loaded; Fake.bundle: ";
+  Simulator::Options installed;  // loads what is in the root, installing nothing
+  installed.root = root_.path();
+  EXPECT_EQ(refusal("detailMode"), prefix + "no factory function detailMode in the bundle");
+  EXPECT_EQ(refusal("abort"), prefix + "no factory function abort in the bundle");
+  EXPECT_EQ(refusal("free"), prefix + "no factory function free in the bundle");
+  EXPECT_EQ(refusal("FakeWidgetCreate"), "");
+
+  // A fresh file: the one loaded above stays mapped and must not shrink.
+  const std::string library = root_.host(bundle + "Fake.so");
+  const std::string built = std::string(tessary::test::kFakeBundle) + "/Fake.so";
+  std::filesystem::remove(library);
+  std::filesystem::copy_file(built, library);
+  std::filesystem::resize_file(library, 4096);
+  EXPECT_EQ(Simulator(installed).show(),
+            prefix + "the executable is cut short: a segment lies outside the file");
+
+  // A link out of the device root is not followed, though it leads to a sound library.
+  std::filesystem::remove(library);
+  std::filesystem::create_symlink(built, library);
+  EXPECT_EQ(Simulator(installed).show(),
+            prefix + "the executable cannot be read beneath the device root");
+}
+
 }  // namespace
