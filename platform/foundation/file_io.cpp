@@ -224,6 +224,11 @@ std::optional<size_t> readBeneathRootInto(std::string_view platformPath, std::st
   return readDescriptorInto(file.get(), buffer);
 }
 
+std::optional<std::string> readDescriptor(int fd) {
+  std::string bytes;
+  return bytesOf(readDescriptorInto(fd, bytes), std::move(bytes));
+}
+
 std::optional<std::string> readBeneathRoot(std::string_view platformPath) {
   std::string bytes;
   return bytesOf(readBeneathRootInto(platformPath, bytes), std::move(bytes));

@@ -52,6 +52,8 @@ std::optional<size_t> readDescriptorInto(int fd, std::string& buffer);
 TESSARY_EXPORT std::optional<std::string> readBeneathRoot(std::string_view platformPath);
 TESSARY_EXPORT std::optional<size_t> readBeneathRootInto(std::string_view platformPath,
                                                          std::string& buffer);
+// The rest of an open file, as readAll reads it; the descriptor stays open.
+TESSARY_EXPORT std::optional<std::string> readDescriptor(int fd);
 // Opens `relative` (no "..", no empty component) beneath the folder `folderFd` with `flags`
 // (O_RDONLY or O_PATH, O_CLOEXEC added) so that neither ".." nor a link leads out of it:
 // openat2 with RESOLVE_BENEATH, or, where the kernel lacks it or `walkOnly` asks for it, a

@@ -1,13 +1,18 @@
 #include "platform/render/cairo_painter.h"
 
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <algorithm>
 #include <cmath>
-#include <filesystem>
+#include <cstring>
 #include <map>
+#include <string_view>
 #include <tuple>
 
 #include "platform/foundation/file_manager.h"
 #include "platform/render/pango_text.h"
+#include "platform/uikit/png_header.h"
 #include "platform/uikit/ui_image.h"
 
 namespace render {
@@ -23,43 +28,78 @@ bool drawable(CGRect r) {
   return finite(r) && r.size.width > 0 && r.size.height > 0;
 }
 
-// Decoded images by host path, size and modification time, so a changed file is read again.
+// Reads a PNG held in memory, for cairo's stream decoder.
+struct PngBytes {
+  std::string_view rest;
+
+  static cairo_status_t read(void* self, unsigned char* into, unsigned int length) {
+    auto* bytes = static_cast<PngBytes*>(self);
+    if (bytes->rest.size() < length) return CAIRO_STATUS_READ_ERROR;
+    std::memcpy(into, bytes->rest.data(), length);
+    bytes->rest.remove_prefix(length);
+    return CAIRO_STATUS_SUCCESS;
+  }
+};
+
+// Decoded images by file identity, size and modification time, so a changed file is read
+// again. Every byte is read beneath the device root through one descriptor, and a picture
+// whose header declares more than the platform's limit is refused before a pixel is decoded.
 class ImageCache {
  public:
   ~ImageCache() { clear(); }
 
   cairo_surface_t* get(const std::string& platformPath) {
-    const auto host = DeviceRoot::map(platformPath);
-    if (!host) return nullptr;
-    std::error_code error;
-    const auto size = std::filesystem::file_size(*host, error);
-    if (error) return nullptr;
-    const auto time = std::filesystem::last_write_time(*host, error);
-    if (error) return nullptr;
-    Key key{*host, size, time.time_since_epoch().count()};
-    if (const auto found = images_.find(key); found != images_.end()) return found->second;
-    if (images_.size() >= kMaxImages) clear();
-    cairo_surface_t* image = cairo_image_surface_create_from_png(host->c_str());
-    if (cairo_surface_status(image) != CAIRO_STATUS_SUCCESS) {
-      cairo_surface_destroy(image);
-      image = nullptr;  // remembered, so a broken file is not decoded at every frame
+    const int fd = DeviceRoot::openForReading(platformPath);
+    if (fd < 0) return nullptr;
+    struct stat info {};
+    if (::fstat(fd, &info) != 0) {
+      ::close(fd);
+      return nullptr;
     }
-    images_.emplace(std::move(key), image);
+    Key key{info.st_dev, info.st_ino, info.st_size, info.st_mtim.tv_sec, info.st_mtim.tv_nsec};
+    if (const auto found = images_.find(key); found != images_.end()) {
+      ::close(fd);
+      return found->second;
+    }
+    const auto bytes = file_io::readDescriptor(fd);
+    ::close(fd);
+    cairo_surface_t* image = bytes ? decode(*bytes) : nullptr;
+    // Broken files are remembered too, so they are not decoded at every frame.
+    const size_t cost = image ? static_cast<size_t>(cairo_image_surface_get_stride(image)) *
+                                    static_cast<size_t>(cairo_image_surface_get_height(image))
+                              : 0;
+    if (images_.size() >= kMaxImages || cachedBytes_ + cost > kMaxCachedBytes) clear();
+    cachedBytes_ += cost;
+    images_.emplace(key, image);
     return image;
   }
 
  private:
   static constexpr size_t kMaxImages = 64;
-  using Key = std::tuple<std::string, uintmax_t, long long>;
+  static constexpr size_t kMaxCachedBytes = size_t{48} << 20;
+  using Key = std::tuple<dev_t, ino_t, off_t, time_t, long>;
+
+  static cairo_surface_t* decode(std::string_view bytes) {
+    if (!png_header::sizeOf(bytes)) return nullptr;
+    PngBytes reader{bytes};
+    cairo_surface_t* image = cairo_image_surface_create_from_png_stream(&PngBytes::read, &reader);
+    if (cairo_surface_status(image) != CAIRO_STATUS_SUCCESS) {
+      cairo_surface_destroy(image);
+      return nullptr;
+    }
+    return image;
+  }
 
   void clear() {
     for (auto& [key, image] : images_) {
       if (image) cairo_surface_destroy(image);
     }
     images_.clear();
+    cachedBytes_ = 0;
   }
 
   std::map<Key, cairo_surface_t*> images_;
+  size_t cachedBytes_ = 0;
 };
 
 ImageCache& imageCache() {

@@ -3,6 +3,7 @@
 #include <filesystem>
 
 #include "platform/render/surface.h"
+#include "platform/uikit/png_header.h"
 #include "platform/uikit/ui_image.h"
 #include "tests/support/test_environment.h"
 
@@ -86,6 +87,39 @@ TEST_F(Painting, StretchableImagesKeepTheirCaps) {
   Surface broken(10, 10);
   broken.paint(1, [&](Painter& p) { p.drawImage(*image, CGRectMake(0, 0, 10, 10)); });
   EXPECT_EQ(broken.pixel(5, 5), kClear);
+}
+
+TEST_F(Painting, ImagesAreReadBeneathTheRootAndRefusedPastTheLimit) {
+  const std::string path = "/System/Library/WeeAppPlugins/Test.bundle/Red.png";
+  std::filesystem::create_directories(std::filesystem::path(root_.host(path)).parent_path());
+  const auto write = [&](int width, int height, const std::string& hostPath) {
+    Surface picture(width, height);
+    picture.fill(kRed);
+    return picture.writePNG(hostPath);
+  };
+  ASSERT_EQ(write(png_header::kMaxSide, 2, root_.host(path)), "");
+  const auto image = UIImage::imageWithContentsOfFile(path);
+  ASSERT_NE(image, nullptr);
+  const auto drawn = [&] {
+    Surface target(10, 10);
+    target.paint(1, [&](Painter& p) { p.drawImage(*image, CGRectMake(0, 0, 10, 10)); });
+    return target.pixel(5, 5);
+  };
+  EXPECT_EQ(drawn(), kRed);
+
+  // One pixel past the limit, the header alone refuses it: at load, and when a file changed
+  // after loading is drawn.
+  ASSERT_EQ(write(png_header::kMaxSide + 1, 2, root_.host(path)), "");
+  EXPECT_EQ(UIImage::imageWithContentsOfFile(path), nullptr);
+  EXPECT_EQ(drawn(), kClear);
+
+  // A link out of the root is not followed, though a sound picture lies behind it.
+  const std::string outside = root_.path() + "-outside.png";
+  ASSERT_EQ(write(4, 4, outside), "");
+  std::filesystem::remove(root_.host(path));
+  std::filesystem::create_symlink(outside, root_.host(path));
+  EXPECT_EQ(drawn(), kClear);
+  std::filesystem::remove(outside);
 }
 
 TEST_F(Painting, PngRoundTripAndComparisonWithTolerance) {
