@@ -5,6 +5,20 @@ Painter::~Painter() = default;
 namespace {
 // Below this the platform counts a view as not shown.
 constexpr CGFloat kInvisibleAlpha = 0.01f;
+
+// Whether a subview lies far outside the bounds of a parent that clips to them: more than the
+// parent's own size away, so that what a subview draws past its frame (a touch glow) still
+// shows. A long scrolling row draws the few subviews near its visible part, and the painter
+// never sees the coordinates of the rest, which can pass what it can represent.
+bool farOutside(const UIView& child, CGRect bounds) {
+  const CGRect f = child.presentationFrame();
+  const CGFloat mx = bounds.size.width;
+  const CGFloat my = bounds.size.height;
+  return f.origin.x >= bounds.origin.x + bounds.size.width + mx ||
+         f.origin.x + f.size.width <= bounds.origin.x - mx ||
+         f.origin.y >= bounds.origin.y + bounds.size.height + my ||
+         f.origin.y + f.size.height <= bounds.origin.y - my;
+}
 }  // namespace
 
 void drawViewTree(const UIView& view, Painter& painter) {
@@ -28,8 +42,9 @@ void drawViewTree(const UIView& view, Painter& painter) {
   if (!subviews.empty()) {
     painter.save();
     painter.translate(-bounds.origin.x, -bounds.origin.y);
+    const bool clips = view.clipsToBounds();
     for (const auto& child : subviews) {
-      if (child) drawViewTree(*child, painter);
+      if (child && !(clips && farOutside(*child, bounds))) drawViewTree(*child, painter);
     }
     painter.restore();
   }

@@ -2,8 +2,11 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
+
 #include "platform/render/surface.h"
 #include "platform/uikit/ui_button.h"
+#include "platform/uikit/ui_image.h"
 #include "platform/uikit/ui_scroll_view.h"
 #include "platform/uikit/ui_text_field.h"
 #include "tests/support/test_environment.h"
@@ -81,6 +84,23 @@ TEST_F(ViewDrawing, ScrollViewsClipAndViewsDrawAtTheirPresentationValues) {
   EXPECT_EQ(s.pixel(45, 65).r, 0);    // half-way along
   EXPECT_EQ(s.pixel(5, 65).r, 255);
   EXPECT_EQ(s.pixel(85, 65).r, 255);
+
+  // A row millions of points long, as a picker of 80,000 codes makes, draws only what lies
+  // near its visible part: a picture drawn across 2^23 pixels passes what the painter's
+  // coordinates hold.
+  const std::string picture = "/System/Library/WeeAppPlugins/Test.bundle/Key.png";
+  std::filesystem::create_directories(std::filesystem::path(root_.host(picture)).parent_path());
+  Surface key(9, 9);
+  key.fill(RGBA{0, 0, 0, 255});
+  ASSERT_EQ(key.writePNG(root_.host(picture)), "");
+  const auto code = UIButton::buttonWithType(UIButtonTypeCustom);
+  code->setFrame(CGRectMake(4194280, 3, 48, 30));
+  code->setBackgroundImageForState(UIImage::imageWithContentsOfFile(picture), UIControlStateNormal);
+  scroller->addSubview(code);
+  Surface twice(200, 200);
+  twice.paint(2, [&](Painter& p) { drawViewTree(*root, p); });
+  EXPECT_EQ(twice.pixel(50, 70), (RGBA{255, 255, 255, 255}));
+  EXPECT_EQ(twice.writePNG(root_.path() + "/far.png"), "");
 }
 
 TEST_F(ViewDrawing, ShrinkingFindsTheLargestFittingSizeDownToTheMinimum) {
