@@ -21,6 +21,9 @@ CurlMulti::CurlMulti() {
   curl_multi_setopt(multi_, CURLMOPT_TIMERDATA, this);
   // Requests are never merged onto one connection.
   curl_multi_setopt(multi_, CURLMOPT_PIPELINING, long{CURLPIPE_NOTHING});
+  // Beyond a few connections to one host, requests wait their turn without a socket: one
+  // socket per keystroke against a silent server would run out of descriptors.
+  curl_multi_setopt(multi_, CURLMOPT_MAX_HOST_CONNECTIONS, kMaxConnectionsPerHost);
 }
 
 bool CurlMulti::add(CURL* easy, Owner& owner) {

@@ -13,6 +13,9 @@
 // libcurl is only ever called from run-loop callbacks, never from inside its own callbacks.
 class CurlMulti {
  public:
+  // Connections open at once to one host; later requests to it queue inside libcurl.
+  static constexpr long kMaxConnectionsPerHost = 6;
+
   class Owner {
    public:
     // Called from the run loop, outside any libcurl call; may remove the handle.

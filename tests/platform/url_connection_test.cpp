@@ -377,6 +377,30 @@ TEST_F(URLConnectionTest, IdleTimeoutFollowsTheProcessClock) {
   EXPECT_EQ(NSRunLoop::mainRunLoop().sourceCount(), 0u) << "the socket goes with the request";
 }
 
+TEST_F(URLConnectionTest, RequestsBeyondSixToOneHostQueueWithinTheirTimeout) {
+  auto clock = std::make_shared<ManualClock>();
+  Clock::setCurrent(clock);
+  LoopbackSocket mute(true);
+  auto& loop = NSRunLoop::mainRunLoop();
+  std::vector<std::shared_ptr<Log>> first, queued;
+  for (int i = 0; i < 6; ++i) first.push_back(fetch(mute.url("/rates"), 16.0));
+  loop.advanceBy(Seconds(1.0));
+  for (int i = 0; i < 2; ++i) queued.push_back(fetch(mute.url("/rates"), 16.0));
+  ASSERT_TRUE(runUntil([&] { return loop.sourceCount() >= 6; }, 2.0));
+  runUntil([] { return false; }, 0.3);  // real time in which a seventh socket would open
+  EXPECT_EQ(loop.sourceCount(), 6u);
+
+  // A queued request takes a freed place; its timeout still counts from its start.
+  loop.advanceBy(Seconds(15.0));
+  for (const auto& log : first) EXPECT_EQ(log->calls, kFailure);
+  ASSERT_TRUE(runUntil([&] { return loop.sourceCount() == 2; }, 2.0));
+  loop.advanceBy(Seconds(0.9));
+  for (const auto& log : queued) EXPECT_TRUE(log->calls.empty());
+  loop.advanceBy(Seconds(0.1));
+  for (const auto& log : queued) EXPECT_EQ(log->errorCode, NSURLErrorTimedOut);
+  EXPECT_EQ(loop.sourceCount(), 0u);
+}
+
 TEST_F(URLConnectionTest, BytesMovingRestartTheIdleTimeout) {
   auto clock = std::make_shared<ManualClock>();
   Clock::setCurrent(clock);

@@ -1,3 +1,6 @@
+#include <sys/resource.h>
+#include <unistd.h>
+
 #include <filesystem>
 
 #include "platform/foundation/file_manager.h"
@@ -160,6 +163,24 @@ TEST_F(QuoteReply, FailuresFallBackForLoadAndAlwaysAlertForAForcedRefresh) {
   setCodes("EUR", "JPY");  // never fetched
   fail(16.0, NSURLErrorTimedOut);
   EXPECT_EQ(alertMessage(), "The request timed out.");
+}
+
+TEST_F(QuoteReply, AStoreUnreadableForLackOfDescriptorsLeavesTheScreenWithoutAlert) {
+  storeRate("USD-EUR", "4", 100.0);
+  leftField->setText("2");
+  rightField->setText("untouched");
+  rlimit saved{};
+  ASSERT_EQ(getrlimit(RLIMIT_NOFILE, &saved), 0);
+  const int lowestFree = ::dup(0);
+  ASSERT_GE(lowestFree, 0);
+  ::close(lowestFree);
+  rlimit lowered = saved;
+  lowered.rlim_cur = static_cast<rlim_t>(lowestFree);  // no new descriptor can be had
+  ASSERT_EQ(setrlimit(RLIMIT_NOFILE, &lowered), 0);
+  fail(16.0, NSURLErrorTimedOut);
+  ASSERT_EQ(setrlimit(RLIMIT_NOFILE, &saved), 0);
+  EXPECT_EQ(rightField->text(), "untouched");
+  EXPECT_TRUE(UIAlertView::visibleAlerts().empty());
 }
 
 TEST_F(QuoteReply, ForcedRefreshRequestsSourceFirstAndHighlightsForAMoment) {

@@ -1,4 +1,5 @@
 #include <algorithm>
+#include <cerrno>
 #include <string_view>
 
 #include "platform/foundation/clock.h"
@@ -117,7 +118,11 @@ void TessaryController::connectionDidFailWithError(NSURLConnection& connection,
     return showErrorAlert(error.localizedDescription());
   }
   const Sides s = sides();
+  errno = 0;
   const auto rates = rate_store::readRates();
+  // Out of descriptors the cache cannot be read, which says nothing about what it holds:
+  // the screen stays as it is rather than alerting over a rate that may well be there.
+  if (!rates && (errno == EMFILE || errno == ENFILE)) return;
   float rate =
       rate_store::fallbackRateUnder(rates.get(), rate_store::pairKey(s.sourceCode, s.targetCode));
   if (rate == 0.0f) {
