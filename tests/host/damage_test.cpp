@@ -75,7 +75,7 @@ class DamageTest : public tessary::test::PlatformTest {
   // damage must be the full frame.
   using Files = std::vector<std::pair<std::string, std::string>>;
   void play(const std::string& name, const std::vector<std::string>& lines, UIDevice::Kind device,
-            int orientation, const Files& files) {
+            UIInterfaceOrientation orientation, const Files& files) {
     Simulator::Options options;
     options.root = root_.path() + "/" + name;  // a fresh device root for each
     std::filesystem::create_directories(options.root);
@@ -113,7 +113,7 @@ TEST_F(DamageTest, EveryStepOfTheDemoDrawsAsTheFullFrame) {
   std::vector<std::string> lines{"clock 800000000"};
   lines.insert(lines.end(), steps.begin(), steps.end());
   // The amounts the demo starts from.
-  play("demo", lines, UIDevice::Kind::Phone, 1,
+  play("demo", lines, UIDevice::Kind::Phone, UIInterfaceOrientationPortrait,
        {{"/var/mobile/Library/Tessary/Recent.plist",
          R"(<plist version="1.0"><dict><key>left</key><string>EUR</string>)"
          R"(<key>leftText</key><string>100</string><key>right</key><string>GBP</string>)"
@@ -141,7 +141,9 @@ TEST_F(DamageTest, EveryGoldenScreenDrawsAsTheFullFrameAtEachStep) {
                {"/var/mobile/Library/Tessary/Dates.plist", tessary::test::kDates}};
     }
     play(c.name, lines, has("--device", "tablet") ? UIDevice::Kind::Tablet : UIDevice::Kind::Phone,
-         has("--orientation", "landscape") ? 3 : 1, files);
+         has("--orientation", "landscape") ? UIInterfaceOrientationLandscapeRight
+                                           : UIInterfaceOrientationPortrait,
+         files);
     if (HasFatalFailure()) break;
   }
   unsetenv("TESSARY_QUOTE_URL");
