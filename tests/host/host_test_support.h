@@ -1,5 +1,6 @@
 #pragma once
 
+#include <algorithm>
 #include <nlohmann/json.hpp>
 #include <optional>
 #include <string>
@@ -48,6 +49,27 @@ inline void collectViews(const Json& view, const std::string& className,
                          std::vector<const Json*>& found) {
   if (view.at("class").get<std::string>() == className) found.push_back(&view);
   for (const auto& child : view.at("subviews")) collectViews(child, className, found);
+}
+
+// The converter's field texts (className "UITextField", key "text") or currency codes
+// ("UIButton", "title"), left to right, wherever the converter lies (in the widget's row, or
+// lifted onto the picker's overlay); the picker's code row is not counted.
+inline std::vector<std::string> converterTexts(const Json& dump, const std::string& className,
+                                               const char* key) {
+  std::vector<const Json*> views;
+  const Json& tree = dump.at("overlay").is_null() ? dump.at("widget") : dump.at("overlay");
+  for (const auto& child : tree.at("subviews")) {
+    if (child.at("class").get<std::string>() == "UIView") collectViews(child, className, views);
+  }
+  std::stable_sort(views.begin(), views.end(), [](const Json* a, const Json* b) {
+    return a->at("frame").at(0).get<double>() < b->at("frame").at(0).get<double>();
+  });
+  std::vector<std::string> out;
+  for (const Json* view : views) {
+    if (className != "UIButton" || view->at("title").get<std::string>().size() == 3)
+      out.push_back(view->at(key).get<std::string>());
+  }
+  return out;
 }
 
 }  // namespace tessary::test

@@ -41,22 +41,8 @@ class PickerEndToEndTest : public tessary::test::PlatformTest {
     }
     return found;
   }
-  // The converter's field texts or currency codes, left to right; the code row is not counted.
   static Texts converter(const Json& dump, const std::string& className, const char* key) {
-    std::vector<const Json*> views;
-    const Json& tree = dump.at("overlay").is_null() ? dump.at("widget") : dump.at("overlay");
-    for (const auto& child : tree.at("subviews")) {
-      if (child.at("class").get<std::string>() == "UIView") collectViews(child, className, views);
-    }
-    std::stable_sort(views.begin(), views.end(), [](const Json* a, const Json* b) {
-      return a->at("frame").at(0).get<double>() < b->at("frame").at(0).get<double>();
-    });
-    Texts out;
-    for (const Json* view : views) {
-      if (className != "UIButton" || view->at("title").get<std::string>().size() == 3)
-        out.push_back(view->at(key).get<std::string>());
-    }
-    return out;
+    return tessary::test::converterTexts(dump, className, key);
   }
 };
 
@@ -143,6 +129,56 @@ TEST_F(PickerEndToEndTest, OverlayTouchesAndTheSameButtonClose) {
   EXPECT_TRUE(dumps[4].at("overlay").is_null());
   EXPECT_TRUE(dumps[5].at("overlay").is_null());
   EXPECT_EQ(converter(dumps[5], "UIButton", "title"), (Texts{"EUR", "USD"}));
+}
+
+TEST_F(PickerEndToEndTest, EveryCodeCanBeReachedAfterARotationEitherWay) {
+  struct Case {
+    const char* device;
+    const char* builtIn;
+    const char* turnedTo;
+  };
+  int reached = 0;
+  for (const Case& c : {Case{"phone", "portrait", "3"}, Case{"phone", "landscape", "1"},
+                        Case{"tablet", "portrait", "3"}, Case{"tablet", "landscape", "1"}}) {
+    for (const char* code : {"EUR", "USD"}) {
+      const std::string where = std::string(c.device) + " built in " + c.builtIn + ", " + code;
+      const auto result =
+          runScript(root_.path(),
+                    "clock 800000000\nshow\nwait 1\nrotate " + std::string(c.turnedTo) +
+                        "\ntap button:" + code + "\nwait 1\ndump\n",
+                    {"--device", c.device, "--orientation", c.builtIn});
+      // A button the turn left off the screen cannot be tapped; nothing to reach then.
+      if (result.status != 0 && result.err.find("no visible part") != std::string::npos) continue;
+      ++reached;
+      ASSERT_EQ(result.status, 0) << where << result.err;
+      const auto dumps = result.dumps();
+      ASSERT_EQ(dumps.size(), 1u) << where;
+      const auto overlay = dumps[0].at("overlay").at("frame").get<std::vector<double>>();
+      const auto rows = find(dumps[0], "UIScrollView");
+      ASSERT_EQ(rows.size(), 1u) << where;
+      const auto row = (*rows[0]).at("frame").get<std::vector<double>>();
+      EXPECT_GE(row[0], 0) << where;
+      EXPECT_LE(row[0] + row[2], overlay[2]) << where;
+      EXPECT_GE(row[2], 295) << where;
+    }
+  }
+  EXPECT_EQ(reached, 7);  // the phone's right button lies off a portrait screen
+}
+
+TEST_F(PickerEndToEndTest, AnOldFadeLeavesTheReopenedPickerOpen) {
+  const auto dumps =
+      run("show\nwait 1\ntap button:EUR\nwait 1\ntap overlay\nwait 0.05\nhide\nshow\n"
+          "tap button:EUR\nwait 0.25\ndump\nwait 1\ndump\n");
+  ASSERT_EQ(dumps.size(), 2u);
+  for (const Json& dump : dumps) {
+    ASSERT_FALSE(dump.at("overlay").is_null());
+    EXPECT_NEAR(dump.at("overlay").at("backgroundColor").at(3).get<double>(), 0.7, 1e-6);
+    EXPECT_EQ(find(dump, "UICalloutView").size(), 1u);
+    EXPECT_EQ(converter(dump, "UIButton", "title"), (Texts{"EUR", "USD"}));
+  }
+  const auto rows = find(dumps[1], "UIScrollView");
+  ASSERT_EQ(rows.size(), 1u);
+  EXPECT_EQ((*rows[0]).at("frame").at(2).get<double>(), 295);
 }
 
 }  // namespace

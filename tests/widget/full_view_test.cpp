@@ -1,3 +1,5 @@
+#include <cstdint>
+
 #include "platform/foundation/file_manager.h"
 #include "platform/uikit/ui_device.h"
 #include "platform/uikit/ui_keyboard.h"
@@ -95,8 +97,9 @@ TEST_F(FullView, PlaceholderHeightAndBackground) {
 
 TEST_F(FullView, RotationRecordsPortraitForOneAndTwoOnly) {
   auto c = TessaryController::create();
-  for (const auto& [orientation, portrait] :
-       std::vector<std::pair<int, BOOL>>{{3, NO}, {1, YES}, {4, NO}, {2, YES}, {0, NO}, {-1, NO}}) {
+  const std::vector<std::pair<int, BOOL>> orientations = {
+      {3, NO}, {1, YES}, {4, NO}, {2, YES}, {0, NO}, {-1, NO}, {INT32_MIN, NO}, {INT32_MAX, NO}};
+  for (const auto& [orientation, portrait] : orientations) {
     c->willRotateToInterfaceOrientation(orientation);
     EXPECT_EQ(portraitmode, portrait) << orientation;
   }
@@ -254,6 +257,31 @@ TEST_F(FullView, UnloadSavesTheAmountsDropsTheViewsAndStopsListening) {
   EXPECT_EQ(recent->objectForKey("leftText")->description(), "12,5");
   EXPECT_EQ(recent->objectForKey("rightText")->description(), "14.63");
   EXPECT_EQ(NSNotificationCenter::defaultCenter().observerCount(), 0u);
+
+  // Each amount is saved beside the code it was typed or converted for: a swap leaves the
+  // recorded pair, so the amounts go under each other's keys; an amount whose code is
+  // recorded on neither side is not kept.
+  show();
+  controller->leftButton.lock()->setTitleForState("USD", UIControlStateNormal);
+  controller->rightButton.lock()->setTitleForState("EUR", UIControlStateNormal);
+  controller->leftField.lock()->setText("100");
+  controller->rightField.lock()->setText("87.60");
+  controller->unloadView();
+  show();
+  EXPECT_EQ(controller->leftButton.lock()->titleLabel()->text(), "EUR");
+  EXPECT_EQ(controller->leftField.lock()->text(), "87.60");
+  EXPECT_EQ(controller->rightField.lock()->text(), "100");
+  controller->leftButton.lock()->setTitleForState("GBP", UIControlStateNormal);
+  controller->rightButton.lock()->setTitleForState("EUR", UIControlStateNormal);
+  controller->leftField.lock()->setText("100");
+  controller->rightField.lock()->setText("115.00");
+  controller->unloadView();
+  recent = NSDictionary::dictionaryWithContentsOfFile(paths::kRecent);
+  EXPECT_EQ(recent->objectForKey("leftText")->description(), "115.00");  // beside EUR
+  EXPECT_EQ(recent->objectForKey("rightText")->description(), "");       // USD is shown nowhere
+  auto restored = NSMutableDictionary::dictionaryWithContentsOfFile(paths::kRecent);
+  restored->setObjectForKey(NSStr("12,5"), "leftText");
+  restored->writeToFileAtomically(paths::kRecent, true);
 
   // With "Clear" on, nothing is saved; without a full view, nothing either.
   writeSettings({{"Clear", NSNumber::numberWithBool(true)}});

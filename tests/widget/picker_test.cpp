@@ -604,6 +604,85 @@ TEST_F(Picker, RotationGivesTheOverlayTheSlidingViewsBounds) {
   EXPECT_EQ(dim(), nullptr);
 }
 
+TEST_F(Picker, EveryCodeStaysReachableWhenTheLayoutIsTheOtherOrientations) {
+  // The row and the codes at its ends lie within the overlay and inside the bubble.
+  const auto expectReachable = [&](const std::string& where) {
+    const CGRect row = mini()->frame();
+    EXPECT_TRUE(contains(dim()->bounds(), row)) << where;
+    EXPECT_TRUE(contains(body(), row)) << where;
+    EXPECT_EQ(mini()->contentSize().width, 53 * 4) << where;  // both codes shown are left out
+  };
+  // Built in portrait, turned to landscape: the buttons keep their portrait places.
+  portraitmode = NO;
+  list->view->sliding->setFrame(CGRectMake(0, 20, 480, 300));
+  tapRight();
+  advance(0.6);
+  EXPECT_EQ(mini()->frame(), CGRectMake(10, 49, 455, 35));  // not at x -147
+  expectReachable("portrait layout, right");
+  controller->hide();
+  advance(0.3);
+  tapLeft();
+  advance(0.6);
+  EXPECT_EQ(mini()->frame(), CGRectMake(13, 49, 455, 35));  // fits: unchanged
+  controller->hide();
+  advance(0.3);
+
+  // Built in landscape, turned to portrait: the left button stands further in.
+  layOut(false, UIDevice::Kind::Phone);
+  leftButton->setFrame(CGRectMake(60, 5, 48, 30));
+  portraitmode = YES;
+  list->view->sliding->setFrame(CGRectMake(0, 20, 320, 460));
+  tapLeft();
+  advance(0.6);
+  EXPECT_EQ(mini()->frame(), CGRectMake(15, 49, 295, 35));  // moved in from x 66
+  expectReachable("landscape layout, left");
+
+  // Turned while open: the wide row is brought within the narrower overlay.
+  controller->hide();
+  advance(0.3);
+  portraitmode = NO;
+  list->view->sliding->setFrame(CGRectMake(0, 20, 480, 300));
+  tapRight();
+  advance(0.6);
+  EXPECT_EQ(mini()->frame(), CGRectMake(13, 49, 455, 35));
+  portraitmode = YES;
+  list->view->sliding->setFrame(CGRectMake(0, 20, 320, 460));
+  controller->didRotateFromInterfaceOrientation(3);
+  advance(0.3);
+  EXPECT_EQ(mini()->frame(), CGRectMake(10, 49, 300, 35));
+  expectReachable("turned while open");
+}
+
+TEST_F(Picker, AnOldFadeLeavesTheNextOverlayAlone) {
+  tapLeft();
+  advance(0.6);
+  controller->hide();
+  advance(0.05);
+  // Hidden and shown again within the fade, and the picker opened anew.
+  controller->unloadView();
+  controller->_view = UIView::initWithFrame(CGRectMake(0, 0, 316, 40));
+  cell->addSubview(controller->_view);
+  controller->_backgroundView = UIImageView::initWithImage(nullptr);
+  controller->_backgroundView->setFrame(CGRectMake(2, 0, 312, 40));
+  controller->_view->addSubview(controller->_backgroundView);
+  controller->_view->addSubview(container);
+  container->setFrame(CGRectMake(0, 0, 316, 40));
+  controller->sub = container;
+  controller->leftButton = leftButton;
+  tapLeft();
+  const auto overlay = dim();
+  advance(0.25);  // the old fade ends
+  EXPECT_EQ(dim(), overlay);
+  EXPECT_EQ(dim()->superview(), list->view->sliding);
+  EXPECT_EQ(container->superview(), dim());
+  EXPECT_EQ(controller->_backgroundView->superview(), dim());
+  EXPECT_EQ(container->frame(), CGRectMake(0, 100, 316, 40));
+  advance(1);
+  EXPECT_EQ(bubble()->superview(), dim());
+  EXPECT_EQ(mini()->frame().size.width, 295);
+  EXPECT_EQ(list->view->sliding->subviews().size(), 2u);  // the table and the new overlay
+}
+
 TEST_F(Picker, ThePickerFollowsTheKeyboardOnAScrolledList) {
   // Opened while the keyboard's AutoScroll holds the row at the top: the bubble is below.
   scrollList(100);

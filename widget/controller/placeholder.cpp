@@ -37,7 +37,8 @@ void TessaryController::loadPlaceholderView() {
 
 void TessaryController::willRotateToInterfaceOrientation(int orientation) {
   // Portrait and upside down are 1 and 2; every other value, 0 and negatives too, is not.
-  portraitmode = static_cast<unsigned>(orientation - 1) < 2u ? YES : NO;
+  // The subtraction is unsigned: the lowest int has no signed predecessor.
+  portraitmode = static_cast<unsigned>(orientation) - 1u < 2u ? YES : NO;
 }
 
 void TessaryController::didRotateFromInterfaceOrientation(int) {
@@ -48,4 +49,5 @@ void TessaryController::didRotateFromInterfaceOrientation(int) {
   // The overlay lies on the sliding view, so it takes the sliding view's own space; its frame
   // would leave the top of the list undimmed and push the overlay off the bottom.
   if (sliding) dim->setFrame(sliding->bounds());
+  keepRowReachable();
 }

@@ -126,6 +126,10 @@ class TessaryController : public NSObject,
   void placePicker(bool leftSide, bool opening);
   // Widens the bubble and grows the row to its width, at the button where it is now.
   void expandPicker();
+  // After a rotation: an expanded row that reaches past the overlay is brought back within it.
+  void keepRowReachable();
+  // Widens the bubble's boundary around a row that was moved to stay within the overlay.
+  void holdRowInBubble(CGRect row);
   // The x in the overlay that parts the two sides: the bubble's anchor lies left of it while
   // the picker is open on the left.
   CGFloat sideMidpoint() const;

@@ -53,6 +53,20 @@ CGRect rowBoundary(CGRect overlay, bool leftSide, CGFloat anchorX) {
   return CGRectMake(x0, overlay.origin.y, std::max(CGFloat{0}, x1 - x0), overlay.size.height);
 }
 
+// The row's frame kept within the overlay, so that every code can be reached. A widget keeps
+// the layout it was built with when the device turns, where its row could reach past the
+// screen's edge: such a row is moved in, and narrowed when wider than the overlay, leaving
+// the bubble's border inside. A row that fits stays where it is.
+CGRect withinOverlay(CGRect row, CGRect overlay) {
+  const CGFloat x0 = overlay.origin.x;
+  const CGFloat x1 = overlay.origin.x + overlay.size.width;
+  if (row.origin.x >= x0 && row.origin.x + row.size.width <= x1) return row;
+  const CGFloat margin = std::min(kBubbleBorder, overlay.size.width / 4);
+  const CGFloat width = std::min(row.size.width, overlay.size.width - 2 * margin);
+  const CGFloat x = std::clamp(row.origin.x, x0 + margin, x1 - margin - width);
+  return CGRectMake(x, row.origin.y, width, row.size.height);
+}
+
 // The bubble lies above its anchor when its first subview's y is exactly 0.
 bool isAbove(const UICalloutView& bubble) {
   return !bubble.subviews().empty() && bubble.subviews()[0]->frame().origin.y == 0;
@@ -143,11 +157,36 @@ void TessaryController::expandPicker() {
   const CGFloat width = kRowWidth + extra;
   const CGFloat x = leftSide ? anchorX + kLeftRowStart : anchorX + kRightRowEnd - width;
   const CGFloat y = above ? origin.y - kRowAbove : origin.y + kRowBelow + shift;
-  const auto row = mini;
+  const CGRect row = CGRectMake(x, y, width, kRowHeight);
+  const CGRect reachable = withinOverlay(row, dim->bounds());
+  const auto view = mini;
   UIView::animateWithDurationAnimations(kExpansion, [&] {
-    row->setAlpha(1);
-    row->setFrame(CGRectMake(x, y, width, kRowHeight));
+    view->setAlpha(1);
+    view->setFrame(reachable);
   });
+  if (reachable != row) holdRowInBubble(reachable);
+}
+
+void TessaryController::keepRowReachable() {
+  if (!dim || !mini || mini->frame().size.width == 0) return;  // not yet expanded
+  const CGRect row = mini->frame();
+  const CGRect reachable = withinOverlay(row, dim->bounds());
+  if (reachable == row) return;
+  mini->setFrame(reachable);
+  holdRowInBubble(reachable);
+}
+
+void TessaryController::holdRowInBubble(CGRect row) {
+  const auto bubble = callout.lock();
+  if (!bubble || !dim) return;
+  const CGRect overlay = dim->bounds();
+  const CGRect boundary = bubble->boundaryRect();
+  const CGFloat x0 = std::max(overlay.origin.x, row.origin.x - kBubbleBorder);
+  const CGFloat x1 = std::min(overlay.origin.x + overlay.size.width,
+                              row.origin.x + row.size.width + kBubbleBorder);
+  bubble->setAnchorPointBoundaryRectAnimate(
+      bubble->anchorPoint(),
+      CGRectMake(x0, boundary.origin.y, std::max(CGFloat{0}, x1 - x0), boundary.size.height), true);
 }
 
 void TessaryController::alloc() {
@@ -271,7 +310,13 @@ void TessaryController::hide() {
       [&] {
         if (overlay) overlay->setBackgroundColor(UIColor::colorWithWhiteAlpha(0, 0));
       },
-      [controller = self()](bool) {
+      [controller = self(), overlay](bool) {
+        // The view was unloaded, or the picker opened on a new overlay, while this one faded:
+        // the converter and the overlay shown now are no longer this fade's to finish.
+        if (controller->dim != overlay) {
+          if (overlay) overlay->removeFromSuperview();
+          return;
+        }
         const auto container = controller->sub.lock();
         if (container) container->setFrame(withOrigin(container->frame(), 0, 0));
         const auto& background = controller->_backgroundView;
