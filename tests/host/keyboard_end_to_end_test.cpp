@@ -152,7 +152,7 @@ TEST_F(KeyboardEndToEndTest, CopyPasteAndClearOnTheBar) {
           "tap bar:Copy\ndump\n"             // 0: an empty source leaves the pasteboard
           "type 12,5\ntap bar:Copy\ndump\n"  // 1
           "backspace 4\ntype 10\npasteboard 2.5\n"
-          "tap bar:Paste\ndump\n"  // 2: at the end, and no conversion follows
+          "tap bar:Paste\ndump\n"  // 2: at the end, converted as typing is
           "pasteboard \"1 000\"\ntap bar:Paste\n"
           "pasteboard -3\ntap bar:Paste\n"
           "pasteboard \"3 EUR\"\ntap bar:Paste\n"
@@ -162,17 +162,17 @@ TEST_F(KeyboardEndToEndTest, CopyPasteAndClearOnTheBar) {
           "pasteboard 7\ntap bar:Paste\ntap bar:Paste\ndump\n"  // 4
           "tap bar:Clear\ndump\n"                               // 5
           "tap bar:Clear\n"                                     // both empty: nothing
-          "tap bar:Next\ntap bar:Paste\n"                       // only the right field is filled
+          "tap bar:Next\ntap bar:Paste\n"                       // into the right, converted
           "tap bar:Next\ndump\n"     // 6: and the left is the source again
           "tap bar:Clear\ndump\n");  // 7
   ASSERT_EQ(dumps.size(), 8u);
   EXPECT_EQ(dumps[0].at("pasteboard").get<std::string>(), "keep");
   EXPECT_EQ(dumps[1].at("pasteboard").get<std::string>(), "12,5");
-  EXPECT_EQ(texts(dumps[2]), (Texts{"102.5", "11.70"}));
-  EXPECT_EQ(texts(dumps[3]), (Texts{"102.5", "11.70"}));
-  EXPECT_EQ(texts(dumps[4]), (Texts{"102.577", "11.70"}));
+  EXPECT_EQ(texts(dumps[2]), (Texts{"102.5", "119.92"}));
+  EXPECT_EQ(texts(dumps[3]), (Texts{"102.5", "119.92"}));
+  EXPECT_EQ(texts(dumps[4]), (Texts{"102.577", "120.02"}));
   EXPECT_EQ(texts(dumps[5]), (Texts{"", ""}));
-  EXPECT_EQ(texts(dumps[6]), (Texts{"", "7"}));
+  EXPECT_EQ(texts(dumps[6]), (Texts{"5.98", "7"}));
   EXPECT_TRUE(dumps[6].at("flags").at("left").get<bool>());
   EXPECT_EQ(texts(dumps[7]), (Texts{"", ""}));
   // The segments are momentary: none stays selected.

@@ -77,12 +77,42 @@ TEST_F(Conversion, FreshnessFollowsTheUpdateSetting) {
   EXPECT_EQ(NSURLConnection::startedRequests().size(), 3u);
   writeSettings({{"Update", NSNumber::numberWithInteger(0)}});
 
-  // A date in the future (the clock was set back) has a negative age, below even 0.
-  storeRate("EUR-USD", "1.5", -10.0);
+  // A date up to a day ahead (clock skew) has a negative age, below even 0: fresh.
+  storeRate("EUR-USD", "1.5", -1.0);
   rightField->setText("");
   typeIntoSource("2");
   EXPECT_EQ(rightField->text(), "3.00");
   EXPECT_EQ(NSURLConnection::startedRequests().size(), 3u);
+  // Further ahead, or not finite, the date is not believed: the rate is fetched again.
+  size_t requests = 3;
+  for (const double date : {clock_->wall() + 1.001 * kDay, clock_->wall() + 10 * kDay, HUGE_VAL,
+                            1e308, 4e9, 0x1p63, std::nan("")}) {
+    rate_store::storeReply("EUR-USD", "1.5", date);
+    typeIntoSource("2");
+    EXPECT_EQ(NSURLConnection::startedRequests().size(), ++requests) << date;
+  }
+}
+
+TEST_F(Conversion, TheLaterOfTwoStoredOrdersDecides) {
+  // A forced refresh from the right stored USD-EUR beside a stale EUR-USD.
+  storeRate("EUR-USD", "1.0", 10.0);
+  storeRate("USD-EUR", "0.8", 1.0);
+  typeIntoSource("100");
+  EXPECT_EQ(rightField->text(), "125.00");
+  left = NO;
+  typeIntoSource("100");
+  EXPECT_EQ(leftField->text(), "80.00");
+  EXPECT_TRUE(NSURLConnection::startedRequests().empty());
+
+  // The forward key is the later: it decides, uninverted; a date not believed loses to one
+  // that is.
+  storeRate("EUR-USD", "2", 0.5);
+  typeIntoSource("100");
+  EXPECT_EQ(leftField->text(), "50.00");
+  rate_store::storeReply("USD-EUR", "0.8", INFINITY);
+  typeIntoSource("100");
+  EXPECT_EQ(leftField->text(), "50.00");
+  EXPECT_TRUE(NSURLConnection::startedRequests().empty());
 }
 
 TEST_F(Conversion, FetchingStartsOneRequestPerKeystrokeInTheStoredOrder) {

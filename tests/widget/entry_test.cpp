@@ -165,12 +165,15 @@ TEST_F(Entry, CopyPasteAndClearActOnTheSourceField) {
   EXPECT_EQ(UIPasteboard::generalPasteboard().string(), "12,5");
 
   leftField->setText("10");
-  rightField->setText("old");
+  rightField->setText("20.00");
+  storeRate("EUR-USD", "2", 0.5);
   UIPasteboard::generalPasteboard().setString("2.5");
   tapSegment(1);
-  tapSegment(1);  // momentary: a second tap acts again
+  EXPECT_EQ(rightField->text(), "205.00");  // converted as a keystroke would
+  tapSegment(1);                            // momentary: a second tap acts again
   EXPECT_EQ(leftField->text(), "102.52.5");
-  EXPECT_EQ(rightField->text(), "old");  // no conversion follows a paste
+  EXPECT_EQ(rightField->text(), "205.04");
+  rightField->setText("old");
   for (const char* refused : {"1 000", "-3", "3 EUR", ""}) {
     UIPasteboard::generalPasteboard().setString(refused);
     tapSegment(1);

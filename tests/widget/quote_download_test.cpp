@@ -82,6 +82,52 @@ TEST_F(QuoteReply, TheScreenAtArrivalDecidesTheConversionNotTheStoredKey) {
   EXPECT_EQ(rates()->objectForKey("EUR-USD")->description(), "1.25");
 }
 
+TEST_F(QuoteReply, AFailureWithoutARateEmptiesTheFieldItWouldHaveFilled) {
+  // The right side changed to JPY while its dollar figure stood: no rate of any age converts
+  // euros into yen, so the figure goes with the alert and the amount stays.
+  setCodes("EUR", "JPY");
+  leftField->setText("250");
+  rightField->setText("285.38");
+  fail(16.0);
+  EXPECT_EQ(leftField->text(), "250");
+  EXPECT_EQ(rightField->text(), "");
+  left = NO;  // the right side is the source: the left field goes, as a forced refresh's
+  leftField->setText("99.00");
+  fail(15.0);
+  EXPECT_EQ(leftField->text(), "");
+  EXPECT_EQ(rightField->text(), "");
+  EXPECT_EQ(UIAlertView::visibleAlerts().size(), 2u);
+
+  // A rate of any age, or both sides on one code, keep what is shown.
+  setCodes("EUR", "EUR");
+  rightField->setText("5");
+  leftField->setText("5");
+  fail(15.0);
+  EXPECT_EQ(leftField->text(), "5");
+  setCodes("EUR", "USD");
+  storeRate("USD-EUR", "0.5", 30.0);
+  leftField->setText("kept");
+  fail(15.0);
+  EXPECT_EQ(leftField->text(), "kept");
+  EXPECT_EQ(UIAlertView::visibleAlerts().size(), 4u);
+}
+
+TEST_F(QuoteReply, TheFallbackTakesTheLaterOfTwoStoredOrders) {
+  leftField->setText("100");
+  storeRate("EUR-USD", "1.0", 10.0);
+  storeRate("USD-EUR", "0.8", 1.0);
+  fail(16.0);
+  EXPECT_EQ(rightField->text(), "125.00");
+  storeRate("EUR-USD", "1.0", 0.5);
+  fail(16.0);
+  EXPECT_EQ(rightField->text(), "100.00");
+  // The later order holds no usable rate: the other one serves.
+  storeRate("EUR-USD", "N/A", 0.1);
+  fail(16.0);
+  EXPECT_EQ(rightField->text(), "125.00");
+  EXPECT_TRUE(UIAlertView::visibleAlerts().empty());
+}
+
 TEST_F(QuoteReply, AGarbageReplyFailsAndNeverOverwritesTheStore) {
   storeRate("USD-EUR", "0.5", 30.0);  // old, but any age serves the fallback
   const std::string before = root_.readFile(paths::kRates);

@@ -113,7 +113,13 @@ class TessaryController : public NSObject,
   // Starts the quote request for the ordered pair (first, second).
   void startRequest(const std::string& first, const std::string& second, double timeout);
   void failRequest(NSURLConnection& connection, const std::string& description);
+  // The stored rate of any age for the pair the sides show, inverted when it is the reverse
+  // key's; not usable when none is stored.
+  float fallbackRate(const Sides& s) const;
   void showErrorAlert(const std::string& description);
+  // Sets "leftText" and "rightText" of the recents to the amounts shown beside the codes that
+  // "left" and "right" record.
+  void saveAmounts(NSMutableDictionary& recent) const;
   void swapCodes();
   void swapDetails();
   void buildBar();

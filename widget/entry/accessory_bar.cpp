@@ -57,6 +57,8 @@ void TessaryController::controlChanged(UIControl& sender) {
       const auto text = UIPasteboard::generalPasteboard().string();
       if (!source || !text || text->empty() || !isAmountText(*text)) break;
       source->setText(source->text() + *text);
+      // The setter fires no editing-changed event; the other side follows as it does a keystroke.
+      load();
       break;
     }
     default:  // Clear

@@ -49,7 +49,8 @@ std::shared_ptr<NSMutableDictionary> restorePair() {
   // The defaults are written under the store's lock, over the file as it is then.
   const auto fillIn = [](const std::shared_ptr<NSMutableDictionary>& dictionary) {
     bool changed = false;
-    for (const auto& [side, code] : {std::pair{"left", "EUR"}, std::pair{"right", "USD"}}) {
+    for (const auto& [side, code] :
+         {std::pair{"left", kDefaultLeft}, std::pair{"right", kDefaultRight}}) {
       if (recentString(dictionary.get(), side)) continue;
       dictionary->setObjectForKey(NSStr(code), side);
       changed = true;

@@ -23,6 +23,10 @@ std::vector<std::string> entries(const std::string& leftCode, const std::string&
 // A string value of "Recent.plist"; a non-string counts as absent.
 std::optional<std::string> recentString(const NSDictionary* recent, const std::string& key);
 
+// The pair a build shows when "Recent.plist" records none.
+inline constexpr const char* kDefaultLeft = "EUR";
+inline constexpr const char* kDefaultRight = "USD";
+
 // Fills a missing "left" ("EUR") and "right" ("USD"), writing the file after each; returns the
 // dictionary, or null when the file cannot be read as one.
 std::shared_ptr<NSMutableDictionary> restorePair();

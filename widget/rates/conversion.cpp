@@ -49,14 +49,10 @@ void TessaryController::load() {
 
   // The rate comes from the key the date was found under, so a store whose two files
   // disagree never converts with an uninverted reverse rate.
-  double date = rate_store::dateUnder(dates.get(), forwardKey);
-  bool reverse = false;
-  if (date == 0.0) {
-    date = rate_store::dateUnder(dates.get(), reverseKey);
-    reverse = date != 0.0;
-  }
+  const double now = Clock::current().wall();
+  const auto [date, reverse] = rate_store::fresherDate(dates.get(), forwardKey, reverseKey, now);
 
-  if (rate_store::isFresh(date, settings::update(), Clock::current().wall())) {
+  if (rate_store::isFresh(date, settings::update(), now)) {
     float rate = rate_store::rateUnder(rates.get(), reverse ? reverseKey : forwardKey);
     if (reverse) rate = 1.0f / rate;
     // A cached rate that is not usable is no rate: fetch instead of showing 0.00 or inf.

@@ -114,26 +114,42 @@ void TessaryController::connectionDidFailWithError(NSURLConnection& connection,
                                                    const NSError& error) {
   UIApplication::sharedApplication().setNetworkActivityIndicatorVisible(false);
   const auto& request = connection.originalRequest();
-  if (request && request->timeoutInterval() == kForcedRefreshTimeout) {
-    return showErrorAlert(error.localizedDescription());
-  }
+  const bool forced = request && request->timeoutInterval() == kForcedRefreshTimeout;
   const Sides s = sides();
   errno = 0;
-  const auto rates = rate_store::readRates();
+  const float rate = fallbackRate(s);
   // Out of descriptors the cache cannot be read, which says nothing about what it holds:
   // the screen stays as it is rather than alerting over a rate that may well be there.
-  if (!rates && (errno == EMFILE || errno == ENFILE)) return;
-  float rate =
-      rate_store::fallbackRateUnder(rates.get(), rate_store::pairKey(s.sourceCode, s.targetCode));
-  if (rate == 0.0f) {
-    const float reverse =
-        rate_store::fallbackRateUnder(rates.get(), rate_store::pairKey(s.targetCode, s.sourceCode));
-    rate = reverse > 0.0f ? 1.0f / reverse : reverse;
+  if (!forced && !rate_store::isUsableRate(rate) && (errno == EMFILE || errno == ENFILE)) return;
+  if (rate_store::isUsableRate(rate)) {
+    // A forced refresh always tells of its failure; a request of `load` falls back silently.
+    if (forced) return showErrorAlert(error.localizedDescription());
+    if (s.source && s.target) {
+      s.target->setText(convertedAmountText(s.source->text(), rate, decimalPlaces));
+    }
+    return;
   }
-  if (!rate_store::isUsableRate(rate)) return showErrorAlert(error.localizedDescription());
-  if (s.source && s.target) {
-    s.target->setText(convertedAmountText(s.source->text(), rate, decimalPlaces));
+  if (s.target && s.leftCode != s.rightCode) {
+    // Without a rate of any age for the pair shown, the target's figure is not its conversion
+    // (it belongs to another code or amount), so it goes rather than stand beside the alert.
+    s.target->setText("");
   }
+  showErrorAlert(error.localizedDescription());
+}
+
+float TessaryController::fallbackRate(const Sides& s) const {
+  const std::string forwardKey = rate_store::pairKey(s.sourceCode, s.targetCode);
+  const std::string reverseKey = rate_store::pairKey(s.targetCode, s.sourceCode);
+  const auto rates = rate_store::readRates();
+  const float forward = rate_store::fallbackRateUnder(rates.get(), forwardKey);
+  const float reverse = rate_store::fallbackRateUnder(rates.get(), reverseKey);
+  const float inverted = reverse > 0.0f ? 1.0f / reverse : reverse;
+  // Any age serves, but of two stored orders the later one is the truer rate.
+  const bool preferReverse = rate_store::fresherDate(rate_store::readDates().get(), forwardKey,
+                                                     reverseKey, Clock::current().wall())
+                                 .reverse;
+  const float preferred = preferReverse ? inverted : forward;
+  return rate_store::isUsableRate(preferred) ? preferred : (preferReverse ? forward : inverted);
 }
 
 void TessaryController::failRequest(NSURLConnection& connection, const std::string& description) {

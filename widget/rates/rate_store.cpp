@@ -41,11 +41,32 @@ bool contains(const NSDictionary* dictionary, const std::string& key) {
   return dictionary && dictionary->objectForKey(key) != nullptr;
 }
 
+namespace {
+constexpr double kDay = 86400.0;
+
+bool isBelievable(double date, double now) {
+  return std::isfinite(date) && date - now <= kDay;
+}
+}  // namespace
+
 bool isFresh(double date, int updateDays, double now) {
-  if (date == 0.0) return false;
+  if (date == 0.0 || !isBelievable(date, now)) return false;
   const float limit = static_cast<float>(updateDays);
-  const float age = static_cast<float>(now - date) / 86400.0f;
+  const float age = static_cast<float>(now - date) / static_cast<float>(kDay);
   return age < limit;
+}
+
+PairDate fresherDate(const NSDictionary* dates, const std::string& forwardKey,
+                     const std::string& reverseKey, double now) {
+  const double forward = dateUnder(dates, forwardKey);
+  const double reverse = dateUnder(dates, reverseKey);
+  if (reverse == 0.0) return {forward, false};
+  if (forward == 0.0) return {reverse, true};
+  const bool forwardBelievable = isBelievable(forward, now);
+  if (forwardBelievable != isBelievable(reverse, now)) {
+    return forwardBelievable ? PairDate{forward, false} : PairDate{reverse, true};
+  }
+  return reverse > forward ? PairDate{reverse, true} : PairDate{forward, false};
 }
 
 bool isUsableRate(float rate) {

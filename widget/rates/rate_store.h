@@ -23,8 +23,20 @@ float fallbackRateUnder(const NSDictionary* rates, const std::string& key);
 double dateUnder(const NSDictionary* dates, const std::string& key);
 bool contains(const NSDictionary* dictionary, const std::string& key);
 
-// Fresh while the age in days, in single precision, is below `updateDays`; no date is stale.
+// Fresh while the age in days, in single precision, is below `updateDays`. No date is stale,
+// and so is a date that is not believable: not finite, or more than a day ahead of `now` (a
+// day of clock skew is allowed).
 bool isFresh(double date, int updateDays, double now);
+
+// The date that decides a pair's freshness and which of its two keys the rate is read under.
+struct PairDate {
+  double date = 0;       // 0 when neither key has one
+  bool reverse = false;  // the date is the reverse key's: its rate is inverted
+};
+// Of the two orders of a pair, the one stored later: a reply is served whichever side asked.
+// A believable date beats one that is not; on a tie the forward key wins.
+PairDate fresherDate(const NSDictionary* dates, const std::string& forwardKey,
+                     const std::string& reverseKey, double now);
 // Finite and above 0 in single precision, with a finite reciprocal.
 bool isUsableRate(float rate);
 
