@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <string_view>
 
 #include "platform/foundation/utf16.h"
 #include "platform/uikit/painter.h"
@@ -121,6 +122,29 @@ namespace {
 constexpr CGFloat kTextInset = 8;
 constexpr CGFloat kCornerRadius = 6;
 constexpr CGFloat kCaretWidth = 2;
+
+// A text field scrolls its text, so only the part around the caret is laid out: the end while
+// editing (the caret follows the text), else the start. The part holds enough characters to
+// fill the field even in narrow glyphs, however long the text is.
+std::string_view partAroundCaret(std::string_view text, CGFloat width, CGFloat pointSize,
+                                 bool atEnd) {
+  const double points = std::isfinite(pointSize) && pointSize > 1 ? pointSize : 1;
+  const double wanted = std::ceil(10 * static_cast<double>(width) / points) + 1;
+  if (!(wanted < static_cast<double>(text.size()))) return text;
+  const auto characters = static_cast<size_t>(wanted);
+  const auto isLead = [](char byte) { return (static_cast<unsigned char>(byte) & 0xC0) != 0x80; };
+  size_t seen = 0;
+  if (atEnd) {
+    for (size_t i = text.size(); i-- > 0;) {
+      if (isLead(text[i]) && ++seen == characters) return text.substr(i);
+    }
+  } else {
+    for (size_t i = 0; i < text.size(); ++i) {
+      if (isLead(text[i]) && seen++ == characters) return text.substr(0, i);
+    }
+  }
+  return text;
+}
 }  // namespace
 
 void UITextField::drawRect(Painter& painter, CGRect rect) const {
@@ -138,7 +162,11 @@ void UITextField::drawRect(Painter& painter, CGRect rect) const {
   const CGRect area = CGRectInset(rect, kTextInset, 0);
   if (area.size.width <= 0) return;
   const bool showsPlaceholder = text_.empty();
-  const std::string& shown = showsPlaceholder ? placeholder_ : text_;
+  // The part is measured at the smallest size the font may shrink to.
+  CGFloat points = font_ ? font_->pointSize() : 1;
+  if (adjusts_ && minimumFontSize_ > 0) points = std::min(points, minimumFontSize_);
+  const std::string shown(
+      partAroundCaret(showsPlaceholder ? placeholder_ : text_, area.size.width, points, editing_));
   TextStyle style;
   style.font = fontFittingWidth(shown, font_, area.size.width, adjusts_, minimumFontSize_);
   style.color = showsPlaceholder ? UIColor::colorWithWhiteAlpha(0.7f, 1)

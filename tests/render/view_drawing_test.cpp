@@ -159,5 +159,37 @@ TEST_F(ViewDrawing, ControlsShowTheirState) {
   EXPECT_EQ(caretColumns(), 0);
 }
 
+TEST_F(ViewDrawing, ALongTextIsDrawnAroundItsCaretAsAShortOneIs) {
+  // Past what the text layout takes at once, the field still shows the text's end with the
+  // caret while editing, and its start when not: the same pixels as a text just too long.
+  const auto field = UITextField::initWithFrame(CGRectMake(0, 0, 100, 26));
+  field->setBorderStyle(UITextBorderStyleRoundedRect);
+  const auto pixelsOf = [&](const std::string& text) {
+    field->setText(text);
+    const Surface s = draw(*field, 100, 26);
+    std::vector<RGBA> pixels;
+    for (int y = 0; y < 26; ++y) {
+      for (int x = 0; x < 100; ++x) pixels.push_back(s.pixel(x, y));
+    }
+    return pixels;
+  };
+  const auto repeated = [](const std::string& piece, size_t times) {
+    std::string text;
+    for (size_t i = 0; i < times; ++i) text += piece;
+    return text;
+  };
+  for (const bool editing : {true, false}) {
+    if (editing) {
+      ASSERT_TRUE(field->becomeFirstResponder());
+    }
+    const auto digits = pixelsOf("1" + std::string(28, '8') + "7");
+    EXPECT_TRUE(pixelsOf("1" + std::string(20000, '8') + "7") == digits) << editing;
+    EXPECT_FALSE(pixelsOf(std::string(30, '8')) == digits) << editing;  // its ends show
+    // Two-byte characters are cut whole.
+    EXPECT_TRUE(pixelsOf(repeated("\u00e9", 20000)) == pixelsOf(repeated("\u00e9", 30))) << editing;
+    field->resignFirstResponder();
+  }
+}
+
 }  // namespace
 }  // namespace tessary::test
