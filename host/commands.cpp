@@ -91,6 +91,13 @@ std::string hide(Context& c, const Command&) {
   return c.sim.hide();
 }
 
+std::string list(Context& c, const Command& command) {
+  const std::string& state = arg(command, 0);
+  if (state == "hide") return c.sim.hideList();
+  if (state == "show") return c.sim.showList();
+  return "list: usage: list hide|show";
+}
+
 std::string release(Context& c, const Command&) {
   return c.sim.release();
 }
@@ -254,6 +261,7 @@ constexpr Entry kCommands[] = {
     {"install", 0, 0, "install", install},
     {"show", 0, 0, "show", show},
     {"hide", 0, 0, "hide", hide},
+    {"list", 1, 1, "list hide|show", list},
     {"release", 0, 0, "release", release},
     {"dump", 0, 0, "dump", dump},
     {"rotate", 1, 1, "rotate 1|2|3|4|portrait|upsidedown|landscaperight|landscapeleft", rotate},

@@ -37,8 +37,13 @@ const char* const kUsageText =
     "                   [--transcript] [--snapshot-dir DIR]\n"
     "       tessary-sim [--root DIR] [--bundle DIR] [--device phone|tablet|old]\n"
     "                   [--orientation portrait|landscape] [--scale N] [--clock SECONDS]\n"
-    "                   [--record FILE]      opens a window (without --root, on the device\n"
-    "                   root in $XDG_DATA_HOME/tessary or ~/.local/share/tessary)\n";
+    "                   [--record FILE] [--report-idle]      opens a window (without --root,\n"
+    "                   on the device root in $XDG_DATA_HOME/tessary or ~/.local/share/tessary)\n"
+    "       tessary-sim --help\n"
+    "\n"
+    "  --record FILE   writes what is done in the window as a headless script\n"
+    "  --report-idle   prints \"idle after LINE\" each time the window has drawn everything\n"
+    "                  and waits for input, LINE being the last action\n";
 
 int usage(const std::string& problem) {
   if (!problem.empty()) std::fprintf(stderr, "tessary-sim: %s\n", problem.c_str());

@@ -101,6 +101,9 @@ class NotificationList {
   // Places the widget's view in its cell at the cell's content width and the given height.
   void placeWidgetView(const std::shared_ptr<UIView>& view, CGFloat height);
   void removeWidgetView();
+  // The list (its sliding view, with the rows and the handle) leaves the screen or comes back.
+  void setHidden(bool hidden) { sliding_->setHidden(hidden); }
+  bool isHidden() const { return sliding_->isHidden(); }
   // The width the widget's view is given: the screen's width minus 4.
   CGFloat widgetWidth() const { return screen_.width - 4; }
 

@@ -68,6 +68,8 @@ void Simulator::applyScreenSize() {
 }
 
 std::string Simulator::show() {
+  // The row lies in the list: it cannot show while the list does not.
+  list_.setHidden(false);
   if (shown_) return {};
   if (auto problem = ensureLoaded(); !problem.empty()) return "show: " + problem;
   if (!controller_) {
@@ -99,6 +101,16 @@ std::string Simulator::hide() {
   list_.removeWidgetView();
   shown_ = false;
   return {};
+}
+
+std::string Simulator::hideList() {
+  hide();
+  list_.setHidden(true);
+  return {};
+}
+
+std::string Simulator::showList() {
+  return show();
 }
 
 std::string Simulator::release() {

@@ -49,6 +49,11 @@ class Simulator {
   std::string show();
   std::string hide();
   std::string release();
+  // The whole notification list: hiding it unloads the widget's row with it; showing the list
+  // (or the row) brings both back.
+  std::string hideList();
+  std::string showList();
+  bool isListHidden() const { return list_.isHidden(); }
   // The device is chosen while no widget controller exists; it sets the screen's size.
   std::string setDevice(UIDevice::Kind device);
   UIDevice::Kind device() const { return options_.device; }

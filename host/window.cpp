@@ -338,7 +338,7 @@ void Session::handleKey(const SDL_KeyboardEvent& key) {
         act(std::string("rotate ") + orientationName(nextOrientation(sim_.orientation())));
         return;
       case SDLK_l:
-        act(sim_.isShown() ? "hide" : "show");
+        act(sim_.isListHidden() ? "list show" : "list hide");
         return;
       case SDLK_v:
         if (!alert && UITextField::firstResponder()) {

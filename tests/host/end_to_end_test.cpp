@@ -200,6 +200,11 @@ TEST_F(EndToEndTest, CommandLineMistakesAreRefused) {
   const auto help = runSimulator({"--root", root_.path(), "--help", "--colour"}, nullptr);
   EXPECT_EQ(help.status, 0);
   EXPECT_TRUE(help.out.starts_with("usage: tessary-sim")) << help.out;
+  for (const char* option :
+       {"--root", "--bundle", "--device", "--orientation", "--headless", "--script", "--transcript",
+        "--snapshot-dir", "--scale", "--clock", "--record", "--report-idle", "--help"}) {
+    EXPECT_NE(help.out.find(option), std::string::npos) << option;
+  }
   const auto windowed = runSimulator({"--root", root_.path(), "--script", "-"}, nullptr);
   EXPECT_EQ(windowed.status, 2);
   EXPECT_TRUE(windowed.err.starts_with("tessary-sim: a script runs headless")) << windowed.err;

@@ -80,6 +80,25 @@ TEST_F(LifecycleTest, DrivesTheProtocolInOrder) {
   EXPECT_EQ(sim->list().table()->rectForSection(sim->list().widgetSection()).size.height, 85);
 }
 
+TEST_F(LifecycleTest, TheWholeListHidesWithTheWidgetAndComesBackWithIt) {
+  auto sim = start();
+  ASSERT_EQ(sim->show(), "");
+  take(*sim);
+  ASSERT_EQ(sim->hideList(), "");
+  EXPECT_TRUE(sim->list().slidingView()->isHidden());
+  EXPECT_FALSE(sim->isShown());
+  EXPECT_EQ(take(*sim), (Calls{"didEndEditing", "unloadView"}));
+  ASSERT_EQ(sim->showList(), "");
+  EXPECT_FALSE(sim->list().slidingView()->isHidden());
+  EXPECT_TRUE(sim->isShown());
+  EXPECT_EQ(take(*sim), (Calls{"viewHeight", "loadPlaceholderView",
+                               "loadFullView width=316 x=0 cell=UITableViewCell"}));
+  // Showing the row brings the list back too.
+  ASSERT_EQ(sim->hideList(), "");
+  ASSERT_EQ(sim->show(), "");
+  EXPECT_FALSE(sim->list().slidingView()->isHidden());
+}
+
 TEST_F(LifecycleTest, TabletRowsAreTheScreenWidthMinusFour) {
   auto sim = start(UIInterfaceOrientationPortrait, UIDevice::Kind::Tablet);
   ASSERT_EQ(sim->show(), "");
