@@ -33,6 +33,11 @@ std::vector<NSURLConnection::Started>& journal() {
 
 size_t activeTransfers = 0;
 
+std::shared_ptr<NSURLReplySource>& replySource() {
+  static std::shared_ptr<NSURLReplySource> source;
+  return source;
+}
+
 bool isHexDigit(char c) {
   return std::isxdigit(static_cast<unsigned char>(c)) != 0;
 }
@@ -155,6 +160,7 @@ std::shared_ptr<NSError> NSError::urlError(NSInteger code) {
 }
 
 NSURLConnectionDelegate::~NSURLConnectionDelegate() = default;
+NSURLReplySource::~NSURLReplySource() = default;
 
 // One started request: its easy handle in the shared multi handle, its timers, and the body
 // gathered so far. It exists from start until the connection has finished or failed.
@@ -336,20 +342,48 @@ void NSURLConnection::Transfer::transferDidComplete(CURLcode result) {
 }
 
 void NSURLConnection::Transfer::conclude(NSURLConnection& connection, Outcome outcome) {
-  // Protectors: the delegate may drop the last outside reference to either during its calls.
+  // The delegate may drop the last outside reference to the connection during its calls.
   std::shared_ptr<NSURLConnection> protector = std::move(connection.transfer_->self);
-  std::shared_ptr<NSURLConnectionDelegate> delegate = std::move(connection.delegate_);
   connection.transfer_.reset();
+  NSURLReply reply;
+  reply.failure = outcome.failure;
+  if (reply.failure != 0) {
+    reply.description = NSError::urlError(reply.failure)->localizedDescription();
+  } else {
+    reply.status = connection.status_;
+    reply.body = std::move(outcome.body);
+    // Where a redirect led, when it is an address at all.
+    if (auto url = NSURL::URLWithString(outcome.url)) connection.responseURL_ = std::move(url);
+  }
+  connection.deliver(std::move(protector), std::move(reply));
+}
+
+void NSURLConnection::deliver(std::shared_ptr<NSURLConnection> keepAlive, NSURLReply reply) {
+  // The delegate may drop the last outside reference during its calls.
+  const std::shared_ptr<NSURLConnection> protector = std::move(keepAlive);
+  if (const auto source = replySource()) source->concluded(*this, reply);
+  std::shared_ptr<NSURLConnectionDelegate> delegate = std::move(delegate_);
   if (!delegate) return;
-  if (outcome.failure != 0) {
-    delegate->connectionDidFailWithError(connection, *NSError::urlError(outcome.failure));
+  if (reply.failure != 0) {
+    delegate->connectionDidFailWithError(
+        *this, NSError(NSURLErrorDomain, reply.failure, std::move(reply.description)));
     return;
   }
-  auto url = NSURL::URLWithString(outcome.url);
-  if (!url) url = connection.request_->URL();
-  delegate->connectionDidReceiveResponse(connection, NSHTTPURLResponse(url, connection.status_));
-  delegate->connectionDidReceiveData(connection, NSData(std::move(outcome.body)));
-  delegate->connectionDidFinishLoading(connection);
+  status_ = reply.status;
+  const auto url = responseURL_ ? responseURL_ : request_->URL();
+  delegate->connectionDidReceiveResponse(*this, NSHTTPURLResponse(url, status_));
+  delegate->connectionDidReceiveData(*this, NSData(std::move(reply.body)));
+  delegate->connectionDidFinishLoading(*this);
+}
+
+void NSURLConnection::setReplySource(std::shared_ptr<NSURLReplySource> source) {
+  replySource() = std::move(source);
+}
+
+bool NSURLConnection::answer(NSURLReply reply) {
+  if (!awaitingAnswer_) return false;
+  deliver(std::move(awaitingAnswer_), std::move(reply));
+  return true;
 }
 
 NSURLConnection::NSURLConnection(PassKey<NSURLConnection>, std::shared_ptr<NSURLRequest> request,
@@ -374,6 +408,10 @@ void NSURLConnection::start() {
   started.push_back({request_ && request_->URL() ? request_->URL()->absoluteString() : "",
                      request_ ? request_->timeoutInterval() : 0.0});
 
+  if (const auto source = replySource(); source && source->takes(*this)) {
+    awaitingAnswer_ = std::static_pointer_cast<NSURLConnection>(shared_from_this());
+    return;
+  }
   transfer_ = std::make_unique<Transfer>(*this);
   transfer_->self = std::static_pointer_cast<NSURLConnection>(shared_from_this());
   // Even a failure known at once reaches the delegate on a later turn, never inside start.

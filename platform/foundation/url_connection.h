@@ -98,6 +98,26 @@ class TESSARY_EXPORT NSHTTPURLResponse : public NSObject {
 
 class NSURLConnection;
 
+// What a request got back: a failure's NSURLErrorDomain code and description, or the HTTP
+// status and the whole body.
+struct NSURLReply {
+  NSInteger failure = 0;  // 0 for a reply
+  std::string description;
+  NSInteger status = 0;
+  std::string body;
+};
+
+// Sees every request the process starts and how it ends, and may answer requests itself
+// instead of the network (a replay answers from what was recorded).
+class TESSARY_EXPORT NSURLReplySource {
+ public:
+  virtual ~NSURLReplySource();
+  // Asked as a connection starts: true holds it off the network until answer() is called.
+  virtual bool takes(NSURLConnection& connection) = 0;
+  // Each outcome, from the network or from answer(), just before the delegate hears of it.
+  virtual void concluded(NSURLConnection& /*connection*/, const NSURLReply& /*reply*/) {}
+};
+
 // Every call arrives on the main run loop: the response, then the whole body once, then the
 // finishing call; or the failure alone.
 class TESSARY_EXPORT NSURLConnectionDelegate {
@@ -131,6 +151,12 @@ class TESSARY_EXPORT NSURLConnection : public NSObject {
   static void clearStartedRequests();
   static size_t activeCount();
 
+  // At most one source; null removes it.
+  static void setReplySource(std::shared_ptr<NSURLReplySource> source);
+  // Ends a connection its reply source took, calling the delegate as a network reply does;
+  // false when the connection is not waiting for an answer.
+  bool answer(NSURLReply reply);
+
   NSURLConnection(PassKey<NSURLConnection>, std::shared_ptr<NSURLRequest> request,
                   std::shared_ptr<NSURLConnectionDelegate> delegate);
 
@@ -140,7 +166,13 @@ class TESSARY_EXPORT NSURLConnection : public NSObject {
  private:
   std::shared_ptr<NSURLRequest> request_;
   std::shared_ptr<NSURLConnectionDelegate> delegate_;
+  std::shared_ptr<NSURL> responseURL_;  // where redirects led, when they did
   NSInteger status_ = 0;
   bool started_ = false;
   std::unique_ptr<Transfer> transfer_;
+  // Keeps a connection the reply source took alive until it is answered.
+  std::shared_ptr<NSURLConnection> awaitingAnswer_;
+
+  // Tells the source and then the delegate; the connection may be gone afterwards.
+  void deliver(std::shared_ptr<NSURLConnection> keepAlive, NSURLReply reply);
 };
