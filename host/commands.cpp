@@ -5,6 +5,7 @@
 
 #include "host/draw_screen.h"
 #include "host/json_writer.h"
+#include "platform/foundation/run_loop.h"
 
 namespace commands {
 namespace {
@@ -163,6 +164,57 @@ std::string settle(Context& c, const Command& command) {
   return {};
 }
 
+// A whole number from `least` to `most`.
+bool readWhole(const std::string& text, long least, long most, long& value) {
+  const auto result = std::from_chars(text.data(), text.data() + text.size(), value);
+  return result.ec == std::errc() && result.ptr == text.data() + text.size() && value >= least &&
+         value <= most;
+}
+
+constexpr long kMaxRequest = 1'000'000'000;
+
+std::string replies(Context& c, const Command& command) {
+  const std::string& source = arg(command, 0);
+  if (source != "script" && source != "network") return "replies: SOURCE is script or network";
+  c.sim.replies().setFromScript(source == "script");
+  return {};
+}
+
+std::string body(Context& c, const Command& command) {
+  long request = 0;
+  if (!readWhole(arg(command, 0), 1, kMaxRequest, request)) return "body: N is a request number";
+  return c.sim.replies().addBody(request, arg(command, 1));
+}
+
+std::string reply(Context& c, const Command& command) {
+  long request = 0;
+  NSURLReply answer;
+  if (!readWhole(arg(command, 0), 1, kMaxRequest, request)) return "reply: N is a request number";
+  if (!readWhole(arg(command, 1), 100, 999, answer.status)) {
+    return "reply: STATUS is a whole number from 100 to 999";
+  }
+  if (std::string problem = c.sim.replies().answer(request, std::move(answer)); !problem.empty()) {
+    return "reply: " + problem;
+  }
+  NSRunLoop::mainRunLoop().runOnce();
+  return {};
+}
+
+std::string fail(Context& c, const Command& command) {
+  long request = 0;
+  NSURLReply answer;
+  if (!readWhole(arg(command, 0), 1, kMaxRequest, request)) return "fail: N is a request number";
+  if (!readWhole(arg(command, 1), -1'000'000, -1, answer.failure)) {
+    return "fail: CODE is a negative whole number";
+  }
+  answer.description = arg(command, 2);
+  if (std::string problem = c.sim.replies().answer(request, std::move(answer)); !problem.empty()) {
+    return "fail: " + problem;
+  }
+  NSRunLoop::mainRunLoop().runOnce();
+  return {};
+}
+
 std::string clock(Context& c, const Command& command) {
   double seconds = 0;
   if (!readReal(arg(command, 0), seconds) || std::fabs(seconds) > kMaxClock) {
@@ -273,6 +325,10 @@ constexpr Entry kCommands[] = {
     {"wait", 1, 1, "wait SECONDS", wait},
     {"settle", 0, 1, "settle [SECONDS]", settle},
     {"clock", 1, 1, "clock SECONDS", clock},
+    {"replies", 1, 1, "replies script|network", replies},
+    {"body", 2, 2, "body N TEXT", body},
+    {"reply", 2, 2, "reply N STATUS", reply},
+    {"fail", 3, 3, "fail N CODE DESCRIPTION", fail},
     {"settings", 1, 2, kSettingsUsage, settings},
     {"alert", 1, 1, "alert ok", alert},
     {"touch", 1, 2, "touch down|move|up TARGET | touch cancel", touchCommand},

@@ -13,6 +13,7 @@
 Simulator::Simulator(Options options) : options_(std::move(options)) {
   // Layout measures text in the fonts the screen is drawn with.
   installPangoTextMeasurer();
+  NSURLConnection::setReplySource(replies_);
   if (options_.manualClock) {
     clock_ = std::make_shared<ManualClock>(SystemClock().wall());
     Clock::setCurrent(clock_);
@@ -26,6 +27,7 @@ Simulator::Simulator(Options options) : options_(std::move(options)) {
 
 Simulator::~Simulator() {
   release();
+  NSURLConnection::setReplySource(nullptr);
   if (clock_) Clock::setCurrent(nullptr);
 }
 

@@ -8,6 +8,7 @@
 #include "host/bundles.h"
 #include "host/keyboard.h"
 #include "host/notification_list.h"
+#include "host/recorded_replies.h"
 #include "host/touch.h"
 #include "platform/foundation/clock.h"
 #include "platform/hostlist/wee_app_controller.h"
@@ -98,6 +99,8 @@ class Simulator {
   const bundles::Bundle* widgetBundle() const;
   const std::vector<std::string>& loadProblems() const { return problems_; }
   ManualClock* manualClock() const { return clock_.get(); }
+  // Sees every request of the session; a replay answers them from its script.
+  RecordedReplies& replies() { return *replies_; }
 
  private:
   std::string ensureLoaded();
@@ -115,6 +118,7 @@ class Simulator {
 
   Options options_;
   std::shared_ptr<ManualClock> clock_;
+  std::shared_ptr<RecordedReplies> replies_ = std::make_shared<RecordedReplies>();
   NotificationList list_;
   Keyboard keyboard_{list_.window()};
   std::vector<bundles::Bundle> bundles_;

@@ -9,6 +9,8 @@
 #include <fstream>
 #include <iostream>
 #include <memory>
+#include <string>
+#include <vector>
 
 #include "host/commands.h"
 #include "host/script_runner.h"
@@ -76,6 +78,7 @@ class Session {
   void catchUp();
   // Runs one script line as an action taken now, and records it when it succeeds.
   bool act(const std::string& line);
+  void writeReplies();
   void pullClipboard();
   void pushClipboard();
   void handle(const SDL_Event& event);
@@ -101,6 +104,9 @@ class Session {
   ScriptRunner runner_;
   std::ofstream recordFile_;
   std::unique_ptr<window_record::Recorder> recorder_;
+  // Reply lines not yet written, held while an action runs.
+  std::vector<std::string> replyLines_;
+  bool acting_ = false;
 
   SDL_Window* window_ = nullptr;
   SDL_Renderer* renderer_ = nullptr;
@@ -140,8 +146,10 @@ void Session::catchUp() {
   const int64_t now = realTicks();
   NSRunLoop& loop = NSRunLoop::mainRunLoop();
   if (now > clockTicks_) {
-    loop.advanceBy(window_record::Ticks(now - clockTicks_));
+    // Set first: a request that times out on the way is recorded at the time the screen shows it.
+    const int64_t before = clockTicks_;
     clockTicks_ = now;
+    loop.advanceBy(window_record::Ticks(now - before));
   }
   loop.runOnce();
 }
@@ -149,18 +157,24 @@ void Session::catchUp() {
 bool Session::act(const std::string& line) {
   const auto parsed = script::parseLine(line, 0);
   if (!parsed.command) return false;
-  const size_t requests = NSURLConnection::startedRequests().size();
+  // Replies that arrive during the action are written after it, as the replay meets them.
+  acting_ = true;
   const std::string problem = runner_.execute(*parsed.command);
+  acting_ = false;
+  if (recorder_ && problem.empty()) recorder_->write(clockTicks_, line);
+  writeReplies();
   if (!problem.empty()) {
     std::fprintf(stderr, "tessary-sim: %s\n", problem.c_str());
     return false;
   }
-  if (recorder_) {
-    recorder_->write(clockTicks_, line, NSURLConnection::startedRequests().size() > requests);
-  }
   lastAction_ = line;
   reportedIdle_ = false;
   return true;
+}
+
+void Session::writeReplies() {
+  for (const std::string& line : replyLines_) recorder_->write(clockTicks_, line);
+  replyLines_.clear();
 }
 
 void Session::pullClipboard() {
@@ -199,6 +213,11 @@ bool Session::start() {
     recorder_ = std::make_unique<window_record::Recorder>(recordFile_);
     recordFile_
         << "# tessary-sim's window; replay with: tessary-sim --root DIR --headless --script FILE\n";
+    recorder_->write(0, "replies script");
+    sim_.replies().setListener([this](const std::vector<std::string>& lines) {
+      replyLines_.insert(replyLines_.end(), lines.begin(), lines.end());
+      if (!acting_) writeReplies();
+    });
   }
   char clockLine[64];
   std::snprintf(clockLine, sizeof clockLine, "clock %.17g", wall);

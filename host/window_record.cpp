@@ -60,10 +60,9 @@ void Recorder::waitUntil(int64_t ticks) {
   }
 }
 
-void Recorder::write(int64_t ticks, const std::string& line, bool startedRequest) {
+void Recorder::write(int64_t ticks, const std::string& line) {
   waitUntil(ticks);
   out_ << line << '\n';
-  if (startedRequest) out_ << "settle\n";
   out_.flush();
 }
 

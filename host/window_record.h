@@ -28,13 +28,13 @@ std::string quoted(const std::string& text);
 // characters become spaces and anything past `maxBytes` is cut at a character's start.
 std::string lineSafe(const std::string& text, size_t maxBytes);
 
-// Writes each command with the wait since the one before; a command that started a request is
-// followed by `settle`, so that the replay has the reply before it goes on.
+// Writes each command with the wait since the one before. Replies to requests are lines of
+// their own, written where they arrived.
 class Recorder {
  public:
   explicit Recorder(std::ostream& out) : out_(out) {}
 
-  void write(int64_t ticks, const std::string& line, bool startedRequest = false);
+  void write(int64_t ticks, const std::string& line);
   // The time since the last command, so the replay ends where the window did.
   void finish(int64_t ticks);
 

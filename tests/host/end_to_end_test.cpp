@@ -1,6 +1,7 @@
 // The real tessary-sim on scripts, against the real bundle, in a temporary device root.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
 
 #include "tests/host/host_test_support.h"
@@ -141,6 +142,38 @@ TEST_F(EndToEndTest, ForcedRefreshDownloadsFromTheQuoteService) {
   ASSERT_TRUE(rates.contains("EUR-USD")) << run.out;
   EXPECT_GT(std::stod(rates.at("EUR-USD").get<std::string>()), 0);
   EXPECT_EQ(dumps[1].at("files").at("Dates.plist").at("EUR-USD").get<double>(), 800000000);
+}
+
+TEST_F(EndToEndTest, RecordedRepliesAnswerRequestsWhereTheScriptPlacesThem) {
+  // A socket that never answers: a request that reached it would still be in flight.
+  const LoopbackSocket server;
+  const auto run = runScript(root_.path(),
+                             "install\nclock 800000000\nreplies script\nshow\ntap field:left\n"
+                             "type 1\ntype 0\n"
+                             "reply 1 500\ndump\nalert ok\n"  // an error status
+                             "fail 2 -1009 \"Offline, \\\"here\\\".\"\ndump\nalert ok\n"
+                             "type 0\ntype 0\n"  // the reply to the first arrives after the second
+                             "body 3 \"2%0D\"\nbody 3 \"%0A\"\nreply 3 200\ndump\n"
+                             "reply 3 200\n",
+                             {}, {"TESSARY_QUOTE_URL=" + server.url("")});
+  EXPECT_EQ(run.status, 2);
+  EXPECT_EQ(run.err, "line 20: reply: request 3 is not waiting for a recorded reply\n");
+  const auto dumps = run.dumps();
+  ASSERT_EQ(dumps.size(), 3u) << run.err;
+  EXPECT_EQ(dumps[0].at("alerts").at(0).at("message"), "The quote service answered 500.");
+  EXPECT_EQ(dumps[1].at("alerts").at(0).at("message"), "Offline, \"here\".");
+  EXPECT_TRUE(dumps[2].at("alerts").empty());
+  EXPECT_EQ(dumps[2].at("requests").size(), 4u);
+  std::vector<const Json*> views;
+  tessary::test::collectViews(dumps[2].at("widget"), "UITextField", views);
+  std::vector<std::pair<double, std::string>> fields;
+  for (const Json* view : views) {
+    fields.emplace_back(view->at("frame").at(0).get<double>(), view->at("text").get<std::string>());
+  }
+  std::sort(fields.begin(), fields.end());
+  ASSERT_EQ(fields.size(), 2u);
+  EXPECT_EQ(fields[0].second, "1000");
+  EXPECT_EQ(fields[1].second, "2000.00");
 }
 
 TEST_F(EndToEndTest, ErrorsStopTheScriptWithExitTwoAndTheLine) {

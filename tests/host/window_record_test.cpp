@@ -4,6 +4,7 @@
 
 #include <sstream>
 
+#include "host/recorded_replies.h"
 #include "host/script.h"
 #include "host/window_view.h"
 
@@ -38,15 +39,42 @@ TEST(WindowRecordTest, QuotedTextsParseBackWhole) {
   EXPECT_EQ(lineSafe("ab\xC3\xA9", 4), "ab\xC3\xA9");
 }
 
-TEST(WindowRecordTest, WaitsGoBetweenActionsAndRequestsSettle) {
+TEST(WindowRecordTest, WaitsGoBetweenActions) {
   std::ostringstream out;
   Recorder recorder(out);
   recorder.write(0, "show");
   recorder.write(0, "touch down 1,2");
-  recorder.write(1536, "touch up 1,2", true);
+  recorder.write(1536, "touch up 1,2");
   recorder.finish(2048);
   recorder.finish(2048);
-  EXPECT_EQ(out.str(), "show\ntouch down 1,2\nwait 1.5\ntouch up 1,2\nsettle\nwait 0.5\n");
+  EXPECT_EQ(out.str(), "show\ntouch down 1,2\nwait 1.5\ntouch up 1,2\nwait 0.5\n");
+}
+
+TEST(WindowRecordTest, ARecordedBodyOfAnyBytesComesBackWhole) {
+  std::string body;
+  for (size_t i = 0; i < size_t{64} * 1024; ++i) body += static_cast<char>(i * 7 % 256);
+  NSURLReply reply;
+  reply.status = 200;
+  reply.body = body;
+  std::string back;
+  const auto lines = RecordedReplies::lines(12, reply);
+  ASSERT_EQ(lines.back(), "reply 12 200");
+  for (size_t i = 0; i + 1 < lines.size(); ++i) {
+    const auto parsed = script::parseLine(lines[i], 1);
+    ASSERT_TRUE(parsed.command) << parsed.error;
+    ASSERT_EQ(parsed.command->name, "body");
+    std::string piece;
+    ASSERT_TRUE(RecordedReplies::percentDecoded(parsed.command->arguments.at(1).text, piece));
+    back += piece;
+  }
+  EXPECT_EQ(back, body);
+  std::string bytes;
+  EXPECT_FALSE(RecordedReplies::percentDecoded("1%2", bytes));
+  EXPECT_FALSE(RecordedReplies::percentDecoded("%G0", bytes));
+  reply.failure = NSURLErrorTimedOut;
+  reply.description = "line\none \"two\"";
+  EXPECT_EQ(RecordedReplies::lines(3, reply),
+            std::vector<std::string>{"fail 3 -1001 \"line one \\\"two\\\"\""});
 }
 
 }  // namespace

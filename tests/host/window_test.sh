@@ -11,15 +11,21 @@
 #              the key no longer looks pressed and nothing is typed, in the window and in the
 #              replay of its record;
 #   resized    in a window resized to 500x700 the picture keeps its proportions between bars,
-#              and a click on the drawn "Next" lands on it, not on the key under it unscaled.
+#              and a click on the drawn "Next" lands on it, not on the key under it unscaled;
+#   delayed    against a quote service that answers 3 s late, a second digit typed before
+#              the first reply: the record places each reply where it arrived;
+#   stopped    a forced refresh answered, then one after the service stopped (its alert),
+#              then typing: the record's replies stand in for the service.
 # Except where the window was resized, its record, replayed headless, draws the same pixels as
-# the display showed at the end.
+# the display showed at the end, and in the last two at every step, with no service running.
 #
-#   window_test.sh TESSARY-SIM BUNDLE-DIR picker|clipboard|keys|outside|resized
+#   window_test.sh TESSARY-SIM BUNDLE-DIR picker|clipboard|keys|outside|resized|delayed|stopped
+#                  [TESSARY-QUOTED]
 set -euo pipefail
 sim=$1
 bundle=$2
 scenario=$3
+quoted=${4:-}
 for tool in xdotool import convert compare xclip; do
   command -v "$tool" >/dev/null || { echo "window test: $tool is missing (scripts/install-deps)"; exit 77; }
 done
@@ -27,8 +33,14 @@ done
 
 work=$(mktemp -d)
 pid=
+service=
+stop_service() {
+  if [[ -n "$service" ]] && kill -0 "$service" 2>/dev/null; then kill "$service"; wait "$service" 2>/dev/null || true; fi
+  service=
+}
 cleanup() {
   if [[ -n "$pid" ]] && kill -0 "$pid" 2>/dev/null; then kill "$pid"; wait "$pid" 2>/dev/null || true; fi
+  stop_service
   rm -rf "$work"
 }
 trap cleanup EXIT
@@ -96,6 +108,39 @@ replay_matches() {
   convert "$work/shown.png" -crop "$size+0+0" +repage "$work/shown-screen.png"
   differing=$(compare -metric AE "$work/shown-screen.png" "$work/replay.png" null: 2>&1 || true)
   [[ "$differing" == 0 ]] || fail "the replay differs from the window in $differing pixels"
+}
+
+# The quote service on a free port, answering each quote `$1` ms late.
+start_service() {
+  mkfifo "$work/service.out"
+  "$quoted" --listen 127.0.0.1:0 --delay "$1" >"$work/service.out" &
+  service=$!
+  exec 4<"$work/service.out"
+  local line
+  read -r -t 10 line <&4 || fail "the quote service did not start"
+  export TESSARY_QUOTE_URL=${line#listening on }
+}
+
+# What the display shows now against a replay of the record so far, on a fresh copy of the
+# starting root, taken a little later as the display was (the window waits at rest or for a
+# reply). With `$1` set the status bar is left out: while a request runs its activity
+# indicator turns with real time.
+step=0
+step_matches() {
+  step=$((step + 1))
+  import -window "$wid" "$work/step.png"
+  rm -rf "$work/step-root" && cp -a "$work/replay-root" "$work/step-root"
+  { cat "$work/record.txt"; echo "wait 0.5"; echo "snapshot $work/step-replay.png"; } |
+    env -u TESSARY_QUOTE_URL "$sim" --root "$work/step-root" --headless --script - \
+      >/dev/null 2>"$work/step.err" || fail "step $step: the replay failed: $(cat "$work/step.err")"
+  local w h top differing
+  w=$(convert "$work/step-replay.png" -format '%w' info:)
+  h=$(convert "$work/step-replay.png" -format '%h' info:)
+  top=${1:-0}
+  convert "$work/step.png" -crop "${w}x$((h - top))+0+$top" +repage "$work/step-shown.png"
+  convert "$work/step-replay.png" -crop "${w}x$((h - top))+0+$top" +repage "$work/step-replay-cut.png"
+  differing=$(compare -metric AE "$work/step-shown.png" "$work/step-replay-cut.png" null: 2>&1 || true)
+  [[ "$differing" == 0 ]] || { cp "$work/step-shown.png" "$work/step-replay-cut.png" "${KEEP_STEPS:-$work}/" 2>/dev/null || true; fail "step $step: the replay differs from the window in $differing pixels"; }
 }
 
 luminance() { convert "$1" -crop "1x1+$2+$3" -format '%[fx:luminance]' info:; }
@@ -222,6 +267,51 @@ case "$scenario" in
       exit !((a[1] - b[1]) ^ 2 < 4 && (a[2] - b[2]) ^ 2 < 4) }' ||
       fail "the click landed at $landed, not on Next at ${places[0]}"
     echo "window test: in the window resized to 500x700 the click at $x,$y landed on Next"
+    ;;
+  delayed)
+    rm "$data/Rates.plist" "$data/Dates.plist"  # no rate: each keystroke asks the service
+    field=$(locate 'locate field:left' 1)
+    start_service 3000
+    start_window
+    click "$field"
+    xdotool type --window "$wid" 7
+    xdotool type --window "$wid" 5
+    # Both replies are 3 s away: the figure is not there yet.
+    for _ in $(seq 50); do grep -q '^type "5"$' "$work/record.txt" && break; sleep 0.1; done
+    sleep 0.5
+    step_matches 20
+    wait_idle 'type "5"'
+    step_matches
+    quit_window
+    stop_service
+    [[ $(grep -c '^reply [12] 200$' "$work/record.txt") == 2 ]] || fail "the replies are not in the record"
+    awk '/^type "5"$/ { typed = 1 } /^reply 1 / { exit !typed }' "$work/record.txt" ||
+      fail "the first reply is recorded before the keystroke it followed"
+    replay_matches
+    echo "window test: both replies arrived after the second digit; every step replays"
+    ;;
+  stopped)
+    "$sim" --root "$work/root" --headless --script - <<<'settings Detail true'
+    refresh=$(locate 'locate image:Refresh.png' 1 | awk -F, '{ printf "%d,%d", $1, $2 }')
+    field=$(locate 'locate field:left' 1 | awk -F, '{ printf "%d,%d", $1, $2 }')
+    start_service 0
+    start_window
+    click "$refresh"
+    step_matches
+    stop_service
+    click "$refresh"
+    [[ $(grep -c '^fail 2 ' "$work/record.txt") == 1 ]] || fail "the failure is not in the record"
+    step_matches
+    xdotool key --window "$wid" Return
+    wait_idle 'alert ok'
+    step_matches
+    click "$field"
+    xdotool type --window "$wid" 4
+    wait_idle 'type "4"'
+    step_matches
+    quit_window
+    replay_matches
+    echo "window test: a reply, a failure and its alert; every step replays without the service"
     ;;
   *) fail "unknown scenario" ;;
 esac
