@@ -93,18 +93,16 @@ std::string formatRequestLine(std::string_view method, std::string_view target, 
   line += method.empty() ? std::string_view("-") : method;
   line += ' ';
   line += target.empty() ? std::string("-") : sanitizeForLog(target);
-  char digits[64];
-  // Milliseconds with three digits after the point.
-  auto end = std::to_chars(digits, digits + sizeof digits, status).ptr;
-  *end++ = ' ';
-  end = std::to_chars(end, digits + sizeof digits, micros / 1000).ptr;
-  *end++ = '.';
-  auto fraction = micros % 1000;
-  *end++ = static_cast<char>('0' + fraction / 100);
-  *end++ = static_cast<char>('0' + fraction / 10 % 10);
-  *end++ = static_cast<char>('0' + fraction % 10);
   line += ' ';
-  line.append(digits, end);
+  line += std::to_string(status);
+  line += ' ';
+  // Milliseconds with three digits after the point.
+  line += std::to_string(micros / 1000);
+  const auto fraction = micros % 1000;
+  const char decimals[] = {'.', static_cast<char>('0' + fraction / 100),
+                           static_cast<char>('0' + fraction / 10 % 10),
+                           static_cast<char>('0' + fraction % 10)};
+  line.append(decimals, sizeof decimals);
   line += "ms";
   return line;
 }
