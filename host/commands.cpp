@@ -271,7 +271,7 @@ std::string swipe(Context& c, const Command& command) {
   }
   // A finger drawn across the row further than a page turn needs: the row pages as the
   // platform's paging does, by its own width.
-  const CGFloat reach = TouchTracker::kPageDrag * 2;
+  const CGFloat reach = UIScrollView::kPageDrag * 2;
   const CGPoint end{start.x + (direction == "left" ? -reach : reach), start.y};
   if (std::string problem = c.touches.down(start); !problem.empty()) return "swipe: " + problem;
   c.touches.move(end);

@@ -1,5 +1,8 @@
 #pragma once
 
+#include <memory>
+
+#include "platform/uikit/ui_alert_view.h"
 #include "platform/uikit/ui_table_view.h"
 #include "platform/uikit/ui_view.h"
 
@@ -42,4 +45,35 @@ class HostTableCell : public UITableViewCell {
 
  private:
   bool separated_ = false;
+};
+
+// Lies over the whole screen, the size of `window`, while an alert is shown, and takes every
+// touch then: nothing reaches the views beneath. The front alert's buttons are views of it
+// where the alert draws them (host/draw_screen.h), laid out afresh at each touch down. While no
+// alert is shown it takes no touch.
+class AlertLayerView : public UIView {
+ public:
+  AlertLayerView(PassKey<AlertLayerView>, const std::shared_ptr<UIView>& window)
+      : window_(window) {}
+  std::shared_ptr<UIView> hitTest(CGPoint point) override;
+
+ private:
+  std::weak_ptr<UIView> window_;
+};
+
+// A button of the front alert: a touch that comes down on it and lifts on it presses it, if
+// its alert is still the front one.
+class AlertButtonView : public UIView {
+ public:
+  AlertButtonView(PassKey<AlertButtonView>, const std::shared_ptr<UIAlertView>& alert,
+                  NSInteger index)
+      : alert_(alert), index_(index) {}
+  void touchesBegan(const UITouchSet&, UIEvent&) override {}
+  void touchesMoved(const UITouchSet&, UIEvent&) override {}
+  void touchesEnded(const UITouchSet& touches, UIEvent& event) override;
+  void touchesCancelled(const UITouchSet&, UIEvent&) override {}
+
+ private:
+  std::weak_ptr<UIAlertView> alert_;
+  NSInteger index_;
 };

@@ -1,5 +1,6 @@
 #include "host/keyboard.h"
 
+#include <algorithm>
 #include <cmath>
 
 #include "platform/foundation/notification_center.h"
@@ -79,6 +80,57 @@ std::vector<Key> keys(UIKeyboardType type, CGSize size, bool tablet) {
 }
 
 }  // namespace keyboard
+
+const keyboard::Key* KeypadView::keyAt(const std::vector<keyboard::Key>& keys, CGPoint point) {
+  const keyboard::Key* best = nullptr;
+  CGFloat bestDistance = kKeyReach;
+  for (const auto& key : keys) {
+    if (key.kind == keyboard::Key::Kind::Blank) continue;
+    const CGRect& r = key.frame;
+    const CGFloat dx =
+        std::max({r.origin.x - point.x, CGFloat{0}, point.x - (r.origin.x + r.size.width)});
+    const CGFloat dy =
+        std::max({r.origin.y - point.y, CGFloat{0}, point.y - (r.origin.y + r.size.height)});
+    const auto d = static_cast<CGFloat>(std::hypot(dx, dy));
+    if (d < bestDistance) {
+      best = &key;
+      bestDistance = d;
+      if (d == 0) break;
+    }
+  }
+  return best;
+}
+
+std::optional<keyboard::Key> KeypadView::keyUnder(CGPoint point) const {
+  // Off the keys' area is off every key, however near one the point lies.
+  if (!CGRectContainsPoint(bounds(), point)) return std::nullopt;
+  const auto keys = keyboard::keys(type_, bounds().size, tablet_);
+  if (const auto* key = keyAt(keys, point)) return *key;
+  return std::nullopt;
+}
+
+void KeypadView::touchesBegan(const UITouchSet& touches, UIEvent&) {
+  pressed_ = keyUnder(touches.front()->locationInView(this));
+  tracking_ = pressed_.has_value();
+}
+
+void KeypadView::touchesMoved(const UITouchSet& touches, UIEvent&) {
+  if (tracking_) pressed_ = keyUnder(touches.front()->locationInView(this));
+}
+
+void KeypadView::touchesEnded(const UITouchSet& touches, UIEvent&) {
+  const bool tracking = tracking_;
+  tracking_ = false;
+  pressed_.reset();
+  if (!tracking) return;
+  const auto key = keyUnder(touches.front()->locationInView(this));
+  if (key && action_) action_(*key);
+}
+
+void KeypadView::touchesCancelled(const UITouchSet&, UIEvent&) {
+  tracking_ = false;
+  pressed_.reset();
+}
 
 namespace {
 

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -50,10 +51,26 @@ CGRect portraitFrame(CGSize portraitScreen, UIInterfaceOrientation orientation, 
 }  // namespace keyboard
 
 // The keys themselves, for the keyboard type of the field being edited. The key a finger
-// holds is drawn pressed: a character key darkens, the delete key lightens.
+// holds is drawn pressed: a character key darkens, the delete key lightens. A touch that comes
+// down on a key presses it; the press follows the finger from key to key, and the key under
+// the lift acts, so that the finger may slide to the right key. A lift off the keys does
+// nothing, and a touch that comes down off the keys never presses one.
 class KeypadView : public UIView {
  public:
   explicit KeypadView(PassKey<KeypadView>) {}
+  using KeyAction = std::function<void(const keyboard::Key& key)>;
+  void setKeyAction(KeyAction action) { action_ = std::move(action); }
+
+  // The key under a point of the keys' area: the one whose frame holds it, or else the
+  // nearest within kKeyReach, so that the thin gaps between keys are not dead. Blank keys
+  // take no touch.
+  static constexpr CGFloat kKeyReach = 6;
+  static const keyboard::Key* keyAt(const std::vector<keyboard::Key>& keys, CGPoint point);
+
+  void touchesBegan(const UITouchSet& touches, UIEvent& event) override;
+  void touchesMoved(const UITouchSet& touches, UIEvent& event) override;
+  void touchesEnded(const UITouchSet& touches, UIEvent& event) override;
+  void touchesCancelled(const UITouchSet& touches, UIEvent& event) override;
   void setType(UIKeyboardType type, bool tablet) {
     type_ = type;
     tablet_ = tablet;
@@ -66,9 +83,14 @@ class KeypadView : public UIView {
   void drawRect(Painter& painter, CGRect rect) const override;
 
  private:
+  // The key under a point in the keypad's coordinates; none off the keys' area.
+  std::optional<keyboard::Key> keyUnder(CGPoint point) const;
+
   UIKeyboardType type_ = UIKeyboardTypeDefault;
   bool tablet_ = false;
   std::optional<keyboard::Key> pressed_;
+  bool tracking_ = false;
+  KeyAction action_;
 };
 
 // Follows the first responder: when a text field becomes first responder and no keyboard is
@@ -105,6 +127,8 @@ class Keyboard {
   // The key drawn pressed, while a finger holds one.
   void setPressedKey(std::optional<keyboard::Key> key) { keys_->setPressedKey(std::move(key)); }
   const std::optional<keyboard::Key>& pressedKey() const { return keys_->pressedKey(); }
+  // What a key does when the finger lifts on it.
+  void setKeyAction(KeypadView::KeyAction action) { keys_->setKeyAction(std::move(action)); }
 
   // Lays the keyboard out for the screen's present orientation (see above).
   void orientationChanged();

@@ -23,6 +23,10 @@ Simulator::Simulator(Options options) : options_(std::move(options)) {
   orientation_ = options_.orientation;
   applyScreenSize();
   list_.registerAsHost();
+  keyboard_.setKeyAction([this](const keyboard::Key& key) {
+    if (key.kind == keyboard::Key::Kind::Character) type(key.label);
+    if (key.kind == keyboard::Key::Kind::Delete) backspace(1);
+  });
 }
 
 Simulator::~Simulator() {

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "host/bundles.h"
+#include "host/host_views.h"
 #include "host/keyboard.h"
 #include "host/notification_list.h"
 #include "host/recorded_replies.h"
@@ -63,11 +64,13 @@ class Simulator {
   // A touch down and up at the centre of the target's visible part. While an alert is shown
   // the touch is swallowed.
   std::string tap(const std::string& target);
+  // Where a touch coming down at the screen point goes: the alerts' layer while an alert is
+  // shown, else the window.
+  std::shared_ptr<UIView> touchRootAt(CGPoint point) const;
   // Where a target would be touched, in screen points. "row" is the middle of the picker's row.
   std::string locate(const std::string& target, CGPoint& point);
   // The picker's row: the frontmost scroll view on the overlay with a visible part, or null.
   std::shared_ptr<UIScrollView> pickerRow() const;
-  std::optional<touch::TapOutcome> lastTapOutcome() const { return lastTap_; }
 
   std::string alertOk();
 
@@ -121,11 +124,11 @@ class Simulator {
   std::shared_ptr<RecordedReplies> replies_ = std::make_shared<RecordedReplies>();
   NotificationList list_;
   Keyboard keyboard_{list_.window()};
+  std::shared_ptr<AlertLayerView> alertLayer_ = construct<AlertLayerView>(list_.window());
   std::vector<bundles::Bundle> bundles_;
   std::vector<std::string> problems_;
   bool loaded_ = false;
   std::shared_ptr<BBWeeAppController> controller_;
   bool shown_ = false;
   UIInterfaceOrientation orientation_ = UIInterfaceOrientationPortrait;
-  std::optional<touch::TapOutcome> lastTap_;
 };

@@ -6,6 +6,7 @@
 
 #include "host/json_writer.h"
 #include "host/simulator.h"
+#include "platform/uikit/touch_delivery.h"
 #include "platform/uikit/ui_alert_view.h"
 #include "platform/uikit/ui_button.h"
 #include "platform/uikit/ui_segmented_control.h"
@@ -231,12 +232,13 @@ std::string Simulator::locate(const std::string& target, CGPoint& point) {
 std::string Simulator::tap(const std::string& target) {
   CGPoint point;
   if (auto problem = locate(target, point); !problem.empty()) return problem;
-  if (!UIAlertView::visibleAlerts().empty()) {
-    lastTap_ = touch::TapOutcome::Swallowed;
-    return {};
-  }
-  lastTap_ = touch::tapAt(list_.window(), point);
+  TouchDelivery::tap(touchRootAt(point), point);
   return {};
+}
+
+std::shared_ptr<UIView> Simulator::touchRootAt(CGPoint point) const {
+  if (alertLayer_->hitTest(point)) return alertLayer_;
+  return list_.window();
 }
 
 std::string Simulator::alertOk() {

@@ -39,3 +39,80 @@ void UIControl::describe(ViewDescription& out) const {
   out.boolean("highlighted", isHighlighted());
   out.boolean("enabled", isEnabled());
 }
+
+bool UIControl::beginTrackingWithTouch(UITouch&, UIEvent&) {
+  return true;
+}
+
+bool UIControl::continueTrackingWithTouch(UITouch&, UIEvent&) {
+  return true;
+}
+
+void UIControl::endTrackingWithTouch(UITouch*, UIEvent&) {}
+
+void UIControl::cancelTrackingWithEvent(UIEvent*) {}
+
+UITouch* UIControl::trackedTouch(const UITouchSet& touches) const {
+  for (const auto& touch : touches) {
+    if (touch && touch->view().get() == this) return touch.get();
+  }
+  return nullptr;
+}
+
+bool UIControl::isInside(const UITouch& touch) const {
+  const CGRect reach = CGRectInset(bounds(), -kTrackingTolerance, -kTrackingTolerance);
+  return CGRectContainsPoint(reach, touch.locationInView(this));
+}
+
+void UIControl::touchesBegan(const UITouchSet& touches, UIEvent& event) {
+  UITouch* touch = trackedTouch(touches);
+  if (!touch) return UIView::touchesBegan(touches, event);
+  if (!enabled_) return;
+  const auto protector = weak_from_this().lock();
+  held_ = true;
+  touchInside_ = true;
+  tracking_ = beginTrackingWithTouch(*touch, event);
+  setHighlighted(true);
+  sendActionsForControlEvents(UIControlEventTouchDown);
+}
+
+void UIControl::touchesMoved(const UITouchSet& touches, UIEvent& event) {
+  UITouch* touch = trackedTouch(touches);
+  if (!touch) return UIView::touchesMoved(touches, event);
+  if (!held_) return;
+  const auto protector = weak_from_this().lock();
+  const bool inside = isInside(*touch);
+  UIControlEvents events = inside ? UIControlEventTouchDragInside : UIControlEventTouchDragOutside;
+  if (inside != touchInside_) {
+    events |= inside ? UIControlEventTouchDragEnter : UIControlEventTouchDragExit;
+  }
+  touchInside_ = inside;
+  if (tracking_) tracking_ = continueTrackingWithTouch(*touch, event);
+  setHighlighted(inside);
+  sendActionsForControlEvents(events);
+}
+
+void UIControl::touchesEnded(const UITouchSet& touches, UIEvent& event) {
+  UITouch* touch = trackedTouch(touches);
+  if (!touch) return UIView::touchesEnded(touches, event);
+  if (!held_) return;
+  const auto protector = weak_from_this().lock();
+  touchInside_ = isInside(*touch);
+  held_ = false;
+  setHighlighted(false);
+  if (tracking_) endTrackingWithTouch(touch, event);
+  tracking_ = false;
+  sendActionsForControlEvents(touchInside_ ? UIControlEventTouchUpInside
+                                           : UIControlEventTouchUpOutside);
+}
+
+void UIControl::touchesCancelled(const UITouchSet& touches, UIEvent& event) {
+  if (!trackedTouch(touches)) return UIView::touchesCancelled(touches, event);
+  if (!held_) return;
+  const auto protector = weak_from_this().lock();
+  held_ = false;
+  setHighlighted(false);
+  if (tracking_) cancelTrackingWithEvent(&event);
+  tracking_ = false;
+  sendActionsForControlEvents(UIControlEventTouchCancel);
+}

@@ -35,6 +35,13 @@ enum : NSUInteger {
 };
 
 // Targets are not owned: a released target's actions are skipped.
+//
+// A control tracks the touches whose view it is itself (a touch on a view lying on it does not
+// reach it): highlighted while the finger is inside (kTrackingTolerance points around its
+// bounds count as inside), it sends TouchDown at the start, TouchDragInside or
+// TouchDragOutside at each move (with TouchDragEnter or TouchDragExit when the finger crosses
+// the edge), TouchUpInside or TouchUpOutside at the lift, and TouchCancel when the touch is
+// cancelled. A disabled control takes touches and does nothing with them.
 class TESSARY_EXPORT UIControl : public UIView {
  public:
   explicit UIControl(PassKey<UIControl>, CGRect frame = CGRectZero) : UIControl(frame) {}
@@ -79,6 +86,21 @@ class TESSARY_EXPORT UIControl : public UIView {
     setNeedsDisplay();
   }
 
+  // About 70 points on the platform (not confirmed).
+  static constexpr CGFloat kTrackingTolerance = 70;
+  bool isTracking() const { return tracking_; }
+  bool isTouchInside() const { return touchInside_; }
+  // Subclasses refine tracking; returning false from begin or continue stops it.
+  virtual bool beginTrackingWithTouch(UITouch& touch, UIEvent& event);
+  virtual bool continueTrackingWithTouch(UITouch& touch, UIEvent& event);
+  virtual void endTrackingWithTouch(UITouch* touch, UIEvent& event);
+  virtual void cancelTrackingWithEvent(UIEvent* event);
+
+  void touchesBegan(const UITouchSet& touches, UIEvent& event) override;
+  void touchesMoved(const UITouchSet& touches, UIEvent& event) override;
+  void touchesEnded(const UITouchSet& touches, UIEvent& event) override;
+  void touchesCancelled(const UITouchSet& touches, UIEvent& event) override;
+
  protected:
   explicit UIControl(CGRect frame = CGRectZero) : UIView(frame) {}
 
@@ -92,7 +114,14 @@ class TESSARY_EXPORT UIControl : public UIView {
     Invoke invoke;
     UIControlEvents events;
   };
+  // The touch this control tracks, if the set holds it.
+  UITouch* trackedTouch(const UITouchSet& touches) const;
+  bool isInside(const UITouch& touch) const;
+
   std::vector<Action> actions_;
+  bool held_ = false;  // a touch of its own is down
+  bool tracking_ = false;
+  bool touchInside_ = false;
   bool enabled_ = true;
   bool highlighted_ = false;
   bool selected_ = false;

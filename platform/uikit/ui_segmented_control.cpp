@@ -50,6 +50,30 @@ void UISegmentedControl::touchSegment(NSUInteger index) {
   if (momentary_) selected_ = UISegmentedControlNoSegment;
 }
 
+bool UISegmentedControl::beginTrackingWithTouch(UITouch& touch, UIEvent&) {
+  const CGPoint point = touch.locationInView(this);
+  held_ = UISegmentedControlNoSegment;
+  for (NSUInteger i = 0; i < titles_.size(); ++i) {
+    if (CGRectContainsPoint(segmentFrame(i), point)) held_ = static_cast<NSInteger>(i);
+  }
+  if (held_ == UISegmentedControlNoSegment) return false;
+  beforeHeld_ = selected_;
+  selected_ = held_;
+  return true;
+}
+
+void UISegmentedControl::endTrackingWithTouch(UITouch*, UIEvent&) {
+  const NSInteger index = held_;
+  held_ = UISegmentedControlNoSegment;
+  selected_ = beforeHeld_;
+  if (isTouchInside()) touchSegment(static_cast<NSUInteger>(index));
+}
+
+void UISegmentedControl::cancelTrackingWithEvent(UIEvent*) {
+  held_ = UISegmentedControlNoSegment;
+  selected_ = beforeHeld_;
+}
+
 void UISegmentedControl::drawRect(Painter& painter, CGRect rect) const {
   UIView::drawRect(painter, rect);
   constexpr CGFloat kRadius = 5;

@@ -43,6 +43,11 @@ class TESSARY_EXPORT UISegmentedControl : public UIControl {
   // A touch on a segment: it is selected, the value-changed event is sent, and a momentary
   // control lets go of it again afterwards.
   void touchSegment(NSUInteger index);
+  // The segment under the finger is drawn selected while the finger holds it; a lift inside
+  // touches it, a lift outside or a cancel puts the selection back.
+  bool beginTrackingWithTouch(UITouch& touch, UIEvent& event) override;
+  void endTrackingWithTouch(UITouch* touch, UIEvent& event) override;
+  void cancelTrackingWithEvent(UIEvent* event) override;
   // A rounded dark body split into its segments, the selected one pressed in, the titles in
   // white.
   void drawRect(Painter& painter, CGRect rect) const override;
@@ -55,6 +60,8 @@ class TESSARY_EXPORT UISegmentedControl : public UIControl {
 
   std::vector<std::string> titles_;
   NSInteger selected_ = UISegmentedControlNoSegment;
+  NSInteger held_ = UISegmentedControlNoSegment;
+  NSInteger beforeHeld_ = UISegmentedControlNoSegment;
   bool momentary_ = false;
   UISegmentedControlStyle style_ = UISegmentedControlStylePlain;
 };

@@ -214,3 +214,7 @@ void UITextField::describe(ViewDescription& out) const {
   out.font("fontSize", font().get());
   out.color("textColor", textColor().get());
 }
+
+void UITextField::endTrackingWithTouch(UITouch*, UIEvent&) {
+  if (isTouchInside()) becomeFirstResponder();
+}

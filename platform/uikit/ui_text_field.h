@@ -113,6 +113,8 @@ class TESSARY_EXPORT UITextField : public UIControl {
   // First responder: at most one field at a time. Becoming first responder ends the editing
   // of the one before (without the keyboard going), then begins this field's: the delegate's
   // did-begin call, then the editing-did-begin event, then the responder observer.
+  // A touch that began in the field and ends in it makes it first responder.
+  void endTrackingWithTouch(UITouch* touch, UIEvent& event) override;
   bool becomeFirstResponder();
   bool resignFirstResponder();
   bool isFirstResponder() const;

@@ -172,3 +172,50 @@ void UIToolbar::describe(ViewDescription& out) const {
   }
   out.endEntries();
 }
+
+const UITouch* UIToolbar::ownTouch(const UITouchSet& touches) const {
+  for (const auto& touch : touches) {
+    if (touch && touch->view().get() == this) return touch.get();
+  }
+  return nullptr;
+}
+
+void UIToolbar::dropIfStrayed(const UITouch& touch) {
+  const CGPoint now = touch.locationInView(this);
+  const CGPoint start = touch.startLocationInView(this);
+  if (std::hypot(now.x - start.x, now.y - start.y) > kItemSlop) held_.reset();
+}
+
+void UIToolbar::touchesBegan(const UITouchSet& touches, UIEvent& event) {
+  const UITouch* touch = ownTouch(touches);
+  if (!touch) return UIView::touchesBegan(touches, event);
+  held_.reset();
+  const CGPoint point = touch->locationInView(this);
+  for (const auto& item : items_) {
+    if (!item || item->isFlexibleSpace() || item->customView()) continue;
+    if (CGRectContainsPoint(item->frame(), point)) {
+      held_ = item;
+      break;
+    }
+  }
+}
+
+void UIToolbar::touchesMoved(const UITouchSet& touches, UIEvent& event) {
+  const UITouch* touch = ownTouch(touches);
+  if (!touch) return UIView::touchesMoved(touches, event);
+  dropIfStrayed(*touch);
+}
+
+void UIToolbar::touchesEnded(const UITouchSet& touches, UIEvent& event) {
+  const UITouch* touch = ownTouch(touches);
+  if (!touch) return UIView::touchesEnded(touches, event);
+  dropIfStrayed(*touch);
+  const auto item = held_.lock();
+  held_.reset();
+  if (item) item->sendAction();
+}
+
+void UIToolbar::touchesCancelled(const UITouchSet& touches, UIEvent& event) {
+  if (!ownTouch(touches)) return UIView::touchesCancelled(touches, event);
+  held_.reset();
+}

@@ -125,7 +125,21 @@ class TESSARY_EXPORT UIToolbar : public UIView {
   // is not a custom view: bordered and Done items in their rounded frames, titles and images.
   void drawRect(Painter& painter, CGRect rect) const override;
 
+  // An item that is neither a space nor a custom view takes a tap: it sends its action at the
+  // lift when the finger has not strayed more than kItemSlop points from where it came down.
+  static constexpr CGFloat kItemSlop = 10;
+  void touchesBegan(const UITouchSet& touches, UIEvent& event) override;
+  void touchesMoved(const UITouchSet& touches, UIEvent& event) override;
+  void touchesEnded(const UITouchSet& touches, UIEvent& event) override;
+  void touchesCancelled(const UITouchSet& touches, UIEvent& event) override;
+
  private:
+  // The touch of this bar in the set, if any.
+  const UITouch* ownTouch(const UITouchSet& touches) const;
+  // Lets go of the held item once the finger has strayed too far.
+  void dropIfStrayed(const UITouch& touch);
+
   UIBarStyle style_ = UIBarStyleDefault;
+  std::weak_ptr<UIBarButtonItem> held_;
   std::vector<std::shared_ptr<UIBarButtonItem>> items_;
 };

@@ -301,7 +301,7 @@ void UIView::resetAnimations() {
   animationState() = AnimationState{};
 }
 
-void UIView::addGestureRecognizer(const std::shared_ptr<UITapGestureRecognizer>& recognizer) {
+void UIView::addGestureRecognizer(const std::shared_ptr<UIGestureRecognizer>& recognizer) {
   if (!recognizer) return;
   recognizer->view_ = std::static_pointer_cast<UIView>(shared_from_this());
   recognizers_.push_back(recognizer);

@@ -11,6 +11,7 @@
 #include "platform/uikit/geometry.h"
 #include "platform/uikit/ui_color.h"
 #include "platform/uikit/ui_gesture_recognizer.h"
+#include "platform/uikit/ui_touch.h"
 
 class Painter;
 class UIView;
@@ -41,8 +42,9 @@ struct UIViewAnimationRecord {
 // control points (0.42, 0) and (0.58, 1). Answers the eased fraction for a time fraction.
 TESSARY_EXPORT double easeInOut(double t);
 
-// A view owns its subviews; the link back to the superview is weak.
-class TESSARY_EXPORT UIView : public NSObject {
+// A view owns its subviews; the link back to the superview is weak. Touches it does not
+// handle go to its superview, its next responder.
+class TESSARY_EXPORT UIView : public UIResponder {
  public:
   explicit UIView(PassKey<UIView>, CGRect frame = CGRectZero) : UIView(frame) {}
   ~UIView() override;
@@ -114,10 +116,16 @@ class TESSARY_EXPORT UIView : public NSObject {
   virtual CGSize sizeThatFits(CGSize size) const { return size; }
   void sizeToFit();
 
-  void addGestureRecognizer(const std::shared_ptr<UITapGestureRecognizer>& recognizer);
-  const std::vector<std::shared_ptr<UITapGestureRecognizer>>& gestureRecognizers() const {
+  void addGestureRecognizer(const std::shared_ptr<UIGestureRecognizer>& recognizer);
+  const std::vector<std::shared_ptr<UIGestureRecognizer>>& gestureRecognizers() const {
     return recognizers_;
   }
+  // The recognizers that see a touch on this view or its subviews: the ones added, and those
+  // a class keeps for itself (a scroll view's drag).
+  virtual std::vector<std::shared_ptr<UIGestureRecognizer>> recognizersForTouches() {
+    return recognizers_;
+  }
+  std::shared_ptr<UIResponder> nextResponder() const override { return superview(); }
 
   // What the screen shows at the clock's present time: the model values, or where a running
   // animation has brought them.
@@ -193,7 +201,7 @@ class TESSARY_EXPORT UIView : public NSObject {
   const UIViewAnimationRecord* runningAnimation(const char* property, double now) const;
 
   std::weak_ptr<UIView> superview_;
-  std::vector<std::shared_ptr<UITapGestureRecognizer>> recognizers_;
+  std::vector<std::shared_ptr<UIGestureRecognizer>> recognizers_;
   std::vector<std::shared_ptr<UIView>> subviews_;
   CGPoint boundsOrigin_{};
   NSInteger tag_ = 0;

@@ -11,8 +11,6 @@
 
 namespace {
 
-using touch::TapOutcome;
-
 // Counts what a tap delivers.
 struct Counter : NSObject {
   int touchDown = 0, touchUp = 0, taps = 0;
@@ -114,80 +112,6 @@ TEST_F(TouchTest, VisiblePartIsCutByClippingAncestors) {
   EXPECT_EQ(touch::visibleRect(*view, *screen_), CGRectMake(300, 470, 20, 10));
 }
 
-TEST_F(TouchTest, RecognizerWinsOverTheControlAndControlsGetBothEvents) {
-  auto button = addButton(screen_, CGRectMake(0, 0, 50, 50));
-  EXPECT_EQ(touch::tapAt(screen_, {10, 10}), TapOutcome::Control);
-  EXPECT_EQ(counter_->touchDown, 1);
-  EXPECT_EQ(counter_->touchUp, 1);
-  EXPECT_TRUE(counter_->highlightedAtDown);
-  EXPECT_FALSE(button->isHighlighted());
-
-  // A tap on the button's title label goes to the button.
-  button->setTitleForState("EUR", UIControlStateNormal);
-  button->setFrame(CGRectMake(0, 0, 50, 50));
-  EXPECT_EQ(touch::tapAt(screen_, {25, 25}), TapOutcome::Control);
-  EXPECT_EQ(counter_->touchUp, 2);
-
-  const auto recognizer = UITapGestureRecognizer::initWithTargetAction(counter_, &Counter::tapped);
-  button->addGestureRecognizer(recognizer);
-  EXPECT_EQ(touch::tapAt(screen_, {10, 10}), TapOutcome::Recognizer);
-  EXPECT_EQ(counter_->taps, 1);
-  EXPECT_EQ(counter_->touchDown, 2);  // the control saw nothing
-  EXPECT_EQ(counter_->touchUp, 2);
-
-  recognizer->setEnabled(false);
-  EXPECT_EQ(touch::tapAt(screen_, {10, 10}), TapOutcome::Control);
-  EXPECT_EQ(counter_->taps, 1);
-  EXPECT_EQ(counter_->touchUp, 3);
-
-  button->setEnabled(false);
-  EXPECT_EQ(touch::tapAt(screen_, {10, 10}), TapOutcome::DisabledControl);
-  EXPECT_EQ(counter_->touchUp, 3);
-
-  // A recognizer on a plain ancestor takes taps on plain views under it.
-  auto panel = UIView::initWithFrame(CGRectMake(100, 0, 100, 100));
-  panel->addGestureRecognizer(
-      UITapGestureRecognizer::initWithTargetAction(counter_, &Counter::tapped));
-  panel->addSubview(UIView::initWithFrame(CGRectMake(0, 0, 50, 50)));
-  screen_->addSubview(panel);
-  EXPECT_EQ(touch::tapAt(screen_, {110, 10}), TapOutcome::Recognizer);
-  EXPECT_EQ(counter_->taps, 2);
-  EXPECT_EQ(touch::tapAt(screen_, {10, 300}), TapOutcome::Nothing);
-}
-
-TEST_F(TouchTest, AControlTakesOnlyTouchesOnItself) {
-  // An overlay control with a plain view, a scroll view and a label lying on it.
-  auto overlay = construct<UIControl>(CGRectMake(0, 0, 320, 480));
-  overlay->addTarget(counter_, &Counter::down, UIControlEventAllTouchEvents);
-  auto panel = UIView::initWithFrame(CGRectMake(0, 0, 100, 50));
-  auto row = UIScrollView::initWithFrame(CGRectMake(0, 100, 100, 35));
-  auto label = UILabel::initWithFrame(CGRectMake(200, 0, 50, 20));
-  overlay->addSubview(panel);
-  overlay->addSubview(row);
-  overlay->addSubview(label);
-  screen_->addSubview(overlay);
-  EXPECT_EQ(touch::tapAt(screen_, {10, 10}), TapOutcome::Nothing);
-  EXPECT_EQ(touch::tapAt(screen_, {10, 110}), TapOutcome::Nothing);
-  EXPECT_EQ(counter_->touchDown, 0);
-  // A label takes no touches: the control under it gets them, as it does where nothing lies.
-  EXPECT_EQ(touch::tapAt(screen_, {210, 10}), TapOutcome::Control);
-  EXPECT_EQ(touch::tapAt(screen_, {10, 300}), TapOutcome::Control);
-  EXPECT_EQ(counter_->touchDown, 4);  // touch down and up inside, twice
-  // A button lying on the control gets its own touches.
-  addButton(overlay, CGRectMake(0, 200, 50, 50));
-  EXPECT_EQ(touch::tapAt(screen_, {10, 210}), TapOutcome::Control);
-  EXPECT_EQ(counter_->touchUp, 1);
-  EXPECT_EQ(counter_->touchDown, 5);
-}
-
-TEST_F(TouchTest, ReleasedTargetsAreSkipped) {
-  addButton(screen_, CGRectMake(0, 0, 50, 50));
-  std::weak_ptr<Counter> weak = counter_;
-  counter_.reset();
-  EXPECT_TRUE(weak.expired());
-  EXPECT_EQ(touch::tapAt(screen_, {10, 10}), TapOutcome::Control);
-}
-
 class SimulatorTouchTest : public tessary::test::PlatformTest {};
 
 TEST_F(SimulatorTouchTest, ModalAlertsSwallowTouchesUntilDismissed) {
@@ -209,7 +133,6 @@ TEST_F(SimulatorTouchTest, ModalAlertsSwallowTouchesUntilDismissed) {
   UIAlertView::initWithTitleMessageCancelButtonTitle(NSStr("Error"), NSStr("one"), "OK")->show();
   UIAlertView::initWithTitleMessageCancelButtonTitle(NSStr("Error"), NSStr("two"), "OK")->show();
   ASSERT_EQ(sim.tap("button:Go"), "");
-  EXPECT_EQ(sim.lastTapOutcome(), TapOutcome::Swallowed);
   EXPECT_EQ(counter->touchUp, 2);
   // A target that matches nothing is still an error while an alert is up.
   EXPECT_NE(sim.tap("button:Stop"), "");

@@ -1,5 +1,5 @@
-// A finger followed from touch down to touch up: control events, taps, drags that scroll and
-// page, and the on-screen keyboard's keys.
+// The host routing one finger to the views: the on-screen keys, alerts, a cancelled touch, and
+// the widget's buttons and code row touched through the real simulator.
 #include "host/touch_tracking.h"
 
 #include <gtest/gtest.h>
@@ -9,25 +9,19 @@
 #include "platform/foundation/run_loop.h"
 #include "platform/uikit/ui_alert_view.h"
 #include "platform/uikit/ui_button.h"
-#include "platform/uikit/ui_scroll_view.h"
 #include "platform/uikit/ui_text_field.h"
+#include "tests/host/host_test_support.h"
 #include "tests/support/test_environment.h"
 
 namespace {
 
+using tessary::test::Json;
+using tessary::test::runScript;
+
 struct Events : NSObject {
   std::vector<UIControlEvents> seen;
-  int taps = 0;
-  void record(UIControlEvents event) { seen.push_back(event); }
-  void down() { record(UIControlEventTouchDown); }
-  void dragInside() { record(UIControlEventTouchDragInside); }
-  void dragOutside() { record(UIControlEventTouchDragOutside); }
-  void enter() { record(UIControlEventTouchDragEnter); }
-  void exit() { record(UIControlEventTouchDragExit); }
-  void upInside() { record(UIControlEventTouchUpInside); }
-  void upOutside() { record(UIControlEventTouchUpOutside); }
-  void cancel() { record(UIControlEventTouchCancel); }
-  void tapped() { ++taps; }
+  void upInside() { seen.push_back(UIControlEventTouchUpInside); }
+  void cancel() { seen.push_back(UIControlEventTouchCancel); }
 };
 
 class TouchTrackingTest : public tessary::test::PlatformTest {
@@ -45,19 +39,12 @@ class TouchTrackingTest : public tessary::test::PlatformTest {
   }
 
   // A button on the sliding view, which starts 20 points down, under the status bar.
-  std::shared_ptr<UIButton> addButton(CGRect frame, const std::shared_ptr<UIView>& parent) {
+  std::shared_ptr<UIButton> addButton(CGRect frame) {
     auto button = UIButton::buttonWithType(UIButtonTypeCustom);
     button->setFrame(frame);
-    const auto e = events_;
-    button->addTarget(e, &Events::down, UIControlEventTouchDown);
-    button->addTarget(e, &Events::dragInside, UIControlEventTouchDragInside);
-    button->addTarget(e, &Events::dragOutside, UIControlEventTouchDragOutside);
-    button->addTarget(e, &Events::enter, UIControlEventTouchDragEnter);
-    button->addTarget(e, &Events::exit, UIControlEventTouchDragExit);
-    button->addTarget(e, &Events::upInside, UIControlEventTouchUpInside);
-    button->addTarget(e, &Events::upOutside, UIControlEventTouchUpOutside);
-    button->addTarget(e, &Events::cancel, UIControlEventTouchCancel);
-    parent->addSubview(button);
+    button->addTarget(events_, &Events::upInside, UIControlEventTouchUpInside);
+    button->addTarget(events_, &Events::cancel, UIControlEventTouchCancel);
+    sim_->list().slidingView()->addSubview(button);
     return button;
   }
 
@@ -78,97 +65,37 @@ class TouchTrackingTest : public tessary::test::PlatformTest {
     const CGFloat row = 216 / 4.0, column = 320 / 3.0;
     return {column * c + column / 2, kKeysTop + row * r + row / 2};
   }
+  std::string held() const {
+    const auto& key = sim_->keyboard().pressedKey();
+    if (!key) return "none";
+    return key->kind == keyboard::Key::Kind::Delete ? "delete" : key->label;
+  }
 
   std::unique_ptr<Simulator> sim_;
   std::unique_ptr<TouchTracker> tracker_;
   std::shared_ptr<Events> events_;
 };
 
-using Seen = std::vector<UIControlEvents>;
-
-TEST_F(TouchTrackingTest, ControlsFollowTheFingerInAndOut) {
-  const auto button = addButton(CGRectMake(100, 100, 60, 30), sim_->list().slidingView());
-  ASSERT_EQ(tracker_->down({130, 135}), "");
-  EXPECT_TRUE(button->isHighlighted());
-  EXPECT_EQ(tracker_->down({130, 135}), "touch down: a finger is already down");
-  ASSERT_EQ(tracker_->move({200, 135}), "");  // off the button: the highlight goes
-  EXPECT_FALSE(button->isHighlighted());
-  ASSERT_EQ(tracker_->move({210, 135}), "");
-  ASSERT_EQ(tracker_->move({131, 136}), "");  // back on
-  EXPECT_TRUE(button->isHighlighted());
-  ASSERT_EQ(tracker_->up({131, 136}), "");
-  EXPECT_FALSE(button->isHighlighted());
-  EXPECT_EQ(events_->seen, (Seen{UIControlEventTouchDown, UIControlEventTouchDragOutside,
-                                 UIControlEventTouchDragExit, UIControlEventTouchDragOutside,
-                                 UIControlEventTouchDragInside, UIControlEventTouchDragEnter,
-                                 UIControlEventTouchUpInside}));
-
-  // Lifted outside: no action.
-  events_->seen.clear();
-  ASSERT_EQ(tracker_->down({130, 135}), "");
-  ASSERT_EQ(tracker_->up({10, 300}), "");
-  EXPECT_EQ(events_->seen.back(), UIControlEventTouchUpOutside);
-  EXPECT_EQ(std::count(events_->seen.begin(), events_->seen.end(), UIControlEventTouchUpInside), 0);
-  EXPECT_EQ(tracker_->up({10, 300}), "touch up: no finger is down");
+TEST_F(TouchTrackingTest, OneFingerAtATimeAndACancelActsOnNothing) {
+  const auto button = addButton(CGRectMake(100, 100, 60, 30));
   EXPECT_EQ(tracker_->move({10, 300}), "touch move: no finger is down");
-}
-
-TEST_F(TouchTrackingTest, TapRecognizersWinAndFailWhenTheFingerWanders) {
-  const auto button = addButton(CGRectMake(100, 100, 60, 30), sim_->list().slidingView());
-  const auto e = events_;
-  button->addGestureRecognizer(UITapGestureRecognizer::initWithTargetAction(e, &Events::tapped));
+  EXPECT_EQ(tracker_->up({10, 300}), "touch up: no finger is down");
+  EXPECT_EQ(tracker_->cancel(), "touch cancel: no finger is down");
   ASSERT_EQ(tracker_->down({130, 135}), "");
-  ASSERT_EQ(tracker_->up({134, 137}), "");  // a few points of wobble is still a tap
-  EXPECT_EQ(events_->taps, 1);
-  EXPECT_TRUE(events_->seen.empty());  // the button's own events are not sent
-
-  ASSERT_EQ(tracker_->down({130, 135}), "");
-  ASSERT_EQ(tracker_->move({155, 135}), "");
-  ASSERT_EQ(tracker_->up({131, 135}), "");  // it came back, but it had gone too far
-  EXPECT_EQ(events_->taps, 1);
-}
-
-TEST_F(TouchTrackingTest, DragsScrollTheContentAndPagingSettlesOnAWholePage) {
-  auto row = UIScrollView::initWithFrame(CGRectMake(10, 100, 200, 40));
-  row->setContentSize({700, 40});
-  row->setPagingEnabled(true);
-  sim_->list().slidingView()->addSubview(row);
-  const auto button = addButton(CGRectMake(0, 0, 60, 40), row);
-
-  // A drag that starts on a button in the row scrolls and cancels the button's touch.
-  ASSERT_EQ(tracker_->down({40, 140}), "");
-  ASSERT_EQ(tracker_->move({35, 140}), "");  // within the slop: nothing moves yet
-  EXPECT_EQ(row->contentOffset().x, 0);
-  ASSERT_EQ(tracker_->move({0, 140}), "");
-  EXPECT_EQ(row->contentOffset().x, 40);
+  EXPECT_EQ(tracker_->down({130, 135}), "touch down: a finger is already down");
+  EXPECT_TRUE(button->isHighlighted());
+  ASSERT_EQ(tracker_->cancel(), "");
   EXPECT_FALSE(button->isHighlighted());
-  ASSERT_EQ(tracker_->up({0, 141}), "");
-  EXPECT_EQ(events_->seen, (Seen{UIControlEventTouchDown, UIControlEventTouchDragInside,
-                                 UIControlEventTouchCancel}));
-  // 40 points is past kPageDrag: the next page.
-  EXPECT_EQ(row->contentOffset().x, 200);
+  EXPECT_EQ(events_->seen, std::vector<UIControlEvents>{UIControlEventTouchCancel});
+  EXPECT_FALSE(tracker_->isDown());
 
-  // A short drag goes back to the page it started on.
-  ASSERT_EQ(tracker_->down({100, 140}), "");
-  ASSERT_EQ(tracker_->up({80, 140}), "");
-  EXPECT_EQ(row->contentOffset().x, 200);
-
-  // The content never leaves its size; the last page ends at the content's edge.
-  ASSERT_EQ(tracker_->down({200, 140}), "");
-  ASSERT_EQ(tracker_->move({-300, 140}), "");
-  EXPECT_EQ(row->contentOffset().x, 500);
-  ASSERT_EQ(tracker_->up({-300, 140}), "");
-  EXPECT_EQ(row->contentOffset().x, 500);
-  ASSERT_EQ(tracker_->down({20, 140}), "");
-  ASSERT_EQ(tracker_->up({900, 140}), "");
-  EXPECT_EQ(row->contentOffset().x, 0);
-
-  // Across the row's axis nothing scrolls, and a vertical wobble is still a button press.
-  events_->seen.clear();
-  ASSERT_EQ(tracker_->down({40, 125}), "");
-  ASSERT_EQ(tracker_->up({40, 139}), "");
-  EXPECT_EQ(row->contentOffset().x, 0);
-  EXPECT_EQ(events_->seen.back(), UIControlEventTouchUpInside);
+  // A cancelled key types nothing.
+  const auto field = raiseDecimalPad();
+  ASSERT_EQ(tracker_->down(keyPoint(0, 0)), "");
+  EXPECT_EQ(held(), "1");
+  ASSERT_EQ(tracker_->cancel(), "");
+  EXPECT_EQ(held(), "none");
+  EXPECT_EQ(field->text(), "");
 }
 
 TEST_F(TouchTrackingTest, KeysTypeWhereTheyAreSeenAndWhereTheFingerLifts) {
@@ -190,12 +117,6 @@ TEST_F(TouchTrackingTest, KeysTypeWhereTheyAreSeenAndWhereTheFingerLifts) {
 
 TEST_F(TouchTrackingTest, TheHeldKeyFollowsTheFingerAndLetsGoAtTheLift) {
   const auto field = raiseDecimalPad();
-  const auto held = [&]() -> std::string {
-    const auto& key = sim_->keyboard().pressedKey();
-    EXPECT_EQ(key, tracker_->pressedKey());
-    if (!key) return "none";
-    return key->kind == keyboard::Key::Kind::Delete ? "delete" : key->label;
-  };
   EXPECT_EQ(held(), "none");
   ASSERT_EQ(tracker_->down(keyPoint(0, 0)), "");
   EXPECT_EQ(held(), "1");
@@ -229,7 +150,7 @@ TEST_F(TouchTrackingTest, TheHeldKeyFollowsTheFingerAndLetsGoAtTheLift) {
 }
 
 TEST_F(TouchTrackingTest, AnAlertTakesEveryTouchAndItsButtonDismissesIt) {
-  const auto button = addButton(CGRectMake(100, 100, 60, 30), sim_->list().slidingView());
+  const auto button = addButton(CGRectMake(100, 100, 60, 30));
   UIAlertView::initWithTitleMessageCancelButtonTitle(NSStr("Error"), NSStr("one"), "OK")->show();
   ASSERT_EQ(tracker_->down({130, 135}), "");
   EXPECT_FALSE(button->isHighlighted());
@@ -254,6 +175,90 @@ TEST_F(TouchTrackingTest, AnAlertTakesEveryTouchAndItsButtonDismissesIt) {
   ASSERT_EQ(tracker_->up(ok), "");
   EXPECT_TRUE(alerts.empty());
   EXPECT_TRUE(events_->seen.empty());
+  // Gone, it takes touches no more.
+  ASSERT_EQ(tracker_->down({130, 135}), "");
+  EXPECT_TRUE(button->isHighlighted());
+  ASSERT_EQ(tracker_->up({130, 135}), "");
+}
+
+// The widget in the real simulator, touched through the script.
+class WidgetTouchTest : public tessary::test::PlatformTest {
+ protected:
+  WidgetTouchTest() { EXPECT_EQ(runScript(root_.path(), "install\n").status, 0); }
+  std::vector<Json> run(const std::string& script) {
+    const auto result = runScript(root_.path(),
+                                  "clock 800000000\nsettings Detail true\nshow\n"
+                                  "wait 1\n" +
+                                      script,
+                                  {}, {"TESSARY_QUOTE_URL=http://127.0.0.1:9"});
+    EXPECT_EQ(result.status, 0) << result.err;
+    return result.dumps();
+  }
+  // The first view of the class in the dump's widget or overlay whose `key` is `value`.
+  static const Json* find(const Json& dump, const char* className, const char* key,
+                          const std::string& value) {
+    std::vector<const Json*> views;
+    for (const char* tree : {"widget", "overlay"}) {
+      if (!dump.at(tree).is_null()) tessary::test::collectViews(dump.at(tree), className, views);
+    }
+    for (const Json* view : views) {
+      if (view->at(key) == value) return view;
+    }
+    return nullptr;
+  }
+};
+
+TEST_F(WidgetTouchTest, ToolButtonsGlowWhileHeldAndStayLitForTheirOwnBlock) {
+  for (const std::string image : {"Refresh.png", "UIInvert.png", "Clear.png"}) {
+    const std::string target = "image:" + image;
+    const auto dumps = run("touch down " + target + "\ndump\ntouch up " + target +
+                           "\nwait 0.049\ndump\nwait 0.001\ndump\n");
+    ASSERT_EQ(dumps.size(), 3u) << image;
+    std::vector<bool> lit;
+    for (const auto& dump : dumps) {
+      const Json* button = find(dump, "UIButton", "backgroundImage", image);
+      ASSERT_TRUE(button) << image;
+      lit.push_back(button->at("highlighted").get<bool>());
+    }
+    EXPECT_EQ(lit, (std::vector<bool>{true, true, false})) << image;
+  }
+}
+
+TEST_F(WidgetTouchTest, ACodeInTheRowIsChosenByATapAndADragPagesTheRowInstead) {
+  const auto rowOf = [](const Json& dump) {
+    std::vector<const Json*> rows;
+    tessary::test::collectViews(dump.at("overlay"), "UIScrollView", rows);
+    return rows.at(0);
+  };
+  const auto opened = run("tap button:EUR\nwait 1\ndump\n");
+  ASSERT_EQ(opened.size(), 1u);
+  const Json* row = rowOf(opened[0]);
+  EXPECT_EQ(row->at("contentOffset").at(0).get<double>(), 0);
+  const std::string code = row->at("subviews").at(1).at("title").get<std::string>();
+  const auto located = runScript(root_.path(),
+                                 "settings Detail true\nshow\nwait 1\n"
+                                 "tap button:EUR\nwait 1\nlocate code:" +
+                                     code + "\n");
+  const auto comma = located.out.find(',');
+  ASSERT_NE(comma, std::string::npos) << located.err;
+  const double x = std::stod(located.out.substr(0, comma));
+  const std::string y = located.out.substr(comma + 1, located.out.find('\n') - comma - 1);
+  const std::string dragTo = std::to_string(x - 60) + "," + y;
+
+  // Held on the code past the slop: the row takes the touch and the code's button lets go.
+  const auto dragged =
+      run("tap button:EUR\nwait 1\ntouch down code:" + code + "\ndump\ntouch move " + dragTo +
+          "\ndump\ntouch up " + dragTo + "\nwait 1\ndump\n");
+  ASSERT_EQ(dragged.size(), 3u);
+  EXPECT_TRUE(find(dragged[0], "UIButton", "title", code)->at("highlighted").get<bool>());
+  EXPECT_FALSE(find(dragged[1], "UIButton", "title", code)->at("highlighted").get<bool>());
+  EXPECT_GT(rowOf(dragged[2])->at("contentOffset").at(0).get<double>(), 0);  // the next page
+
+  // Tapped, the code is chosen and the picker closes.
+  const auto tapped = run("tap button:EUR\nwait 1\ntap code:" + code + "\nwait 1\ndump\n");
+  ASSERT_EQ(tapped.size(), 1u);
+  EXPECT_TRUE(tapped[0].at("overlay").is_null());
+  EXPECT_TRUE(find(tapped[0], "UIButton", "title", code));
 }
 
 }  // namespace

@@ -303,7 +303,7 @@ TEST_F(FullView, WiredActionsReachTheController) {
   writeSettings({{"Detail", NSNumber::numberWithBool(true)}});
   show();
   controller->leftField.lock()->setText("1");
-  controller->clear.lock()->gestureRecognizers()[0]->handleTap();
+  controller->clear.lock()->gestureRecognizers()[0]->sendAction();
   EXPECT_EQ(controller->leftField.lock()->text(), "");
   controller->shuffle.lock()->sendActionsForControlEvents(UIControlEventTouchUpInside);
   EXPECT_EQ(controller->leftButton.lock()->titleLabel()->text(), "USD");
