@@ -110,18 +110,18 @@ std::optional<keyboard::Key> KeypadView::keyUnder(CGPoint point) const {
 }
 
 void KeypadView::touchesBegan(const UITouchSet& touches, UIEvent&) {
-  pressed_ = keyUnder(touches.front()->locationInView(this));
+  setPressedKey(keyUnder(touches.front()->locationInView(this)));
   tracking_ = pressed_.has_value();
 }
 
 void KeypadView::touchesMoved(const UITouchSet& touches, UIEvent&) {
-  if (tracking_) pressed_ = keyUnder(touches.front()->locationInView(this));
+  if (tracking_) setPressedKey(keyUnder(touches.front()->locationInView(this)));
 }
 
 void KeypadView::touchesEnded(const UITouchSet& touches, UIEvent&) {
   const bool tracking = tracking_;
   tracking_ = false;
-  pressed_.reset();
+  setPressedKey(std::nullopt);
   if (!tracking) return;
   const auto key = keyUnder(touches.front()->locationInView(this));
   if (key && action_) action_(*key);
@@ -129,7 +129,7 @@ void KeypadView::touchesEnded(const UITouchSet& touches, UIEvent&) {
 
 void KeypadView::touchesCancelled(const UITouchSet&, UIEvent&) {
   tracking_ = false;
-  pressed_.reset();
+  setPressedKey(std::nullopt);
 }
 
 namespace {
