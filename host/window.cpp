@@ -458,9 +458,10 @@ void Session::draw(bool present) {
   // Only the pixels drawn go to the texture.
   for (const render::PixelRect& r : drawn) {
     const SDL_Rect rect{r.x, r.y, r.width, r.height};
-    SDL_UpdateTexture(texture_, &rect,
-                      screen.data() + static_cast<size_t>(r.y) * screen.stride() + 4 * r.x,
-                      screen.stride());
+    SDL_UpdateTexture(
+        texture_, &rect,
+        screen.data() + static_cast<size_t>(r.y) * screen.stride() + static_cast<size_t>(r.x) * 4,
+        screen.stride());
   }
   if (drawn.empty() && !present) return;
   const Placement place = placement();

@@ -39,7 +39,8 @@ std::string difference(const render::Surface& a, const render::Surface& b) {
     const unsigned char* rowB = b.data() + static_cast<size_t>(y) * b.stride();
     if (std::memcmp(rowA, rowB, static_cast<size_t>(a.width()) * 4) == 0) continue;
     for (int x = 0; x < a.width(); ++x) {
-      if (std::memcmp(rowA + 4 * x, rowB + 4 * x, 4) == 0) continue;
+      if (std::memcmp(rowA + static_cast<size_t>(x) * 4, rowB + static_cast<size_t>(x) * 4, 4) == 0)
+        continue;
       ++differing;
       left = std::min(left, x), right = std::max(right, x);
       top = std::min(top, y), bottom = std::max(bottom, y);
