@@ -76,6 +76,13 @@ std::string RecordedReplies::addBody(long request, const std::string& encoded) {
   return {};
 }
 
+RecordedReplies::~RecordedReplies() {
+  // A script that ends before its replies leaves requests no one will answer.
+  for (auto& [number, waiting] : waiting_) {
+    if (const auto connection = waiting.lock()) connection->abandon();
+  }
+}
+
 std::string RecordedReplies::answer(long request, NSURLReply reply) {
   const auto found = waiting_.find(request);
   const auto connection = found != waiting_.end() ? found->second.lock() : nullptr;

@@ -20,6 +20,8 @@ class RecordedReplies : public NSURLReplySource {
  public:
   using Listener = std::function<void(const std::vector<std::string>& lines)>;
 
+  ~RecordedReplies() override;
+
   void setFromScript(bool on) { fromScript_ = on; }
   // Told the lines that record each outcome as it arrives.
   void setListener(Listener listener) { listener_ = std::move(listener); }

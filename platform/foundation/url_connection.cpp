@@ -386,6 +386,12 @@ bool NSURLConnection::answer(NSURLReply reply) {
   return true;
 }
 
+void NSURLConnection::abandon() {
+  // The last reference may be this one: it goes when the function returns.
+  const std::shared_ptr<NSURLConnection> self = std::move(awaitingAnswer_);
+  delegate_.reset();
+}
+
 NSURLConnection::NSURLConnection(PassKey<NSURLConnection>, std::shared_ptr<NSURLRequest> request,
                                  std::shared_ptr<NSURLConnectionDelegate> delegate)
     : request_(std::move(request)), delegate_(std::move(delegate)) {}

@@ -156,6 +156,9 @@ class TESSARY_EXPORT NSURLConnection : public NSObject {
   // Ends a connection its reply source took, calling the delegate as a network reply does;
   // false when the connection is not waiting for an answer.
   bool answer(NSURLReply reply);
+  // Drops a connection still waiting for its answer without telling the delegate, so that
+  // neither keeps the other alive once nobody will answer (a replay that ends early).
+  void abandon();
 
   NSURLConnection(PassKey<NSURLConnection>, std::shared_ptr<NSURLRequest> request,
                   std::shared_ptr<NSURLConnectionDelegate> delegate);
