@@ -52,6 +52,7 @@ class RequestParser::Impl final : public http::basic_parser<true> {
     if (lead > limits_.maxHead) return refuse(431, "Request header fields too large");
     auto request = bytes.substr(lead);
     if (request.empty()) return {};
+    std::size_t minorAt = laterMinor_;
     if (!lineSeen_) {
       auto end = request.substr(0, limits_.maxRequestLine + 2).find('\n');
       if (end == std::string_view::npos) {
@@ -62,19 +63,23 @@ class RequestParser::Impl final : public http::basic_parser<true> {
           if (ec && ec != http::error::need_more) return refuse(400, "Malformed request line");
           return refuse(414, "Request line too long");
         }
+        // An unfinished line that ends in a later minor version so far must read as the
+        // finished one will.
+        minorAt = laterMinorAt(request);
       } else if (end > limits_.maxRequestLine + 1) {
         return refuse(414, "Request line too long");
       } else {
         lineSeen_ = true;
         laterMinor_ = laterMinorAt(request.substr(0, end));
+        minorAt = laterMinor_;
       }
     }
     // A higher minor version of HTTP/1 is read as 1.1 (RFC 9110, 2.5), the highest this server
     // speaks; the parser is shown the line with that digit made a 1.
     std::string patched;
-    if (laterMinor_ != 0) {
+    if (minorAt != 0) {
       patched.assign(request);
-      patched[laterMinor_] = '1';
+      patched[minorAt] = '1';
       request = patched;
     }
     // Beast keeps what it has consumed (a request line, once complete) even when it asks for

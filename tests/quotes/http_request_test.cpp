@@ -101,6 +101,12 @@ TEST(RequestParser, RefusesFramingThatReadersCouldDisagreeOn) {
   ASSERT_EQ(later.parse("GET / HTTP/1.2\r\nHost: q\r\n\r\n").state, State::Done);
   EXPECT_EQ(later.head().version, 11);
   EXPECT_TRUE(later.head().keepAlive);
+  const std::string laterHead = "GET /\xbe HTTP/1.2\r\nHost: q\r\n\r\n";
+  for (std::size_t n = 1; n < laterHead.size(); ++n) {  // cut anywhere, also before the LF
+    RequestParser cut;
+    ASSERT_EQ(cut.parse(laterHead.substr(0, n)).state, State::NeedMore) << n;
+    EXPECT_EQ(cut.parse(laterHead).state, State::Done) << n;
+  }
   EXPECT_EQ(parseWhole("GET / HTTP/1.9\r\n\r\n").status, 400);
   EXPECT_EQ(parseWhole("GET / HTTP/1.1 \r\nHost: q\r\n\r\n").status, 400);
   EXPECT_EQ(parseWhole(kGet + "Content-Length: 3\r\nContent-Length: 3\r\n\r\n").reason,
