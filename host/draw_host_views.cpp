@@ -1,5 +1,6 @@
 // How the home screen's own views look: the status bar, the list, its rows and grip, and the
 // keyboard.
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <string>
@@ -105,9 +106,12 @@ void HostTableView::drawRect(Painter& painter, CGRect rect) const {
   painter.fillRoundedRectGradient(rect, 0,
                                   *UIColor::colorWithRedGreenBlueAlpha(0.22f, 0.23f, 0.25f, 1),
                                   *UIColor::colorWithRedGreenBlueAlpha(0.13f, 0.14f, 0.15f, 1));
-  // Fine threads, two points apart, for the cloth's weave.
+  // Fine threads, two points apart, for the cloth's weave; only those the clip reaches.
   const auto thread = UIColor::colorWithWhiteAlpha(1, 0.025f);
-  for (CGFloat y = 1; y < rect.size.height; y += 2) {
+  const CGRect visible = painter.visibleArea();
+  const CGFloat from = std::max<CGFloat>(1, 1 + 2 * std::floor((visible.origin.y - 1) / 2));
+  const CGFloat to = std::min(rect.size.height, visible.origin.y + visible.size.height + 1);
+  for (CGFloat y = from; y < to; y += 2) {
     painter.fillRect(CGRectMake(0, y, rect.size.width, 0.5f), *thread);
   }
 }
@@ -127,8 +131,11 @@ void KeypadView::drawRect(Painter& painter, CGRect rect) const {
                                   *UIColor::colorWithRedGreenBlueAlpha(0.36f, 0.38f, 0.43f, 1));
   TextStyle label =
       textStyle(UIFont::systemFontOfSize(24), UIColor::blackColor(), NSTextAlignmentCenter);
+  const CGRect visible = painter.visibleArea();
   for (const auto& key : keyboard::keys(type_, rect.size, tablet_)) {
     if (key.kind == keyboard::Key::Kind::Blank) continue;
+    // The shadow lies a point under the face.
+    if (!CGRectIntersectsRect(CGRectInset(key.frame, -1, -2), visible)) continue;
     // Held, a key takes the other kind's face: white keys go grey and grey keys white.
     const bool grey = (key.kind != keyboard::Key::Kind::Character) != (pressed_ == key);
     const CGRect face = CGRectInset(key.frame, 0.5f, 0.5f);

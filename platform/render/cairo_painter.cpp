@@ -6,9 +6,12 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <functional>
 #include <map>
+#include <optional>
 #include <string_view>
 #include <tuple>
+#include <unordered_map>
 
 #include "platform/foundation/file_manager.h"
 #include "platform/render/pango_text.h"
@@ -74,6 +77,10 @@ class ImageCache {
     return image;
   }
 
+  // Moves on whenever decoded images are let go, so that an image's address within one
+  // generation names one picture.
+  unsigned long generation() const { return generation_; }
+
  private:
   static constexpr size_t kMaxImages = 64;
   static constexpr size_t kMaxCachedBytes = size_t{48} << 20;
@@ -96,10 +103,12 @@ class ImageCache {
     }
     images_.clear();
     cachedBytes_ = 0;
+    ++generation_;
   }
 
   std::map<Key, cairo_surface_t*> images_;
   size_t cachedBytes_ = 0;
+  unsigned long generation_ = 0;
 };
 
 ImageCache& imageCache() {
@@ -148,6 +157,127 @@ void splitAxis(double length, double cap, double target, double src[4], double d
   dst[3] = target;
 }
 
+void roundedPath(cairo_t* cr, CGRect rect, CGFloat radius) {
+  const double x = rect.origin.x, y = rect.origin.y, w = rect.size.width, h = rect.size.height;
+  const double r = std::clamp<double>(radius, 0, std::min(w, h) / 2);
+  cairo_new_sub_path(cr);
+  if (r <= 0) {
+    cairo_rectangle(cr, x, y, w, h);
+    return;
+  }
+  cairo_arc(cr, x + w - r, y + r, r, -M_PI / 2, 0);
+  cairo_arc(cr, x + w - r, y + h - r, r, 0, M_PI / 2);
+  cairo_arc(cr, x + r, y + h - r, r, M_PI / 2, M_PI);
+  cairo_arc(cr, x + r, y + r, r, M_PI, 3 * M_PI / 2);
+  cairo_close_path(cr);
+}
+
+// Pictures of what a drawing call puts down, in device pixels: the coverage of a rounded
+// rectangle, a gradient face, a stretched image. Building a path and scan-converting it, or
+// sampling a scaled image, costs many times more than putting a finished picture down, and
+// the same things (a field's frame, a button's face, the widget's background) are drawn at
+// the same place frame after frame. A picture depends only on what is drawn in device units
+// and where it falls within a pixel, so it holds exactly what drawing there would.
+class Pictures {
+ public:
+  struct Placed {
+    cairo_surface_t* picture;  // owned by the cache
+    int x, y;                  // its top-left device pixel
+  };
+
+  ~Pictures() { clear(); }
+
+  // The picture of what `draw` puts within `bounds` (user units) under the context's matrix;
+  // `what` tells apart everything else that decides its pixels. `draw` gets a context whose
+  // matrix is the caller's moved to the picture's corner. None when the matrix turns or skews
+  // space or the picture would be too large to keep: the caller then draws directly.
+  std::optional<Placed> get(cairo_t* cr, CGRect bounds, cairo_format_t format,
+                            const std::string& what, const std::function<void(cairo_t*)>& draw) {
+    cairo_matrix_t m;
+    cairo_get_matrix(cr, &m);
+    if (m.xy != 0 || m.yx != 0 || !(m.xx > 0) || !(m.yy > 0)) return std::nullopt;
+    const double left = std::floor(m.xx * bounds.origin.x + m.x0);
+    const double top = std::floor(m.yy * bounds.origin.y + m.y0);
+    const double right = std::ceil(m.xx * (bounds.origin.x + bounds.size.width) + m.x0);
+    const double bottom = std::ceil(m.yy * (bounds.origin.y + bounds.size.height) + m.y0);
+    const double width = right - left, height = bottom - top;
+    if (!(width > 0 && height > 0 && width * height <= kMaxPixels)) return std::nullopt;
+    if (!(std::abs(left) <= kMaxCoordinate && std::abs(top) <= kMaxCoordinate)) return std::nullopt;
+    // The matrix relative to the picture's corner: the same for any whole-pixel shift.
+    cairo_matrix_t shifted = m;
+    shifted.x0 -= left;
+    shifted.y0 -= top;
+    std::string key = what;
+    for (double term : {shifted.xx, shifted.yy, shifted.x0, shifted.y0, width, height}) {
+      key.append(reinterpret_cast<const char*>(&term), sizeof term);
+    }
+    key.push_back(static_cast<char>(format));
+    auto found = pictures_.find(key);
+    if (found == pictures_.end()) {
+      cairo_surface_t* picture =
+          cairo_image_surface_create(format, static_cast<int>(width), static_cast<int>(height));
+      if (cairo_surface_status(picture) != CAIRO_STATUS_SUCCESS) {
+        cairo_surface_destroy(picture);
+        return std::nullopt;
+      }
+      cairo_t* on = cairo_create(picture);
+      cairo_set_matrix(on, &shifted);
+      draw(on);
+      cairo_destroy(on);
+      cairo_surface_flush(picture);
+      const size_t cost = static_cast<size_t>(cairo_image_surface_get_stride(picture)) *
+                          static_cast<size_t>(height);
+      if (pictures_.size() >= kMaxPictures || bytes_ + cost > kMaxBytes) clear();
+      bytes_ += cost;
+      found = pictures_.emplace(std::move(key), picture).first;
+    }
+    return Placed{found->second, static_cast<int>(left), static_cast<int>(top)};
+  }
+
+  void clear() {
+    for (auto& [key, picture] : pictures_) cairo_surface_destroy(picture);
+    pictures_.clear();
+    bytes_ = 0;
+  }
+
+ private:
+  static constexpr double kMaxPixels = 1 << 20;
+  static constexpr double kMaxCoordinate = 1 << 24;
+  static constexpr size_t kMaxPictures = 256;
+  static constexpr size_t kMaxBytes = size_t{24} << 20;
+
+  std::unordered_map<std::string, cairo_surface_t*> pictures_;
+  size_t bytes_ = 0;
+};
+
+Pictures& pictures() {
+  static Pictures* cache = new Pictures;  // lives as long as the process draws
+  return *cache;
+}
+
+// Appends the values' bytes to a picture's key.
+template <typename... Values>
+std::string keyOf(char kind, Values... values) {
+  std::string key(1, kind);
+  (key.append(reinterpret_cast<const char*>(&values), sizeof values), ...);
+  return key;
+}
+
+// Puts a picture down where it was made for: its colours as they are, or as the coverage of
+// the current source.
+void putDown(cairo_t* cr, const Pictures::Placed& placed) {
+  cairo_save(cr);
+  cairo_identity_matrix(cr);
+  if (cairo_image_surface_get_format(placed.picture) == CAIRO_FORMAT_A8) {
+    // The source keeps the user space it was set in.
+    cairo_mask_surface(cr, placed.picture, placed.x, placed.y);
+  } else {
+    cairo_set_source_surface(cr, placed.picture, placed.x, placed.y);
+    cairo_paint(cr);
+  }
+  cairo_restore(cr);
+}
+
 }  // namespace
 
 void CairoPainter::save() {
@@ -167,6 +297,13 @@ void CairoPainter::clipRect(CGRect rect) {
   cairo_rectangle(cr_, rect.origin.x, rect.origin.y, std::max<CGFloat>(0, rect.size.width),
                   std::max<CGFloat>(0, rect.size.height));
   cairo_clip(cr_);
+}
+
+CGRect CairoPainter::visibleArea() const {
+  double x1 = 0, y1 = 0, x2 = 0, y2 = 0;
+  cairo_clip_extents(cr_, &x1, &y1, &x2, &y2);
+  return CGRectMake(static_cast<CGFloat>(x1), static_cast<CGFloat>(y1),
+                    static_cast<CGFloat>(x2 - x1), static_cast<CGFloat>(y2 - y1));
 }
 
 void CairoPainter::beginLayer(CGFloat alpha) {
@@ -192,49 +329,71 @@ void CairoPainter::fillRect(CGRect rect, const UIColor& color) {
   cairo_fill(cr_);
 }
 
-void CairoPainter::roundedPath(CGRect rect, CGFloat radius) {
-  const double x = rect.origin.x, y = rect.origin.y, w = rect.size.width, h = rect.size.height;
-  const double r = std::clamp<double>(radius, 0, std::min(w, h) / 2);
-  cairo_new_sub_path(cr_);
-  if (r <= 0) {
-    cairo_rectangle(cr_, x, y, w, h);
-    return;
+void CairoPainter::paintShape(bool stroked, CGRect rect, CGFloat radius, CGFloat lineWidth) {
+  const auto drawPath = [&](cairo_t* cr) {
+    roundedPath(cr, rect, radius);
+    if (stroked) {
+      cairo_set_line_width(cr, lineWidth);
+      cairo_stroke(cr);
+    } else {
+      cairo_fill(cr);
+    }
+  };
+  // A square fill is cheap for cairo as it is. A square corner's miter reaches past half the
+  // line width.
+  if (stroked || radius > 0) {
+    const CGFloat pad = stroked ? lineWidth + 1 : 1;
+    if (const auto placed =
+            pictures().get(cr_, CGRectInset(rect, -pad, -pad), CAIRO_FORMAT_A8,
+                           keyOf(stroked ? 's' : 'f', rect.size.width, rect.size.height,
+                                 rect.origin.x, rect.origin.y, radius, lineWidth),
+                           drawPath)) {
+      putDown(cr_, *placed);
+      return;
+    }
   }
-  cairo_arc(cr_, x + w - r, y + r, r, -M_PI / 2, 0);
-  cairo_arc(cr_, x + w - r, y + h - r, r, 0, M_PI / 2);
-  cairo_arc(cr_, x + r, y + h - r, r, M_PI / 2, M_PI);
-  cairo_arc(cr_, x + r, y + r, r, M_PI, 3 * M_PI / 2);
-  cairo_close_path(cr_);
+  drawPath(cr_);
 }
 
 void CairoPainter::fillRoundedRect(CGRect rect, CGFloat radius, const UIColor& color) {
   if (!drawable(rect) || !std::isfinite(radius)) return;
   setColor(color);
-  roundedPath(rect, radius);
-  cairo_fill(cr_);
+  paintShape(false, rect, radius, 0);
 }
 
 void CairoPainter::fillRoundedRectGradient(CGRect rect, CGFloat radius, const UIColor& top,
                                            const UIColor& bottom) {
   if (!drawable(rect) || !std::isfinite(radius)) return;
-  cairo_pattern_t* gradient =
-      cairo_pattern_create_linear(0, rect.origin.y, 0, rect.origin.y + rect.size.height);
-  cairo_pattern_add_color_stop_rgba(gradient, 0, top.red(), top.green(), top.blue(), top.alpha());
-  cairo_pattern_add_color_stop_rgba(gradient, 1, bottom.red(), bottom.green(), bottom.blue(),
-                                    bottom.alpha());
-  cairo_set_source(cr_, gradient);
-  roundedPath(rect, radius);
-  cairo_fill(cr_);
-  cairo_pattern_destroy(gradient);
+  const auto draw = [&](cairo_t* cr) {
+    cairo_pattern_t* gradient =
+        cairo_pattern_create_linear(0, rect.origin.y, 0, rect.origin.y + rect.size.height);
+    cairo_pattern_add_color_stop_rgba(gradient, 0, top.red(), top.green(), top.blue(), top.alpha());
+    cairo_pattern_add_color_stop_rgba(gradient, 1, bottom.red(), bottom.green(), bottom.blue(),
+                                      bottom.alpha());
+    cairo_set_source(cr, gradient);
+    roundedPath(cr, rect, radius);
+    cairo_fill(cr);
+    cairo_pattern_destroy(gradient);
+  };
+  const std::string what =
+      keyOf('g', rect.origin.x, rect.origin.y, rect.size.width, rect.size.height, radius, top.red(),
+            top.green(), top.blue(), top.alpha(), bottom.red(), bottom.green(), bottom.blue(),
+            bottom.alpha());
+  if (const auto placed =
+          pictures().get(cr_, CGRectInset(rect, -1, -1), CAIRO_FORMAT_ARGB32, what, draw)) {
+    putDown(cr_, *placed);
+    return;
+  }
+  cairo_save(cr_);
+  draw(cr_);
+  cairo_restore(cr_);
 }
 
 void CairoPainter::strokeRoundedRect(CGRect rect, CGFloat radius, CGFloat lineWidth,
                                      const UIColor& color) {
   if (!drawable(rect) || !std::isfinite(radius) || !(lineWidth > 0)) return;
   setColor(color);
-  roundedPath(rect, radius);
-  cairo_set_line_width(cr_, lineWidth);
-  cairo_stroke(cr_);
+  paintShape(true, rect, radius, lineWidth);
 }
 
 void CairoPainter::strokeLine(CGPoint from, CGPoint to, CGFloat lineWidth, const UIColor& color) {
@@ -281,13 +440,31 @@ void CairoPainter::drawImage(const UIImage& image, CGRect rect) {
   double sx[4], dx[4], sy[4], dy[4];
   splitAxis(width, static_cast<double>(image.leftCapWidth()), rect.size.width, sx, dx);
   splitAxis(height, static_cast<double>(image.topCapHeight()), rect.size.height, sy, dy);
-  for (int row = 0; row < 3; ++row) {
-    for (int column = 0; column < 3; ++column) {
-      drawSlice(cr_, pixels, sx[column], sy[row], sx[column + 1] - sx[column],
-                sy[row + 1] - sy[row], rect.origin.x + dx[column], rect.origin.y + dy[row],
-                dx[column + 1] - dx[column], dy[row + 1] - dy[row]);
+  // `visible` leaves out the slices outside the clip when drawing directly.
+  const auto draw = [&](cairo_t* cr, CGRect visible) {
+    for (int row = 0; row < 3; ++row) {
+      for (int column = 0; column < 3; ++column) {
+        const CGRect slice = CGRectMake(static_cast<CGFloat>(rect.origin.x + dx[column]),
+                                        static_cast<CGFloat>(rect.origin.y + dy[row]),
+                                        static_cast<CGFloat>(dx[column + 1] - dx[column]) + 1,
+                                        static_cast<CGFloat>(dy[row + 1] - dy[row]) + 1);
+        if (!CGRectIntersectsRect(slice, visible)) continue;
+        drawSlice(cr, pixels, sx[column], sy[row], sx[column + 1] - sx[column],
+                  sy[row + 1] - sy[row], rect.origin.x + dx[column], rect.origin.y + dy[row],
+                  dx[column + 1] - dx[column], dy[row + 1] - dy[row]);
+      }
     }
+  };
+  const std::string what =
+      keyOf('i', pixels, imageCache().generation(), image.leftCapWidth(), image.topCapHeight(),
+            rect.origin.x, rect.origin.y, rect.size.width, rect.size.height);
+  const CGRect everywhere = CGRectInset(rect, -1, -1);
+  if (const auto placed = pictures().get(cr_, everywhere, CAIRO_FORMAT_ARGB32, what,
+                                         [&](cairo_t* cr) { draw(cr, everywhere); })) {
+    putDown(cr_, *placed);
+    return;
   }
+  draw(cr_, visibleArea());
 }
 
 CGSize CairoPainter::textSize(const std::string& text, const TextStyle& style, CGFloat width) {

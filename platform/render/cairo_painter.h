@@ -16,6 +16,7 @@ class CairoPainter final : public Painter {
   void restore() override;
   void translate(CGFloat dx, CGFloat dy) override;
   void clipRect(CGRect rect) override;
+  CGRect visibleArea() const override;
   void beginLayer(CGFloat alpha) override;
   void endLayer() override;
   void fillRect(CGRect rect, const UIColor& color) override;
@@ -32,7 +33,8 @@ class CairoPainter final : public Painter {
   CGSize textSize(const std::string& text, const TextStyle& style, CGFloat width) override;
 
  private:
-  void roundedPath(CGRect rect, CGFloat radius);
+  // Fills or strokes a rounded rectangle in the current source.
+  void paintShape(bool stroked, CGRect rect, CGFloat radius, CGFloat lineWidth);
   void setColor(const UIColor& color);
 
   cairo_t* cr_;

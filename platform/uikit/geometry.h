@@ -57,6 +57,12 @@ inline CGRect CGRectUnion(CGRect a, CGRect b) {
   const CGFloat ab = a.origin.y + a.size.height, bb = b.origin.y + b.size.height;
   return CGRectMake(x, y, (ar > br ? ar : br) - x, (ab > bb ? ab : bb) - y);
 }
+// Whether the two share any area.
+inline bool CGRectIntersectsRect(CGRect a, CGRect b) {
+  if (CGRectIsEmpty(a) || CGRectIsEmpty(b)) return false;
+  return a.origin.x < b.origin.x + b.size.width && b.origin.x < a.origin.x + a.size.width &&
+         a.origin.y < b.origin.y + b.size.height && b.origin.y < a.origin.y + a.size.height;
+}
 inline bool CGRectContainsPoint(CGRect r, CGPoint p) {
   return p.x >= r.origin.x && p.y >= r.origin.y && p.x < r.origin.x + r.size.width &&
          p.y < r.origin.y + r.size.height;

@@ -35,6 +35,9 @@ class TESSARY_EXPORT Painter {
   virtual void restore() = 0;
   virtual void translate(CGFloat dx, CGFloat dy) = 0;
   virtual void clipRect(CGRect rect) = 0;
+  // A rectangle holding all that drawing can still change, in the current coordinates: what
+  // lies wholly outside it need not be drawn.
+  virtual CGRect visibleArea() const = 0;
   // What is drawn until endLayer is put down as one picture at this opacity.
   virtual void beginLayer(CGFloat alpha) = 0;
   virtual void endLayer() = 0;

@@ -35,20 +35,27 @@ void drawViewTree(const UIView& view, Painter& painter) {
 
   painter.save();
   painter.translate(frame.origin.x, frame.origin.y);
-  const bool layered = alpha < 1;
-  if (layered) painter.beginLayer(alpha);
-  if (view.clipsToBounds()) painter.clipRect(own);
-  view.drawRect(painter, own);
-  if (!subviews.empty()) {
-    painter.save();
-    painter.translate(-bounds.origin.x, -bounds.origin.y);
-    const bool clips = view.clipsToBounds();
-    for (const auto& child : subviews) {
-      if (child && !(clips && farOutside(*child, bounds))) drawViewTree(*child, painter);
+  // Only what the clip (the damaged area) reaches is drawn: a view wholly outside it draws
+  // nothing, and a clipping one keeps its subviews from being walked as well.
+  const CGRect visible = painter.visibleArea();
+  const bool clips = view.clipsToBounds();
+  const bool drawsOwn = CGRectIntersectsRect(view.drawnArea(own.size), visible);
+  const bool walksSubviews = !subviews.empty() && (!clips || CGRectIntersectsRect(own, visible));
+  if (drawsOwn || walksSubviews) {
+    const bool layered = alpha < 1;
+    if (layered) painter.beginLayer(alpha);
+    if (clips) painter.clipRect(own);
+    if (drawsOwn) view.drawRect(painter, own);
+    if (walksSubviews) {
+      painter.save();
+      painter.translate(-bounds.origin.x, -bounds.origin.y);
+      for (const auto& child : subviews) {
+        if (child && !(clips && farOutside(*child, bounds))) drawViewTree(*child, painter);
+      }
+      painter.restore();
     }
-    painter.restore();
+    if (drawsOwn) view.drawOverSubviews(painter, own);
+    if (layered) painter.endLayer();
   }
-  view.drawOverSubviews(painter, own);
-  if (layered) painter.endLayer();
   painter.restore();
 }

@@ -1,3 +1,4 @@
+#include <cairo.h>
 #include <gtest/gtest.h>
 
 #include <filesystem>
@@ -48,6 +49,103 @@ TEST_F(Painting, PointsArePixelsTimesTheScaleAndClipsAndLayersNest) {
     p.fillRect(CGRectMake(0, 0, std::nanf(""), 3), *UIColor::whiteColor());
     p.drawText("x", CGRectMake(0, 0, std::numeric_limits<float>::infinity(), 3), TextStyle{});
   });
+}
+
+// Rounded shapes are put down from kept pictures; they must cover what drawing their path
+// directly covers, at whole and part-pixel places, under a clip and inside a layer, and a
+// shape must never be taken for one of another size, place or colour.
+TEST_F(Painting, KeptShapesCoverWhatTheirPathsCover) {
+  struct Shape {
+    CGRect rect;
+    CGFloat radius;
+    int kind;  // 0 fill, 1 stroke, 2 gradient
+  };
+  const std::vector<Shape> shapes = {
+      {CGRectMake(1, 1, 30, 12), 5, 0},        {CGRectMake(1.5f, 1.5f, 29, 11), 5, 1},
+      {CGRectMake(2, 2, 28, 4), 2, 2},         {CGRectMake(0.25f, 16.5f, 30, 12), 5, 0},
+      {CGRectMake(0.75f, 16.5f, 20, 9), 4, 1}, {CGRectMake(3, 17, 25, 6), 3, 2},
+  };
+  const CGPoint places[] = {{0, 0}, {40.125f, 0.25f}, {0, 0}, {81.25f, 10.25f}};
+  const auto painted = [&](Painter& p) {
+    for (int round = 0; round < 2; ++round) {  // the second round finds every picture kept
+      for (const CGPoint place : places) {
+        p.save();
+        p.clipRect(CGRectMake(std::floor(place.x), 40 * round, place.x > 80 ? 18 : 40, 40));
+        p.translate(place.x, place.y + 40 * round);
+        if (place.x > 80) p.beginLayer(0.5f);
+        for (const Shape& s : shapes) {
+          const auto colour = UIColor::colorWithRedGreenBlueAlpha(0.8f, 0.2f * s.kind, 0.1f, 1);
+          if (s.kind == 0) p.fillRoundedRect(s.rect, s.radius, *colour);
+          if (s.kind == 1) p.strokeRoundedRect(s.rect, s.radius, 1, *colour);
+          if (s.kind == 2)
+            p.fillRoundedRectGradient(s.rect, s.radius, *colour,
+                                      *UIColor::colorWithWhiteAlpha(0, 0));
+        }
+        if (place.x > 80) p.endLayer();
+        p.restore();
+      }
+    }
+  };
+  Surface kept(260, 180);
+  kept.paint(2, painted);
+
+  cairo_surface_t* direct = cairo_image_surface_create(CAIRO_FORMAT_ARGB32, 260, 180);
+  cairo_t* cr = cairo_create(direct);
+  cairo_scale(cr, 2, 2);
+  const auto path = [&](CGRect r, double radius) {
+    const double x = r.origin.x, y = r.origin.y, w = r.size.width, h = r.size.height;
+    cairo_new_sub_path(cr);
+    cairo_arc(cr, x + w - radius, y + radius, radius, -M_PI / 2, 0);
+    cairo_arc(cr, x + w - radius, y + h - radius, radius, 0, M_PI / 2);
+    cairo_arc(cr, x + radius, y + h - radius, radius, M_PI / 2, M_PI);
+    cairo_arc(cr, x + radius, y + radius, radius, M_PI, 3 * M_PI / 2);
+    cairo_close_path(cr);
+  };
+  for (int round = 0; round < 2; ++round) {
+    for (const CGPoint place : places) {
+      cairo_save(cr);
+      cairo_rectangle(cr, std::floor(place.x), 40 * round, place.x > 80 ? 18 : 40, 40);
+      cairo_clip(cr);
+      cairo_translate(cr, place.x, place.y + 40 * round);
+      if (place.x > 80) cairo_push_group(cr);
+      for (const Shape& s : shapes) {
+        const double g = 0.2 * s.kind;
+        cairo_pattern_t* gradient = cairo_pattern_create_linear(
+            0, s.rect.origin.y, 0, s.rect.origin.y + s.rect.size.height);
+        cairo_pattern_add_color_stop_rgba(gradient, 0, 0.8f, static_cast<float>(g), 0.1f, 1);
+        cairo_pattern_add_color_stop_rgba(gradient, 1, 0, 0, 0, 0);
+        if (s.kind == 2) {
+          cairo_set_source(cr, gradient);
+        } else {
+          cairo_set_source_rgba(cr, 0.8f, static_cast<float>(g), 0.1f, 1);
+        }
+        path(s.rect, s.radius);
+        cairo_set_line_width(cr, 1);
+        s.kind == 1 ? cairo_stroke(cr) : cairo_fill(cr);
+        cairo_pattern_destroy(gradient);
+      }
+      if (place.x > 80) {
+        cairo_pop_group_to_source(cr);
+        cairo_paint_with_alpha(cr, 0.5f);
+      }
+      cairo_restore(cr);
+    }
+  }
+  cairo_destroy(cr);
+  cairo_surface_flush(direct);
+  long differing = 0;
+  const unsigned char* ours = kept.data();
+  const unsigned char* theirs = cairo_image_surface_get_data(direct);
+  const int stride = cairo_image_surface_get_stride(direct);
+  ASSERT_EQ(stride, kept.stride());
+  int worst = 0;
+  for (int i = 0; i < stride * 180; ++i) {
+    const int d = std::abs(int(ours[i]) - int(theirs[i]));
+    worst = std::max(worst, d);
+    if (d > 1) ++differing;
+  }
+  cairo_surface_destroy(direct);
+  EXPECT_EQ(differing, 0) << "worst channel difference " << worst;
 }
 
 TEST_F(Painting, StretchableImagesKeepTheirCaps) {
