@@ -10,6 +10,7 @@
 #   outside    a key held and the pointer dragged out of the window: the touch is cancelled,
 #              the key no longer looks pressed and nothing is typed, in the window and in the
 #              replay of its record;
+#   glow       the clear button glows while the button is held on it, and stops once released;
 #   resized    in a window resized to 500x700 the picture keeps its proportions between bars,
 #              and a click on the drawn "Next" lands on it, not on the key under it unscaled;
 #   delayed    against a quote service that answers 3 s late, a second digit typed before
@@ -19,7 +20,7 @@
 # Except where the window was resized, its record, replayed headless, draws the same pixels as
 # the display showed at the end, and in the last two at every step, with no service running.
 #
-#   window_test.sh TESSARY-SIM BUNDLE-DIR picker|clipboard|keys|outside|resized|delayed|stopped
+#   window_test.sh TESSARY-SIM BUNDLE-DIR picker|clipboard|keys|outside|glow|resized|delayed|stopped
 #                  [TESSARY-QUOTED]
 set -euo pipefail
 sim=$1
@@ -236,10 +237,35 @@ case "$scenario" in
       fail "the release outside typed something"
     echo "window test: a key held and dragged out of the window typed nothing; the replay matches"
     ;;
-  resized)
-    mapfile -t places < <(locate $'tap field:left\nwait 1\nlocate bar:Next\nlocate field:left' 2)
+  glow)
+    "$sim" --root "$work/root" --headless --script - <<<'settings Detail true'
+    clear=$(locate 'locate image:Clear.png' 1 | awk -F, '{ printf "%d,%d", $1, $2 }')
     start_window
-    click "${places[1]}"
+    import -window "$wid" "$work/before.png"
+    xdotool mousemove --window "$wid" "${clear%,*}" "${clear#*,}" mousedown 1
+    wait_idle "touch down ${clear%,*},${clear#*,}"
+    import -window "$wid" "$work/held.png"
+    xdotool mouseup 1
+    wait_idle "touch up ${clear%,*},${clear#*,}"
+    quit_window
+    # The mean light of a square around the button's centre.
+    light() {
+      convert "$1" -crop "24x24+$((${clear%,*} - 12))+$((${clear#*,} - 12))" \
+        -format '%[fx:mean]' info:
+    }
+    before=$(light "$work/before.png") held=$(light "$work/held.png") after=$(light "$work/shown.png")
+    awk -v h="$held" -v b="$before" 'BEGIN { exit !(h > b + 0.05) }' ||
+      fail "the held button does not glow ($before before, $held held)"
+    awk -v a="$after" -v b="$before" 'BEGIN { exit !(a - b < 0.01 && b - a < 0.01) }' ||
+      fail "the button still glows after the release ($after, before $before)"
+    replay_matches
+    echo "window test: the held clear button glowed ($before to $held) and stopped; the replay matches"
+    ;;
+  resized)
+    # The field where a fresh window shows it, then Next once the keyboard is up.
+    mapfile -t places < <(locate $'locate field:left\ntap field:left\nwait 1\nlocate bar:Next' 2)
+    start_window
+    click "${places[0]}"
     xdotool windowsize "$wid" 500 700
     # Until the window has drawn at its new size: the left bar shows black.
     for _ in $(seq 50); do
@@ -248,7 +274,7 @@ case "$scenario" in
         awk -v b="$(luminance "$work/resized.png" 10 350)" 'BEGIN { exit !(b < 0.02) }' && break
     done
     # The picture, 320x514 at one pixel a point, scaled to 700 high: 436 wide, 32 from the left.
-    read -r x y < <(awk -v p="${places[0]}" 'BEGIN { split(p, a, ","); s = 700 / 514;
+    read -r x y < <(awk -v p="${places[1]}" 'BEGIN { split(p, a, ","); s = 700 / 514;
       printf "%d %d\n", 32 + a[1] * s, a[2] * s }')
     bar=$(luminance "$work/resized.png" 10 350)
     picture=$(luminance "$work/resized.png" 250 350)
@@ -261,11 +287,14 @@ case "$scenario" in
       "$sim" --root "$work/replay-root" --headless --script - >"$work/replay.out" ||
       fail "the replay failed"
     grep -q '"text":"4"' "$work/replay.out" && fail "the click typed 4 instead of landing on Next"
+    # Next took the editing from the left field to the right one.
+    grep -q '"flags":{"left":false,[^}]*"editing":true' "$work/replay.out" ||
+      fail "Next did not move the editing to the right field"
     # The touch lands where Next is drawn, within the rounding of the scaled picture.
     landed=$(grep '^touch down' "$work/record.txt" | tail -1 | cut -d' ' -f3)
-    awk -v l="$landed" -v p="${places[0]}" 'BEGIN { split(l, a, ","); split(p, b, ",");
+    awk -v l="$landed" -v p="${places[1]}" 'BEGIN { split(l, a, ","); split(p, b, ",");
       exit !((a[1] - b[1]) ^ 2 < 4 && (a[2] - b[2]) ^ 2 < 4) }' ||
-      fail "the click landed at $landed, not on Next at ${places[0]}"
+      fail "the click landed at $landed, not on Next at ${places[1]}"
     echo "window test: in the window resized to 500x700 the click at $x,$y landed on Next"
     ;;
   delayed)
