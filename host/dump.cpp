@@ -229,6 +229,8 @@ std::string Simulator::dump() {
   dump::writeRect(out, list_.table()->frame());
   const CGPoint offset = list_.table()->contentOffset();
   out.key("contentOffset").beginArray().real(offset.x).real(offset.y).endArray();
+  // Hidden with the whole list (Ctrl+L, `list hide`): the screen shows nothing under the bar.
+  out.key("hidden").boolean(list_.isHidden());
   out.endObject();
 
   out.key("alerts").beginArray();

@@ -86,6 +86,7 @@ TEST_F(LifecycleTest, TheWholeListHidesWithTheWidgetAndComesBackWithIt) {
   take(*sim);
   ASSERT_EQ(sim->hideList(), "");
   EXPECT_TRUE(sim->list().slidingView()->isHidden());
+  EXPECT_NE(sim->dump().find("\"hidden\":true}"), std::string::npos);
   EXPECT_FALSE(sim->isShown());
   EXPECT_EQ(take(*sim), (Calls{"didEndEditing", "unloadView"}));
   ASSERT_EQ(sim->showList(), "");
