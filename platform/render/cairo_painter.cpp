@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdint>
 #include <cstring>
 #include <functional>
 #include <map>
@@ -456,8 +457,9 @@ void CairoPainter::drawImage(const UIImage& image, CGRect rect) {
     }
   };
   const std::string what =
-      keyOf('i', pixels, imageCache().generation(), image.leftCapWidth(), image.topCapHeight(),
-            rect.origin.x, rect.origin.y, rect.size.width, rect.size.height);
+      keyOf('i', reinterpret_cast<std::uintptr_t>(pixels), imageCache().generation(),
+            image.leftCapWidth(), image.topCapHeight(), rect.origin.x, rect.origin.y,
+            rect.size.width, rect.size.height);
   const CGRect everywhere = CGRectInset(rect, -1, -1);
   if (const auto placed = pictures().get(cr_, everywhere, CAIRO_FORMAT_ARGB32, what,
                                          [&](cairo_t* cr) { draw(cr, everywhere); })) {
