@@ -46,7 +46,7 @@ bool UITextField::replaceRangeByUser(NSRange range, const std::string& replaceme
   } else {
     setText(utf16::replaceRange(text_, range.location, range.length, replacement));
   }
-  setNeedsDisplay();
+  markText();
   sendActionsForControlEvents(UIControlEventEditingChanged);
   return true;
 }
@@ -81,7 +81,7 @@ bool UITextField::isFirstResponder() const {
 
 void UITextField::endEditing() {
   editing_ = false;
-  setNeedsDisplay();
+  markText();
   if (const auto delegate = delegate_.lock()) delegate->textFieldDidEndEditing(*this);
   sendActionsForControlEvents(UIControlEventEditingDidEnd);
 }
@@ -99,7 +99,7 @@ bool UITextField::becomeFirstResponder() {
   }
   responderSlot() = self;
   editing_ = true;
-  setNeedsDisplay();
+  markText();
   if (const auto delegate = delegate_.lock()) delegate->textFieldDidBeginEditing(*this);
   sendActionsForControlEvents(UIControlEventEditingDidBegin);
   if (observerSlot()) observerSlot()(this, previous.get());
@@ -159,8 +159,8 @@ void UITextField::drawRect(Painter& painter, CGRect rect) const {
   } else if (borderStyle_ == UITextBorderStyleLine || borderStyle_ == UITextBorderStyleBezel) {
     painter.strokeRoundedRect(CGRectInset(rect, 0.5f, 0.5f), 0, 1, *UIColor::darkGrayColor());
   }
-  const CGRect area = CGRectInset(rect, kTextInset, 0);
-  if (area.size.width <= 0) return;
+  const CGRect area = textArea(rect.size);
+  if (area.size.width <= 0 || area.size.height <= 0) return;
   const bool showsPlaceholder = text_.empty();
   // The part is measured at the smallest size the font may shrink to.
   CGFloat points = font_ ? font_->pointSize() : 1;
@@ -184,15 +184,14 @@ void UITextField::drawRect(Painter& painter, CGRect rect) const {
   if (editing_ && x + width + kCaretWidth > area.origin.x + area.size.width) {
     x = area.origin.x + area.size.width - width - kCaretWidth;
   }
+  painter.save();
+  painter.clipRect(area);
   if (!shown.empty()) {
-    painter.save();
-    painter.clipRect(area);
     style.alignment = NSTextAlignmentLeft;
     const CGRect line =
         editing_ ? CGRectMake(x, 0, width + 1, rect.size.height)
                  : CGRectMake(x, 0, area.origin.x + area.size.width - x, rect.size.height);
     painter.drawText(shown, line, style);
-    painter.restore();
   }
   if (editing_) {
     const CGFloat caretX = showsPlaceholder ? x : x + width;
@@ -200,6 +199,13 @@ void UITextField::drawRect(Painter& painter, CGRect rect) const {
     painter.fillRect(CGRectMake(std::max(area.origin.x, caretX), top, kCaretWidth, lineHeight - 2),
                      *UIColor::colorWithRedGreenBlueAlpha(0.26f, 0.42f, 0.95f, 1));
   }
+  painter.restore();
+}
+
+CGRect UITextField::textArea(CGSize size) const {
+  // Inside the one-point line of a framed field.
+  const CGFloat border = borderStyle_ == UITextBorderStyleNone ? 0 : 1;
+  return CGRectMake(kTextInset, border, size.width - 2 * kTextInset, size.height - 2 * border);
 }
 
 void UITextField::describe(ViewDescription& out) const {

@@ -52,7 +52,7 @@ class TESSARY_EXPORT UITextField : public UIControl {
   void setText(std::string text) {
     text_ = std::move(text);
     validLength_.reset();
-    setNeedsDisplay();
+    markText();
   }
   // The text's length in UTF-16 code units, as the platform counts it; kept from edit to edit,
   // so that typing at the end costs nothing for the text before it.
@@ -136,10 +136,15 @@ class TESSARY_EXPORT UITextField : public UIControl {
 
   void setEditing(bool isEditing) {
     editing_ = isEditing;
-    setNeedsDisplay();
+    markText();
   }
 
  private:
+  // Where the text and the caret are drawn, inside the frame's border, at the given size.
+  CGRect textArea(CGSize size) const;
+  // Marks that area only: a keystroke leaves the frame and what lies around it as they are.
+  void markText() { setNeedsDisplayInRect(textArea(frame().size)); }
+
   std::string text_;
   // text_'s length when it is known to be valid UTF-8; unknown after setText.
   mutable std::optional<NSUInteger> validLength_;
