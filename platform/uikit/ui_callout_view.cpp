@@ -124,6 +124,7 @@ void UICalloutView::drawRect(Painter& painter, CGRect rect) const {
   const auto bottom = UIColor::colorWithRedGreenBlueAlpha(0.06f, 0.06f, 0.08f, 0.95f);
   const auto edge = UIColor::colorWithWhiteAlpha(1, 0.55f);
   const CGFloat middle = arrow.origin.x + arrow.size.width / 2;
+  // Wider than the arrow's square: the view's drawn area allows for it.
   const CGFloat half = arrow.size.width * 0.7f;
   // The arrow joins the body one point inside it, so no seam shows.
   std::vector<CGPoint> triangle;

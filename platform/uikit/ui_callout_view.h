@@ -56,9 +56,10 @@ class TESSARY_EXPORT UICalloutView : public UIView {
   // The body as a dark rounded box with a light edge and the texts, and the arrow as a
   // triangle from the body to the anchor, both where their parts stand now.
   void drawRect(Painter& painter, CGRect rect) const override;
-  // The body's edge lies a point outside it.
+  // The body's edge lies a point outside it. The arrow's base is wider than its square by a
+  // fifth of the square on each side, which an arrow pushed to an end carries past the view.
   CGRect drawnArea(CGSize size) const override {
-    return CGRectInset(UIView::drawnArea(size), -1, -1);
+    return CGRectInset(UIView::drawnArea(size), -(1 + kArrowHeight * 0.2f), -1);
   }
 
  private:
