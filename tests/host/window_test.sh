@@ -145,6 +145,8 @@ step_matches() {
 }
 
 luminance() { convert "$1" -crop "1x1+$2+$3" -format '%[fx:luminance]' info:; }
+# Two lights within a hundredth of each other: the same look.
+same() { awk -v a="$1" -v b="$2" 'BEGIN { exit !(a - b < 0.01 && b - a < 0.01) }'; }
 
 case "$scenario" in
   picker)
@@ -201,7 +203,6 @@ case "$scenario" in
       echo "$(face "$work/up.png" 330) $(face "$work/up.png" 384) $(face "$work/five.png" 330)" \
         "$(face "$work/eight.png" 384) $(face "$work/eight.png" 330) $(face "$work/shown.png" 384)")
     darker() { awk -v held="$1" -v up="$2" 'BEGIN { exit !(held < up - 0.1) }'; }
-    same() { awk -v a="$1" -v b="$2" 'BEGIN { exit !(a - b < 0.01 && b - a < 0.01) }'; }
     darker "$five_held" "$five_up" || fail "5 is not drawn pressed while held ($five_held, up $five_up)"
     darker "$eight_after_slide" "$eight_up" || fail "the press did not follow to 8 ($eight_after_slide)"
     same "$five_after_slide" "$five_up" || fail "5 still looks pressed after the slide ($five_after_slide)"
@@ -227,7 +228,7 @@ case "$scenario" in
     quit_window
     five_up=$(luminance "$work/up.png" 125 330)
     five_after=$(luminance "$work/shown.png" 125 330)
-    awk -v a="$five_after" -v b="$five_up" 'BEGIN { exit !(a - b < 0.01 && b - a < 0.01) }' ||
+    same "$five_after" "$five_up" ||
       fail "5 still looks pressed after the touch was cancelled ($five_after, up $five_up)"
     grep -q '^touch cancel$' "$work/record.txt" || fail "the cancel is not in the record"
     [[ "$(grep '^touch' "$work/record.txt" | tail -1)" == "touch cancel" ]] ||
@@ -256,7 +257,7 @@ case "$scenario" in
     before=$(light "$work/before.png") held=$(light "$work/held.png") after=$(light "$work/shown.png")
     awk -v h="$held" -v b="$before" 'BEGIN { exit !(h > b + 0.05) }' ||
       fail "the held button does not glow ($before before, $held held)"
-    awk -v a="$after" -v b="$before" 'BEGIN { exit !(a - b < 0.01 && b - a < 0.01) }' ||
+    same "$after" "$before" ||
       fail "the button still glows after the release ($after, before $before)"
     replay_matches
     echo "window test: the held clear button glowed ($before to $held) and stopped; the replay matches"
